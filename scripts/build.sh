@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds everything into build/ (installing missing system packages first).
+# The Python modules land in build/python.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+py=$("$root/scripts/find-python.sh")
+build="${KESTRO_BUILD_DIR:-$root/build}"
+launcher=()
+if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" \
+  -DPython3_EXECUTABLE="$py" "${launcher[@]}" >/dev/null
+cmake --build "$build" -j "$(nproc)"

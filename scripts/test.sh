@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds, then runs every test: the C++ units through ctest, then the Python
+# tests through pytest under CPython 3.12.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/build.sh"
+py=$("$root/scripts/find-python.sh")
+build="${KESTRO_BUILD_DIR:-$root/build}"
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+export PYTHONPATH="$build/python:/usr/lib/python3/dist-packages"
+cd "$root"
+"$py" -m pytest -q -p no:cacheprovider -W ignore::DeprecationWarning \
+  bindings/py/tests modeler-tables-ext/tests "$@"
