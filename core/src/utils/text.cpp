@@ -1,0 +1,98 @@
+#include "kestro/utils/text.hpp"
+
+#include <fmt/format.h>
+
+namespace kestro {
+
+namespace {
+
+// Length of the valid UTF-8 sequence starting at s[i], or 0 when invalid.
+size_t utf8_sequence_length(std::string_view s, size_t i) {
+  auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  unsigned char c = b(i);
+  if (c < 0x80) return 1;
+  size_t n = s.size() - i;
+  auto cont = [&](size_t k) { return k < n && (b(i + k) & 0xC0) == 0x80; };
+  if (c >= 0xC2 && c <= 0xDF) return cont(1) ? 2 : 0;
+  if (c >= 0xE0 && c <= 0xEF) {
+    if (n < 2) return 0;
+    unsigned char c1 = b(i + 1);
+    if (c == 0xE0 && c1 < 0xA0) return 0;
+    if (c == 0xED && c1 > 0x9F) return 0;
+    return cont(1) && cont(2) ? 3 : 0;
+  }
+  if (c >= 0xF0 && c <= 0xF4) {
+    if (n < 2) return 0;
+    unsigned char c1 = b(i + 1);
+    if (c == 0xF0 && c1 < 0x90) return 0;
+    if (c == 0xF4 && c1 > 0x8F) return 0;
+    return cont(1) && cont(2) && cont(3) ? 4 : 0;
+  }
+  return 0;
+}
+
+// Bytes that make up one maximal invalid prefix (one U+FFFD each).
+size_t invalid_prefix_length(std::string_view s, size_t i) {
+  unsigned char c = static_cast<unsigned char>(s[i]);
+  size_t want = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 1;
+  size_t k = 1;
+  while (k < want && i + k < s.size()) {
+    unsigned char ck = static_cast<unsigned char>(s[i + k]);
+    if ((ck & 0xC0) != 0x80) break;
+    if (k == 1 && ((c == 0xE0 && ck < 0xA0) || (c == 0xED && ck > 0x9F) ||
+                   (c == 0xF0 && ck < 0x90) || (c == 0xF4 && ck > 0x8F) || c > 0xF4))
+      break;
+    ++k;
+  }
+  return k;
+}
+
+}  // namespace
+
+bool is_valid_utf8(std::string_view bytes) {
+  for (size_t i = 0; i < bytes.size();) {
+    size_t len = utf8_sequence_length(bytes, i);
+    if (len == 0) return false;
+    i += len;
+  }
+  return true;
+}
+
+std::string utf8_lossy(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (size_t i = 0; i < bytes.size();) {
+    size_t len = utf8_sequence_length(bytes, i);
+    if (len == 0) {
+      out += "\xEF\xBF\xBD";
+      i += invalid_prefix_length(bytes, i);
+    } else {
+      out.append(bytes.substr(i, len));
+      i += len;
+    }
+  }
+  return out;
+}
+
+std::string debug_quote(std::string_view text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    switch (c) {
+      case 0: out += "\\0"; break;
+      case '\t': out += "\\t"; break;
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\\': out += "\\\\"; break;
+      case '"': out += "\\\""; break;
+      default:
+        if (c < 0x20 || c == 0x7F)
+          out += fmt::format("\\u{{{:x}}}", c);
+        else
+          out += static_cast<char>(c);
+    }
+  }
+  out += '"';
+  return out;
+}
+
+}  // namespace kestro

@@ -1,0 +1,93 @@
+#include "kestro/utils/fs.hpp"
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "test_support.hpp"
+
+namespace kestro {
+namespace {
+
+TEST(FsIoErrorText, Variants) {
+  auto enoent = IoError::from_errno(ENOENT);
+  struct Case {
+    FsIoError error;
+    std::string expected;
+  } cases[] = {
+      {FsIoError(FsIoError::Kind::Move, "/a/x", "/b/x", enoent),
+       "failed to move\n  `/a/x` to\n  `/b/x`:\n  No such file or directory (os error 2)"},
+      {FsIoError::seek("/f", 42, enoent), "failed to seek file `/f` to 42:\n  No such file or directory (os error 2)"},
+      {FsIoError(FsIoError::Kind::MkTempDir, enoent),
+       "failed to create a temporary directory: No such file or directory (os error 2)"},
+      {FsIoError(FsIoError::Kind::OpenFile, fs::path("/x\xff" "y"), enoent),
+       "failed to open file\n  `/x\xEF\xBF\xBDy`:\n  No such file or directory (os error 2)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.error.message(), c.expected);
+    EXPECT_EQ(c.error.cause(), nullptr);
+  }
+}
+
+TEST(RelativePathErrorText, NullIsQuoted) {
+  RelativePathError e(RelativePathError::Kind::ContainsNull, std::string("a\0b", 3));
+  EXPECT_EQ(e.message(), "path `\"a\\0b\"` contains a NULL character");
+  EXPECT_EQ(RelativePathError(RelativePathError::Kind::ContainsParent, "a/../b").message(),
+            "path `a/../b` contains a forbidden relative component `..`");
+}
+
+TEST(Compression, Names) {
+  EXPECT_EQ(parse_compression("STORED"), KparCompression::Stored);
+  EXPECT_EQ(parse_compression("DEFLATED"), KparCompression::Deflated);
+  EXPECT_EQ(parse_compression("ZSTD").error().message(), "Compile kestro with feature kpar-zstd to use ZSTD compression");
+  EXPECT_EQ(parse_compression("zstd").error().message(), "Compression method `zstd` is invalid");
+  EXPECT_EQ(parse_compression(" STORED").error().message(), "Compression method ` STORED` is invalid");
+}
+
+TEST(AtomicWrite, CreatesAndReplaces) {
+  TempDir dir;
+  auto target = dir.path() / "f.json";
+  ASSERT_TRUE(write_file_atomic(target, "one"));
+  EXPECT_EQ(*read_file(target), "one");
+  ::chmod(target.c_str(), 0640);
+  ASSERT_TRUE(write_file_atomic(target, "two"));
+  EXPECT_EQ(*read_file(target), "two");
+  struct stat st;
+  ::stat(target.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(AtomicWrite, FailureMidWriteKeepsPreviousContent) {
+  TempDir dir;
+  auto target = dir.path() / "index.json";
+  ASSERT_TRUE(write_file_atomic(target, "previous"));
+  // A file-size limit makes the write fail part-way, as a full disk would.
+  struct rlimit old;
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = {4096, old.rlim_max};
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  auto result = write_file_atomic(target, std::string(100000, 'x'));
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, old_handler);
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error().kind(), FsIoError::Kind::WriteFile);
+  EXPECT_EQ(*read_file(target), "previous");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(ReadFile, Errors) {
+  auto r = read_file("/nonexistent/x");
+  ASSERT_FALSE(r);
+  EXPECT_EQ(r.error().message(), "failed to open file\n  `/nonexistent/x`:\n  No such file or directory (os error 2)");
+  TempDir dir;
+  auto r2 = read_file(dir.path());
+  ASSERT_FALSE(r2);
+  EXPECT_EQ(r2.error().kind(), FsIoError::Kind::ReadFile);
+}
+
+}  // namespace
+}  // namespace kestro
