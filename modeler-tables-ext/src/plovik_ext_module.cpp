@@ -3,23 +3,23 @@
 #include <Python.h>
 
 #include "kestro_py/module.hpp"
+#include "kestro_py/py_ref.hpp"
 
 namespace {
 
+using kestro::py::PyRef;
+
+constexpr const char* kProjectModuleName = "plovik._plovik_ext.project";
+
+// A fresh module filled with the package manager's functions, added under the
+// last component of its name. It is an attribute only: it is not entered in
+// `sys.modules`.
 int add_project_submodule(PyObject* module) {
-  const char* parent = PyModule_GetName(module);
-  if (parent == nullptr) return -1;
-  PyObject* name = PyUnicode_FromFormat("%s.project", parent);
-  if (name == nullptr) return -1;
-  PyObject* sub = PyModule_NewObject(name);
-  Py_DECREF(name);
-  if (sub == nullptr) return -1;
-  if (kestro::py::fill_kestro_module(sub) < 0 || PyModule_AddObjectRef(module, "project", sub) < 0) {
-    Py_DECREF(sub);
-    return -1;
-  }
-  Py_DECREF(sub);
-  return 0;
+  PyRef project = PyRef::steal(PyModule_New(kProjectModuleName));
+  if (!project || kestro::py::fill_kestro_module(project.get()) < 0) return -1;
+  PyRef name = PyRef::steal(PyUnicode_FromString("project"));
+  if (!name) return -1;
+  return kestro::py::add_to_module(module, name.get(), project.get());
 }
 
 int exec_plovik_ext(PyObject* module) { return add_project_submodule(module); }
@@ -32,7 +32,7 @@ PyModuleDef_Slot kSlots[] = {
 PyModuleDef kModuleDef = {
     PyModuleDef_HEAD_INIT,
     "_plovik_ext",
-    "Tables and matrices of SysML v2 models.",
+    "",
     0,
     nullptr,
     kSlots,

@@ -1,0 +1,33 @@
+import _kestro_py_testing as testing
+import pytest
+from conftest import run_python
+
+
+@pytest.mark.parametrize(
+    "message,text",
+    [("broken invariant", "internal error: broken invariant"), (None, "internal failure without a message")],
+)
+def test_an_internal_failure_passes_handlers_for_exception(message, text):
+    with pytest.raises(BaseException) as raised:
+        try:
+            testing.fail_internally(message)
+        except Exception:
+            pytest.fail("an internal failure must not be an Exception")
+    assert type(raised.value).__name__ == "InternalError"
+    assert type(raised.value).__bases__ == (BaseException,)
+    assert str(raised.value) == text
+
+
+def test_a_do_function_without_python_logging_fails_internally():
+    out = run_python(
+        """
+        import sys
+        import _kestro_py_testing as testing
+        sys.modules["logging"] = None
+        try:
+            testing.do_log_released(3, "t", "m")
+        except BaseException as e:
+            print(type(e).__bases__[0].__name__, e)
+        """
+    )
+    assert out.strip() == "BaseException Failed to initialize python logging"

@@ -1,0 +1,33 @@
+from conftest import run_python
+
+CAPTURE = """
+import logging
+records = []
+class Capture(logging.Handler):
+    def emit(self, record):
+        records.append((record.name, record.levelname, record.getMessage()))
+logging.getLogger().addHandler(Capture())
+logging.getLogger().setLevel(logging.DEBUG)
+"""
+
+
+def test_levels_targets_and_records_from_released_sections():
+    out = run_python(
+        CAPTURE,
+        f"""
+        import _kestro_py_testing as testing
+        logging.getLogger("kestro_core.quiet").setLevel(logging.WARNING)
+        for level, target in [(1, "kestro_core::commands::sync"), (2, "a::b"), (3, "a"), (4, "a"), (5, "a"),
+                              (3, "kestro_core::quiet"), (2, "kestro_core::quiet")]:
+            testing.do_log_released(level, target, f"m{{level}} 100%")
+        for record in records:
+            print(*record)
+        """
+    )
+    assert out.splitlines() == [
+        "kestro_core.commands.sync ERROR m1 100%",
+        "a.b WARNING m2 100%",
+        "a INFO m3 100%",
+        "a DEBUG m4 100%",
+        "kestro_core.quiet WARNING m2 100%",
+    ]
