@@ -1,0 +1,30 @@
+// SHA-256 over OpenSSL's EVP interface.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace kestro {
+
+using Sha256Digest = std::array<unsigned char, 32>;
+
+class Sha256 {
+ public:
+  Sha256();
+  ~Sha256();
+  Sha256(const Sha256&) = delete;
+  Sha256& operator=(const Sha256&) = delete;
+  void update(std::string_view bytes);
+  Sha256Digest finish();
+
+ private:
+  void* ctx_;
+};
+
+Sha256Digest sha256(std::string_view bytes);
+// 64 lower-case hexadecimal digits.
+std::string to_hex(const Sha256Digest& digest);
+std::string sha256_hex(std::string_view bytes);
+
+}  // namespace kestro

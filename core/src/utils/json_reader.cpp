@@ -1,0 +1,687 @@
+#include "kestro/utils/json_reader.hpp"
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "kestro/utils/json_writer.hpp"
+#include "kestro/utils/text.hpp"
+
+namespace kestro::json {
+
+namespace {
+
+constexpr const char* kEofValue = "EOF while parsing a value";
+constexpr const char* kEofList = "EOF while parsing a list";
+constexpr const char* kEofObject = "EOF while parsing an object";
+constexpr const char* kEofString = "EOF while parsing a string";
+
+bool is_ws(unsigned char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
+
+int hex_value(unsigned char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+void push_utf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::string JsonError::message() const {
+  if (!has_position()) return text_;
+  return fmt::format("{} at line {} column {}", text_, line_, column_);
+}
+
+Value Number::to_value() const {
+  switch (kind) {
+    case Kind::U64: return Value(u);
+    case Kind::I64: return Value(i);
+    case Kind::F64: return Value(f);
+  }
+  return Value();
+}
+
+std::string describe_number(const Number& n) {
+  switch (n.kind) {
+    case Number::Kind::U64: return fmt::format("integer `{}`", n.u);
+    case Number::Kind::I64: return fmt::format("integer `{}`", n.i);
+    case Number::Kind::F64: return fmt::format("floating point `{}`", format_float(n.f));
+  }
+  return {};
+}
+
+std::string describe_value(const Value& v) {
+  struct Visitor {
+    std::string operator()(const Null&) const { return "null"; }
+    std::string operator()(bool b) const { return fmt::format("boolean `{}`", b); }
+    std::string operator()(std::uint64_t u) const { return fmt::format("integer `{}`", u); }
+    std::string operator()(std::int64_t i) const { return fmt::format("integer `{}`", i); }
+    std::string operator()(double f) const { return fmt::format("floating point `{}`", format_float(f)); }
+    std::string operator()(const std::string& s) const { return "string " + debug_quote(s); }
+    std::string operator()(const Array&) const { return "sequence"; }
+    std::string operator()(const Object&) const { return "map"; }
+  };
+  return std::visit(Visitor{}, v.v);
+}
+
+std::string struct_with_elements(std::string_view record, size_t count) {
+  return fmt::format("{} with {} element{}", record, count, count == 1 ? "" : "s");
+}
+
+std::pair<size_t, size_t> Reader::position_of(size_t index) const {
+  size_t line = 1;
+  size_t line_start = 0;
+  for (size_t k = 0; k < index; ++k) {
+    if (in_[k] == '\n') {
+      ++line;
+      line_start = k + 1;
+    }
+  }
+  return {line, index - line_start};
+}
+
+JsonError Reader::error(std::string text) const {
+  auto [line, col] = position_of(pos_);
+  return JsonError(std::move(text), line, col);
+}
+
+JsonError Reader::peek_error(std::string text) const {
+  auto [line, col] = position_of(std::min(pos_ + 1, in_.size()));
+  return JsonError(std::move(text), line, col);
+}
+
+JsonError Reader::fix(JsonError e) const {
+  if (e.has_position()) return e;
+  return error(e.text());
+}
+
+std::optional<unsigned char> Reader::peek_ws() {
+  while (pos_ < in_.size()) {
+    unsigned char c = static_cast<unsigned char>(in_[pos_]);
+    if (!is_ws(c)) return c;
+    ++pos_;
+  }
+  return std::nullopt;
+}
+
+Result<void> Reader::end() {
+  if (peek_ws()) return std::unexpected(peek_error("trailing characters"));
+  return {};
+}
+
+Result<void> Reader::parse_ident(std::string_view rest) {
+  for (char expected : rest) {
+    if (pos_ >= in_.size()) return std::unexpected(error(kEofValue));
+    char c = in_[pos_++];
+    if (c != expected) return std::unexpected(error("expected ident"));
+  }
+  return {};
+}
+
+JsonError Reader::invalid_type(std::string_view expected) {
+  auto c = peek_ws();
+  auto found = [&](std::string what) {
+    return fix(JsonError(fmt::format("invalid type: {}, expected {}", what, expected)));
+  };
+  if (!c) return peek_error(kEofValue);
+  switch (*c) {
+    case 'n':
+      eat();
+      if (auto e = parse_ident("ull"); !e) return e.error();
+      return found("null");
+    case 't':
+      eat();
+      if (auto e = parse_ident("rue"); !e) return e.error();
+      return found("boolean `true`");
+    case 'f':
+      eat();
+      if (auto e = parse_ident("alse"); !e) return e.error();
+      return found("boolean `false`");
+    case '-': {
+      eat();
+      auto n = parse_number_body(false);
+      if (!n) return n.error();
+      return found(describe_number(*n));
+    }
+    case '"': {
+      eat();
+      auto s = parse_string_body();
+      if (!s) return s.error();
+      return found("string " + debug_quote(*s));
+    }
+    case '[': return found("sequence");
+    case '{': return found("map");
+    default:
+      if (*c >= '0' && *c <= '9') {
+        auto n = parse_number_body(true);
+        if (!n) return n.error();
+        return found(describe_number(*n));
+      }
+      return peek_error("expected value");
+  }
+}
+
+Result<std::string> Reader::parse_string_body() {
+  std::string out;
+  size_t run_start = pos_;
+  for (;;) {
+    // Copy the longest run without escapes or control characters at once.
+    while (pos_ < in_.size()) {
+      unsigned char c = static_cast<unsigned char>(in_[pos_]);
+      if (c == '"' || c == '\\' || c < 0x20) break;
+      ++pos_;
+    }
+    if (pos_ >= in_.size()) return std::unexpected(error(kEofString));
+    std::string_view run = in_.substr(run_start, pos_ - run_start);
+    if (!is_valid_utf8(run)) return std::unexpected(error("invalid unicode code point"));
+    out.append(run);
+    unsigned char c = static_cast<unsigned char>(in_[pos_++]);
+    if (c == '"') return out;
+    if (c != '\\') return std::unexpected(error("control character (\\u0000-\\u001F) found while parsing a string"));
+    if (pos_ >= in_.size()) return std::unexpected(error(kEofString));
+    char e = in_[pos_++];
+    switch (e) {
+      case '"': out += '"'; break;
+      case '\\': out += '\\'; break;
+      case '/': out += '/'; break;
+      case 'b': out += '\b'; break;
+      case 'f': out += '\f'; break;
+      case 'n': out += '\n'; break;
+      case 'r': out += '\r'; break;
+      case 't': out += '\t'; break;
+      case 'u': {
+        auto hex4 = [&]() -> Result<uint32_t> {
+          uint32_t v = 0;
+          for (int k = 0; k < 4; ++k) {
+            if (pos_ >= in_.size()) return std::unexpected(error(kEofString));
+            int h = hex_value(static_cast<unsigned char>(in_[pos_++]));
+            if (h < 0) return std::unexpected(error("invalid escape"));
+            v = v * 16 + static_cast<uint32_t>(h);
+          }
+          return v;
+        };
+        auto first = hex4();
+        if (!first) return std::unexpected(first.error());
+        uint32_t cp = *first;
+        if (cp >= 0xDC00 && cp <= 0xDFFF) return std::unexpected(error("lone leading surrogate in hex escape"));
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+          if (pos_ >= in_.size() || in_[pos_] != '\\') {
+            if (pos_ < in_.size()) ++pos_;
+            return std::unexpected(error("unexpected end of hex escape"));
+          }
+          ++pos_;
+          if (pos_ >= in_.size() || in_[pos_] != 'u') {
+            if (pos_ < in_.size()) ++pos_;
+            return std::unexpected(error("unexpected end of hex escape"));
+          }
+          ++pos_;
+          auto second = hex4();
+          if (!second) return std::unexpected(second.error());
+          if (*second < 0xDC00 || *second > 0xDFFF) return std::unexpected(error("lone leading surrogate in hex escape"));
+          cp = 0x10000 + ((cp - 0xD800) << 10) + (*second - 0xDC00);
+        }
+        push_utf8(out, cp);
+        break;
+      }
+      default: return std::unexpected(error("invalid escape"));
+    }
+    run_start = pos_;
+  }
+}
+
+Result<void> Reader::skip_string_body() {
+  // Validation is the same as for a string that is kept.
+  auto s = parse_string_body();
+  if (!s) return std::unexpected(s.error());
+  return {};
+}
+
+Result<Number> Reader::parse_number_body(bool positive) {
+  size_t start = positive ? pos_ : pos_ - 1;
+  auto peek = [&]() -> int { return pos_ < in_.size() ? static_cast<unsigned char>(in_[pos_]) : -1; };
+  auto is_digit = [](int c) { return c >= '0' && c <= '9'; };
+  if (pos_ >= in_.size()) return std::unexpected(error("invalid number"));
+  int c0 = static_cast<unsigned char>(in_[pos_++]);
+  std::uint64_t significand = 0;
+  bool overflow = false;
+  if (c0 == '0') {
+    if (is_digit(peek())) return std::unexpected(peek_error("invalid number"));
+  } else if (c0 >= '1' && c0 <= '9') {
+    significand = static_cast<std::uint64_t>(c0 - '0');
+    while (is_digit(peek())) {
+      std::uint64_t d = static_cast<std::uint64_t>(peek() - '0');
+      if (!overflow && (significand > (UINT64_MAX - d) / 10)) overflow = true;
+      if (!overflow) significand = significand * 10 + d;
+      ++pos_;
+    }
+  } else {
+    return std::unexpected(error("invalid number"));
+  }
+  bool is_float = overflow;
+  if (peek() == '.') {
+    ++pos_;
+    if (!is_digit(peek())) return std::unexpected(peek() < 0 ? peek_error(kEofValue) : peek_error("invalid number"));
+    while (is_digit(peek())) ++pos_;
+    is_float = true;
+  }
+  if (peek() == 'e' || peek() == 'E') {
+    ++pos_;
+    if (peek() == '+' || peek() == '-') ++pos_;
+    if (!is_digit(peek())) return std::unexpected(peek() < 0 ? peek_error(kEofValue) : peek_error("invalid number"));
+    while (is_digit(peek())) ++pos_;
+    is_float = true;
+  }
+  Number n{};
+  if (!is_float) {
+    if (positive) {
+      n.kind = Number::Kind::U64;
+      n.u = significand;
+    } else if (significand == 0 || significand > static_cast<std::uint64_t>(INT64_MAX) + 1) {
+      // -0 and values below i64's range become floats.
+      n.kind = Number::Kind::F64;
+      n.f = -static_cast<double>(significand);
+    } else {
+      n.kind = Number::Kind::I64;
+      n.i = static_cast<std::int64_t>(0 - significand);
+    }
+    return n;
+  }
+  std::string text(in_.substr(start, pos_ - start));
+  errno = 0;
+  double f = std::strtod(text.c_str(), nullptr);
+  if (errno == ERANGE && (f == HUGE_VAL || f == -HUGE_VAL)) return std::unexpected(error("number out of range"));
+  n.kind = Number::Kind::F64;
+  n.f = f;
+  return n;
+}
+
+Result<std::string> Reader::read_string(std::string_view expected) {
+  auto c = peek_ws();
+  if (!c) return std::unexpected(peek_error(kEofValue));
+  if (*c != '"') return std::unexpected(invalid_type(expected));
+  eat();
+  return parse_string_body();
+}
+
+Result<bool> Reader::read_null() {
+  auto c = peek_ws();
+  if (c && *c == 'n') {
+    eat();
+    if (auto e = parse_ident("ull"); !e) return std::unexpected(e.error());
+    return true;
+  }
+  return false;
+}
+
+Result<std::optional<std::string>> Reader::read_optional_string() {
+  auto null = read_null();
+  if (!null) return std::unexpected(null.error());
+  if (*null) return std::optional<std::string>();
+  auto s = read_string();
+  if (!s) return std::unexpected(s.error());
+  return std::optional<std::string>(std::move(*s));
+}
+
+Result<bool> Reader::read_bool() {
+  auto c = peek_ws();
+  if (!c) return std::unexpected(peek_error(kEofValue));
+  if (*c == 't') {
+    eat();
+    if (auto e = parse_ident("rue"); !e) return std::unexpected(e.error());
+    return true;
+  }
+  if (*c == 'f') {
+    eat();
+    if (auto e = parse_ident("alse"); !e) return std::unexpected(e.error());
+    return false;
+  }
+  return std::unexpected(invalid_type("a boolean"));
+}
+
+Result<std::optional<bool>> Reader::read_optional_bool() {
+  auto null = read_null();
+  if (!null) return std::unexpected(null.error());
+  if (*null) return std::optional<bool>();
+  auto b = read_bool();
+  if (!b) return std::unexpected(b.error());
+  return std::optional<bool>(*b);
+}
+
+Result<Number> Reader::read_number(std::string_view expected) {
+  auto c = peek_ws();
+  if (!c) return std::unexpected(peek_error(kEofValue));
+  if (*c == '-') {
+    eat();
+    return parse_number_body(false);
+  }
+  if (*c >= '0' && *c <= '9') return parse_number_body(true);
+  return std::unexpected(invalid_type(expected));
+}
+
+Result<void> Reader::enter() {
+  if (--remaining_depth_ == 0) {
+    ++remaining_depth_;
+    return std::unexpected(peek_error("recursion limit exceeded"));
+  }
+  return {};
+}
+
+Result<void> Reader::begin_seq(std::string_view expected) {
+  auto c = peek_ws();
+  if (!c) return std::unexpected(peek_error(kEofValue));
+  if (*c != '[') return std::unexpected(invalid_type(expected));
+  if (auto e = enter(); !e) return e;
+  eat();
+  return {};
+}
+
+Result<bool> Reader::seq_next(bool& first) {
+  auto c = peek_ws();
+  if (!c) return std::unexpected(peek_error(kEofList));
+  if (*c == ']') return false;
+  if (first) {
+    first = false;
+    return true;
+  }
+  if (*c != ',') return std::unexpected(peek_error("expected `,` or `]`"));
+  eat();
+  auto d = peek_ws();
+  if (!d) return std::unexpected(peek_error(kEofValue));
+  if (*d == ']') return std::unexpected(peek_error("trailing comma"));
+  return true;
+}
+
+Result<void> Reader::end_seq() {
+  auto c = peek_ws();
+  if (!c) return std::unexpected(peek_error(kEofList));
+  if (*c == ']') {
+    eat();
+    return {};
+  }
+  if (*c == ',') {
+    eat();
+    auto d = peek_ws();
+    if (d && *d == ']') return std::unexpected(peek_error("trailing comma"));
+  }
+  return std::unexpected(peek_error("trailing characters"));
+}
+
+Result<void> Reader::begin_map(std::string_view expected) {
+  auto c = peek_ws();
+  if (!c) return std::unexpected(peek_error(kEofValue));
+  if (*c != '{') return std::unexpected(invalid_type(expected));
+  if (auto e = enter(); !e) return e;
+  eat();
+  return {};
+}
+
+Result<std::optional<std::string>> Reader::map_next_key(bool& first) {
+  auto c = peek_ws();
+  if (!c) return std::unexpected(peek_error(kEofObject));
+  if (*c == '}') return std::optional<std::string>();
+  if (first) {
+    first = false;
+  } else {
+    if (*c != ',') return std::unexpected(peek_error("expected `,` or `}`"));
+    eat();
+    c = peek_ws();
+    if (!c) return std::unexpected(peek_error(kEofValue));
+  }
+  if (*c == '}') return std::unexpected(peek_error("trailing comma"));
+  if (*c != '"') return std::unexpected(peek_error("key must be a string"));
+  eat();
+  auto key = parse_string_body();
+  if (!key) return std::unexpected(key.error());
+  return std::optional<std::string>(std::move(*key));
+}
+
+Result<void> Reader::map_colon() {
+  auto c = peek_ws();
+  if (!c) return std::unexpected(peek_error(kEofObject));
+  if (*c != ':') return std::unexpected(peek_error("expected `:`"));
+  eat();
+  return {};
+}
+
+Result<void> Reader::end_map() {
+  auto c = peek_ws();
+  if (!c) return std::unexpected(peek_error(kEofObject));
+  if (*c == '}') {
+    eat();
+    return {};
+  }
+  if (*c == ',') return std::unexpected(peek_error("trailing comma"));
+  return std::unexpected(peek_error("trailing characters"));
+}
+
+Result<Value> Reader::read_value() {
+  auto c = peek_ws();
+  if (!c) return std::unexpected(peek_error(kEofValue));
+  switch (*c) {
+    case 'n':
+      eat();
+      if (auto e = parse_ident("ull"); !e) return std::unexpected(e.error());
+      return Value(Null{});
+    case 't':
+      eat();
+      if (auto e = parse_ident("rue"); !e) return std::unexpected(e.error());
+      return Value(true);
+    case 'f':
+      eat();
+      if (auto e = parse_ident("alse"); !e) return std::unexpected(e.error());
+      return Value(false);
+    case '"': {
+      eat();
+      auto s = parse_string_body();
+      if (!s) return std::unexpected(s.error());
+      return Value(std::move(*s));
+    }
+    case '[': {
+      Array items;
+      auto r = read_seq(*this, "any value", [&](Reader& self) -> Result<void> {
+        auto v = self.read_value();
+        if (!v) return std::unexpected(v.error());
+        items.push_back(std::move(*v));
+        return {};
+      });
+      if (!r) return std::unexpected(r.error());
+      return Value(std::move(items));
+    }
+    case '{': {
+      Object members;
+      auto r = read_map(*this, "any value", [&](std::string key, Reader& self) -> Result<void> {
+        auto v = self.read_value();
+        if (!v) return std::unexpected(v.error());
+        members.push_back(std::move(key), std::move(*v));
+        return {};
+      });
+      if (!r) return std::unexpected(r.error());
+      return Value(std::move(members));
+    }
+    default: {
+      if (*c == '-' || (*c >= '0' && *c <= '9')) {
+        auto n = read_number("any value");
+        if (!n) return std::unexpected(n.error());
+        return n->to_value();
+      }
+      return std::unexpected(peek_error("expected value"));
+    }
+  }
+}
+
+Result<void> Reader::skip_value() {
+  // An explicit stack of open brackets: hostile nesting cannot exhaust the
+  // call stack here.
+  std::vector<char> open;
+  bool at_value = true;  // expecting a value (else a separator or a close)
+  for (;;) {
+    auto c = peek_ws();
+    if (at_value) {
+      if (!c) return std::unexpected(peek_error(kEofValue));
+      switch (*c) {
+        case 'n':
+          eat();
+          if (auto e = parse_ident("ull"); !e) return e;
+          break;
+        case 't':
+          eat();
+          if (auto e = parse_ident("rue"); !e) return e;
+          break;
+        case 'f':
+          eat();
+          if (auto e = parse_ident("alse"); !e) return e;
+          break;
+        case '"':
+          eat();
+          if (auto e = skip_string_body(); !e) return e;
+          break;
+        case '[': {
+          eat();
+          auto d = peek_ws();
+          if (d && *d == ']') {
+            eat();
+            break;
+          }
+          open.push_back('[');
+          continue;
+        }
+        case '{': {
+          eat();
+          auto d = peek_ws();
+          if (d && *d == '}') {
+            eat();
+            break;
+          }
+          open.push_back('{');
+          if (!d) return std::unexpected(peek_error(kEofObject));
+          if (*d != '"') return std::unexpected(peek_error("key must be a string"));
+          eat();
+          if (auto e = skip_string_body(); !e) return e;
+          if (auto e = map_colon(); !e) return e;
+          continue;
+        }
+        default:
+          if (*c == '-' || (*c >= '0' && *c <= '9')) {
+            if (*c == '-') eat();
+            auto n = parse_number_body(*c != '-');
+            if (!n) return std::unexpected(n.error());
+            break;
+          }
+          return std::unexpected(peek_error("expected value"));
+      }
+      at_value = false;
+    }
+    if (open.empty()) return {};
+    // After a value inside a container: a separator or the closing bracket.
+    c = peek_ws();
+    char kind = open.back();
+    if (!c) return std::unexpected(peek_error(kind == '[' ? kEofList : kEofObject));
+    if ((kind == '[' && *c == ']') || (kind == '{' && *c == '}')) {
+      eat();
+      open.pop_back();
+      continue;
+    }
+    if (*c != ',') return std::unexpected(peek_error(kind == '[' ? "expected `,` or `]`" : "expected `,` or `}`"));
+    eat();
+    auto d = peek_ws();
+    if (!d) return std::unexpected(peek_error(kEofValue));
+    if ((kind == '[' && *d == ']') || (kind == '{' && *d == '}')) return std::unexpected(peek_error("trailing comma"));
+    if (kind == '{') {
+      if (*d != '"') return std::unexpected(peek_error("key must be a string"));
+      eat();
+      if (auto e = skip_string_body(); !e) return e;
+      if (auto e = map_colon(); !e) return e;
+    }
+    at_value = true;
+  }
+}
+
+Result<void> read_record(Reader& r, std::string_view record, std::span<const Field> fields,
+                         const std::function<Result<void>(size_t, Reader&)>& read_field) {
+  auto c = r.peek_ws();
+  if (!c) return std::unexpected(r.peek_error(kEofValue));
+  if (*c == '[') {
+    if (auto e = r.enter(); !e) return e;
+    r.eat();
+    auto visit = [&]() -> Result<void> {
+      bool first = true;
+      for (size_t i = 0; i < fields.size(); ++i) {
+        auto more = r.seq_next(first);
+        if (!more) return std::unexpected(more.error());
+        if (!*more) {
+          if (fields[i].positional_default) continue;
+          return std::unexpected(JsonError(
+              fmt::format("invalid length {}, expected {}", i, struct_with_elements(record, fields.size()))));
+        }
+        if (auto e = read_field(i, r); !e) return e;
+      }
+      return {};
+    };
+    auto ret = visit();
+    auto end = r.end_seq();
+    r.leave();
+    if (!ret) return std::unexpected(r.fix(ret.error()));
+    return end;
+  }
+  if (*c == '{') {
+    if (auto e = r.enter(); !e) return e;
+    r.eat();
+    auto visit = [&]() -> Result<void> {
+      std::vector<bool> seen(fields.size(), false);
+      bool first = true;
+      for (;;) {
+        auto key = r.map_next_key(first);
+        if (!key) return std::unexpected(key.error());
+        if (!*key) break;
+        size_t idx = fields.size();
+        for (size_t i = 0; i < fields.size(); ++i) {
+          if (fields[i].name == **key) {
+            idx = i;
+            break;
+          }
+        }
+        if (idx < fields.size() && seen[idx])
+          return std::unexpected(JsonError(fmt::format("duplicate field `{}`", fields[idx].name)));
+        if (auto e = r.map_colon(); !e) return e;
+        if (idx == fields.size()) {
+          if (auto e = r.skip_value(); !e) return e;
+          continue;
+        }
+        seen[idx] = true;
+        if (auto e = read_field(idx, r); !e) return e;
+      }
+      for (size_t i = 0; i < fields.size(); ++i)
+        if (fields[i].required && !seen[i])
+          return std::unexpected(JsonError(fmt::format("missing field `{}`", fields[i].name)));
+      return {};
+    };
+    auto ret = visit();
+    auto end = r.end_map();
+    r.leave();
+    if (!ret) return std::unexpected(r.fix(ret.error()));
+    return end;
+  }
+  return std::unexpected(r.invalid_type(record));
+}
+
+}  // namespace kestro::json
