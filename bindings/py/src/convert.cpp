@@ -47,22 +47,7 @@ PyResult<bool> bool_from_py(PyObject* object) {
 }
 
 PyResult<std::vector<std::string>> str_list_from_py(PyObject* object) {
-  if (PyUnicode_Check(object)) {
-    return error_of(PyExc_TypeError, "a `str` cannot be taken as a sequence of strings");
-  }
-  if (!PySequence_Check(object)) return std::unexpected(not_an_instance(object, "Sequence"));
-  Py_ssize_t size = PySequence_Size(object);
-  if (size < 0) return fetch_error();
-  std::vector<std::string> texts;
-  texts.reserve(static_cast<std::size_t>(size));
-  for (Py_ssize_t i = 0; i < size; ++i) {
-    PyRef item = PyRef::steal(PySequence_GetItem(object, i));
-    if (!item) return fetch_error();
-    auto text = str_from_py(item.get());
-    if (!text) return std::unexpected(std::move(text.error()));
-    texts.push_back(std::move(*text));
-  }
-  return texts;
+  return sequence_from_py<std::string>(object, str_from_py);
 }
 
 PyResult<PyRef> type_from_py(PyObject* object) {
@@ -80,14 +65,7 @@ PyResult<PyRef> optional_str_to_py(const std::optional<std::string>& text) {
 }
 
 PyResult<PyRef> str_list_to_py(const std::vector<std::string>& texts) {
-  PyRef list = PyRef::steal(PyList_New(static_cast<Py_ssize_t>(texts.size())));
-  if (!list) return fetch_error();
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    auto item = str_to_py(texts[i]);
-    if (!item) return item;
-    PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item->release());
-  }
-  return list;
+  return list_to_py(texts, [](const std::string& text) { return str_to_py(text); });
 }
 
 }  // namespace kestro::py

@@ -5,6 +5,7 @@
 #include "kestro_py/internal_failure.hpp"
 #include "kestro_py/py_errors.hpp"
 #include "kestro_py/py_ref.hpp"
+#include "kestro_py/records.hpp"
 
 namespace kestro::py {
 
@@ -16,6 +17,7 @@ constexpr const char* kDefaultEnvName = ".kestro";
 // `__all__`).
 constexpr std::array kFunctions = {
     register_errors_method,
+    model_roundtrip_method,
 };
 
 PyRef all_list(PyObject* module) {

@@ -9,6 +9,10 @@ def _register_errors(*, project, env, resolution, not_found, auth, index_protoco
     pass
 
 
+def _do_model_roundtrip_py(info, metadata):
+    pass
+
+
 def echo(text, flag, items=None):
     pass
 
@@ -21,6 +25,9 @@ CASES = [
     ("_register_errors", (), {}),
     ("_register_errors", (), {"project": T, "env": T}),
     ("_register_errors", (), {"project": T, "unknown": T}),
+    ("_do_model_roundtrip_py", ({},), {}),
+    ("_do_model_roundtrip_py", ({}, {}, {}), {}),
+    ("_do_model_roundtrip_py", ({},), {"info": {}}),
     ("echo", (), {}),
     ("echo", ("a",), {}),
     ("echo", ("a", True, None, 4), {}),
@@ -30,11 +37,11 @@ CASES = [
     ("echo", ("a", True), {"bogus": 1}),
 ]
 
-REFERENCES = {"_register_errors": _register_errors, "echo": echo}
+REFERENCES = {"_register_errors": _register_errors, "_do_model_roundtrip_py": _do_model_roundtrip_py, "echo": echo}
 
 
 def target(name, km):
-    return getattr(km, name) if name == "_register_errors" else getattr(_kestro_py_testing, name)
+    return getattr(_kestro_py_testing, name) if name == "echo" else getattr(km, name)
 
 
 @pytest.mark.parametrize("name,args,kwargs", CASES)

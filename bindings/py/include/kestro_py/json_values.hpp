@@ -1,0 +1,24 @@
+// Python values to and from the neutral JSON tree: the payload of a usage of
+// unknown kind crosses the boundary this way. Nesting is bounded by Python's
+// recursion limit, so a list that contains itself raises RecursionError.
+#pragma once
+
+#include <Python.h>
+
+#include "kestro/utils/json_value.hpp"
+#include "kestro_py/py_exception.hpp"
+
+namespace kestro::py {
+
+// A usage given from Python: a dict (or subclass) whose keys are strings and
+// whose values JSON can hold, as a JSON object in the dict's order.
+PyResult<json::Object> usage_from_py(PyObject* object);
+PyResult<json::Object> py_dict_to_json_object(PyObject* dict);
+PyResult<json::Value> py_to_json_value(PyObject* object);
+
+// New Python objects: null None, booleans bool, integers int, other numbers
+// float, strings str, arrays list, objects dict (members in order).
+PyResult<PyRef> json_value_to_py(const json::Value& value);
+PyResult<PyRef> json_object_to_py(const json::Object& object);
+
+}  // namespace kestro::py

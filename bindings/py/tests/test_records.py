@@ -1,0 +1,240 @@
+import enum
+import math
+import types
+
+import pytest
+
+INFO = {
+    "name": "demo",
+    "publisher": "acme",
+    "description": "A demo project",
+    "version": "1.2.3",
+    "license": "MIT",
+    "maintainer": ["Ann", "Bob"],
+    "website": "https://example.com/demo",
+    "topic": ["sysml", "kerml"],
+    "usage": [
+        {"resource": "pkg:kestro/acme/base", "version_constraint": "^1.0"},
+        {"resource": "urn:kestro:acme:other", "version_constraint": None},
+        {"dir": "../lib", "publisher": "acme", "name": "lib"},
+        {"kpar_path": "deps/x.kpar", "publisher": "acme", "name": "x"},
+        {"kind": "git", "nested": {"list": [1, -2, 2.5, None, True, "s", [{"deep": {}}]], "empty": []}, "a": False},
+    ],
+}
+
+META = {
+    "index": {"Demo": "demo.sysml", "Other": "sub/other.kerml"},
+    "created": "2025-01-02T03:04:05.123456Z",
+    "metamodel": "https://www.omg.org/spec/SysML/20250201",
+    "includes_derived": False,
+    "includes_implied": True,
+    "checksum": {
+        "demo.sysml": {"value": "ab" * 32, "algorithm": "SHA256"},
+        "sub/other.kerml": {"value": "", "algorithm": "NONE"},
+    },
+}
+
+
+def chain(exception):
+    """[(type name, message)] of an exception and its causes."""
+    links = []
+    while exception is not None:
+        links.append((type(exception).__name__, str(exception)))
+        exception = exception.__cause__
+    return links
+
+
+def test_full_records_come_back_equal_in_table_order(km):
+    info, meta = km._do_model_roundtrip_py(INFO, META)
+    assert (info, meta) == (INFO, META)
+    assert list(info) == list(INFO) and list(meta) == list(META)
+    assert list(info["usage"][4]) == ["kind", "nested", "a"]
+    assert info["usage"][4] is not INFO["usage"][4] and info["maintainer"] is not INFO["maintainer"]
+
+
+def test_absent_optionals_and_input_shapes(km):
+    info = dict(reversed(INFO.items()))  # key order of the input does not matter
+    info.update(publisher=None, description=None, license=None, website=None, maintainer=("Ann",), topic=(), extra=1)
+    meta = types.MappingProxyType(dict(META, metamodel=None, includes_derived=None, includes_implied=None, checksum=None, x=2))
+    got_info, got_meta = km._do_model_roundtrip_py(info, meta)
+    assert list(got_info) == list(INFO)
+    assert got_info["maintainer"] == ["Ann"] and got_info["topic"] == [] and got_info["license"] is None
+    assert got_meta == dict(META, metamodel=None, includes_derived=None, includes_implied=None, checksum=None)
+    assert km._do_model_roundtrip_py(INFO, dict(META, checksum={}))[1]["checksum"] == {}
+
+
+class Level(enum.IntEnum):
+    HIGH = 7
+
+
+@pytest.mark.parametrize(
+    "usage,expected",
+    [
+        # Only `resource`: not a Resource usage, kept whole as an unknown one.
+        ({"resource": "pkg:kestro/a/b"}, {"resource": "pkg:kestro/a/b"}),
+        # The first kind that reads wins and keeps only its keys.
+        ({"dir": "d", "publisher": "p", "name": "n", "resource": "r", "version_constraint": None},
+         {"resource": "r", "version_constraint": None}),
+        ({"kpar_path": "k", "publisher": "p", "name": "n", "extra": 1}, {"kpar_path": "k", "publisher": "p", "name": "n"}),
+        ({"x": Level.HIGH, "t": True, "f": 1.0}, {"x": 7, "t": True, "f": 1.0}),
+        ({"max": 2**63 - 1, "min": -(2**63)}, {"max": 2**63 - 1, "min": -(2**63)}),
+    ],
+)
+def test_usage_kinds(km, usage, expected):
+    got = km._do_model_roundtrip_py(dict(INFO, usage=[usage]), META)[0]["usage"][0]
+    assert got == expected and list(got) == list(expected)
+    for key, value in expected.items():
+        assert type(got[key]) is type(value)
+
+
+def enum_error(unknown_failure, resource="KeyError: 'resource'", directory="KeyError: 'dir'",
+               kpar="KeyError: 'kpar_path'"):
+    return (
+        "failed to extract enum InterchangeProjectUsageG ('Resource | Directory | KparPath | Unknown')\n"
+        f"- variant Resource (Resource): {resource}\n"
+        f"- variant Directory (Directory): {directory}\n"
+        f"- variant KparPath (KparPath): {kpar}\n"
+        "- variant Unknown (Unknown): TypeError: failed to extract field InterchangeProjectUsageG::Unknown.0, "
+        f"caused by {unknown_failure}"
+    )
+
+
+NOT_SUBSCRIPTABLE = "TypeError: list indices must be integers or slices, not str"
+
+
+@pytest.mark.parametrize(
+    "usage,unknown_failure",
+    [
+        ({"x": (1, 2)}, "TypeError: `<class 'tuple'>` cannot appear in a usage: expected a value JSON can hold"),
+        ({"x": {"y": {1}}}, "TypeError: `<class 'set'>` cannot appear in a usage: expected a value JSON can hold"),
+        ({"x": math.nan}, "ValueError: `NaN` is not valid JSON"),
+        ({"x": [math.inf]}, "ValueError: `inf` is not valid JSON"),
+        ({"x": -math.inf}, "ValueError: `-inf` is not valid JSON"),
+        ({"x": 2**63}, "OverflowError: int too big to convert"),
+        ({1: "a"}, "TypeError: a usage's keys must be strings, as JSON requires"),
+        ({"x": {"y": {2: "a"}}}, "TypeError: a usage's keys must be strings, as JSON requires"),
+    ],
+)
+def test_usages_that_fit_no_kind(km, usage, unknown_failure):
+    with pytest.raises(TypeError) as raised:
+        km._do_model_roundtrip_py(dict(INFO, usage=[usage]), META)
+    assert chain(raised.value) == [
+        ("TypeError", "failed to extract field InterchangeProjectInfoG.usage"),
+        ("TypeError", enum_error(unknown_failure)),
+    ]
+
+
+def test_a_usage_that_is_not_a_dict(km):
+    with pytest.raises(TypeError) as raised:
+        km._do_model_roundtrip_py(dict(INFO, usage=[["a"]]), META)
+    assert str(raised.value.__cause__) == enum_error(
+        "TypeError: a usage must be a dict, as `.project.json` requires",
+        NOT_SUBSCRIPTABLE, NOT_SUBSCRIPTABLE, NOT_SUBSCRIPTABLE,
+    )
+
+
+def test_a_wrong_type_in_a_named_kind_is_reported_with_its_cause(km):
+    usage = {"resource": 5, "version_constraint": None, "k": ()}
+    with pytest.raises(TypeError) as raised:
+        km._do_model_roundtrip_py(dict(INFO, usage=[usage]), META)
+    assert str(raised.value.__cause__) == enum_error(
+        "TypeError: `<class 'tuple'>` cannot appear in a usage: expected a value JSON can hold",
+        resource="TypeError: failed to extract field InterchangeProjectUsageG::Resource.resource, "
+        "caused by TypeError: 'int' object is not an instance of 'str'",
+    )
+
+
+@pytest.mark.parametrize("container", ["list", "dict"])
+def test_a_self_containing_value_raises(km, container):
+    value = []
+    value.append(value)
+    if container == "dict":
+        value = {}
+        value["self"] = value
+    with pytest.raises(TypeError) as raised:
+        km._do_model_roundtrip_py(dict(INFO, usage=[{"x": value}]), META)
+    assert str(raised.value.__cause__).endswith(
+        "caused by RecursionError: maximum recursion depth exceeded while converting a usage to JSON"
+    )
+
+
+def field(record, key):
+    return ("TypeError", f"failed to extract field {record}.{key}")
+
+
+INFO_G = "InterchangeProjectInfoG"
+META_G = "InterchangeProjectMetadataG"
+NOT_STR = ("TypeError", "'int' object is not an instance of 'str'")
+
+
+@pytest.mark.parametrize(
+    "info,meta,expected",
+    [
+        ({k: v for k, v in INFO.items() if k != "license"}, META, [("KeyError", "'license'")]),
+        (5, META, [("TypeError", "'int' object is not subscriptable")]),
+        (INFO, {k: v for k, v in META.items() if k != "created"}, [("KeyError", "'created'")]),
+        (dict(INFO, name=1), META, [field(INFO_G, "name"), NOT_STR]),
+        (dict(INFO, version=None), META, [field(INFO_G, "version"), ("TypeError", "'None' is not an instance of 'str'")]),
+        (dict(INFO, maintainer="Ann"), META,
+         [field(INFO_G, "maintainer"), ("TypeError", "a `str` cannot be taken as a sequence of strings")]),
+        (dict(INFO, topic=[1]), META, [field(INFO_G, "topic"), NOT_STR]),
+        (dict(INFO, usage="x"), META,
+         [field(INFO_G, "usage"), ("TypeError", "a `str` cannot be taken as a sequence of strings")]),
+        (dict(INFO, usage=3), META, [field(INFO_G, "usage"), ("TypeError", "'int' object is not an instance of 'Sequence'")]),
+        (INFO, dict(META, includes_derived=1), [field(META_G, "includes_derived"),
+                                                ("TypeError", "'int' object is not an instance of 'bool'")]),
+        (INFO, dict(META, index=[]), [field(META_G, "index"), ("TypeError", "'list' object is not an instance of 'dict'")]),
+        (INFO, dict(META, index={"A": 1}), [field(META_G, "index"), NOT_STR]),
+        (INFO, dict(META, checksum={"a": {"algorithm": "SHA256"}}), [field(META_G, "checksum"), ("KeyError", "'value'")]),
+        (INFO, dict(META, checksum={"a": {"value": 1, "algorithm": "SHA256"}}),
+         [field(META_G, "checksum"), field("InterchangeProjectChecksumRaw", "value"), NOT_STR]),
+        (INFO, dict(META, checksum={"a": {"value": "", "algorithm": None}}),
+         [field(META_G, "checksum"), field("InterchangeProjectChecksumRaw", "algorithm"),
+          ("TypeError", "'None' is not an instance of 'str'")]),
+    ],
+)
+def test_reading_failures(km, info, meta, expected):
+    with pytest.raises(Exception) as raised:
+        km._do_model_roundtrip_py(info, meta)
+    assert chain(raised.value) == expected
+    assert not hasattr(raised.value, "__notes__")
+
+
+def test_checksum_entries_keep_any_algorithm_and_drop_extra_items(km):
+    meta = dict(META, checksum={"a": {"value": "x", "algorithm": "md5", "size": 3}})
+    assert km._do_model_roundtrip_py(INFO, meta)[1]["checksum"] == {"a": {"value": "x", "algorithm": "md5"}}
+
+
+class Mutating(dict):
+    """A checksum entry whose lookup changes the checksum map being walked."""
+
+    def __init__(self, target, change):
+        super().__init__(value="v", algorithm="SHA256")
+        self.target, self.change = target, change
+
+    def __getitem__(self, key):
+        if key == "algorithm":
+            self.change(self.target)
+        return super().__getitem__(key)
+
+
+def shrink(d):
+    d.pop("b")
+
+
+def replace_key(d):
+    d.pop("a")
+    d["c"] = {"value": "", "algorithm": "NONE"}
+
+
+@pytest.mark.parametrize(
+    "change,message",
+    [(shrink, "dictionary changed size during iteration"), (replace_key, "dictionary keys changed during iteration")],
+)
+def test_a_dict_changed_while_it_is_read(km, change, message):
+    checksum = {}
+    checksum["a"] = Mutating(checksum, change)
+    checksum["b"] = {"value": "", "algorithm": "NONE"}
+    with pytest.raises(TypeError) as raised:
+        km._do_model_roundtrip_py(INFO, dict(META, checksum=checksum))
+    assert chain(raised.value) == [field(META_G, "checksum"), ("RuntimeError", message)]
