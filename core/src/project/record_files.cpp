@@ -1,5 +1,7 @@
-// Writing the two record files of a source project.
+// Reading and writing the two record files of a source project.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "kestro/project/local_src.hpp"
 #include "kestro/utils/fs.hpp"
@@ -20,7 +22,43 @@ std::expected<void, LocalSrcError> write_record_file(const std::filesystem::path
   return {};
 }
 
+// Reads one record document: none when its metadata query fails (absent,
+// unsearchable directory, dangling link), else the parsed record.
+template <typename T, typename Parse>
+std::expected<std::optional<T>, LocalSrcError> read_record_file(const std::filesystem::path& path, const char* name,
+                                                                Parse&& parse) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::optional<T>();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::unexpected(ProjectError::io(FsIoError(FsIoError::Kind::OpenFile, path, IoError::last())));
+  auto content = read_fd(fd);
+  ::close(fd);
+  if (!content) return std::unexpected(ProjectError::deserialize(name, json::JsonError(content.error().message())));
+  auto record = parse(*content);
+  if (!record) return std::unexpected(ProjectError::deserialize(name, std::move(record.error())));
+  return std::optional<T>(std::move(*record));
+}
+
 }  // namespace
+
+std::filesystem::path project_info_path(const std::filesystem::path& dir) { return dir / ".project.json"; }
+
+std::expected<std::pair<std::optional<InterchangeProjectInfoRaw>, std::optional<InterchangeProjectMetadataRaw>>,
+              LocalSrcError>
+read_local_src_project(const LocalSrcProject& project) {
+  auto info = read_record_file<InterchangeProjectInfoRaw>(project.info_path(), ".project.json", parse_project_info);
+  if (!info) return std::unexpected(std::move(info.error()));
+  if (*info) {
+    const auto& record = **info;
+    if (project.expected_publisher && *project.expected_publisher != record.publisher)
+      return std::unexpected(ProjectError::publisher_mismatch(*project.expected_publisher, record.publisher));
+    if (project.expected_name && *project.expected_name != record.name)
+      return std::unexpected(ProjectError::name_mismatch(*project.expected_name, record.name));
+  }
+  auto meta = read_record_file<InterchangeProjectMetadataRaw>(project.meta_path(), ".meta.json", parse_project_meta);
+  if (!meta) return std::unexpected(std::move(meta.error()));
+  return std::pair{std::move(*info), std::move(*meta)};
+}
 
 std::expected<void, LocalSrcError> write_project_info(const LocalSrcProject& project,
                                                       const InterchangeProjectInfoRaw& info, bool overwrite) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "kestro/model/records.hpp"
 #include "kestro/project/project_error.hpp"
@@ -28,6 +29,16 @@ struct LocalSrcProject {
   std::filesystem::path info_path() const { return project_path / ".project.json"; }
   std::filesystem::path meta_path() const { return project_path / ".meta.json"; }
 };
+
+// Both records, each none when its document is absent. The information
+// record is compared with the project's expectations (publisher, then name)
+// before `.meta.json` is looked at.
+std::expected<std::pair<std::optional<InterchangeProjectInfoRaw>, std::optional<InterchangeProjectMetadataRaw>>,
+              LocalSrcError>
+read_local_src_project(const LocalSrcProject& project);
+
+// `dir` joined with ".project.json".
+std::filesystem::path project_info_path(const std::filesystem::path& dir);
 
 // Write `.project.json` / `.meta.json` at the project's root. With
 // `overwrite` off an existing file (or anything the path leads to) fails

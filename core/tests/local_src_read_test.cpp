@@ -1,0 +1,84 @@
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "kestro/project/local_src.hpp"
+#include "test_support.hpp"
+
+namespace kestro {
+namespace {
+
+constexpr const char* kMeta = R"({"index":{},"created":"2025-01-01T00:00:00Z"})";
+
+TEST(ReadLocalSrcProject, AbsentDocuments) {
+  TempDir dir;
+  auto both = read_local_src_project(LocalSrcProject{dir.path()});
+  ASSERT_TRUE(both);
+  EXPECT_FALSE(both->first);
+  EXPECT_FALSE(both->second);
+  write_text(dir.path() / ".meta.json", kMeta);
+  auto only_meta = read_local_src_project(LocalSrcProject{dir.path(), {}, {}, "x", std::optional<std::string>("p")});
+  ASSERT_TRUE(only_meta);
+  EXPECT_FALSE(only_meta->first);
+  EXPECT_TRUE(only_meta->second);
+  write_text(dir.path() / "file", "");
+  auto not_dir = read_local_src_project(LocalSrcProject{dir.path() / "file"});
+  ASSERT_TRUE(not_dir);
+  EXPECT_FALSE(not_dir->first);
+}
+
+TEST(ReadLocalSrcProject, Expectations) {
+  TempDir dir;
+  write_text(dir.path() / ".project.json", R"({"name":"A","publisher":"Acme","version":"1.0.0"})");
+  using Publisher = std::optional<std::optional<std::string>>;
+  struct Case {
+    std::optional<std::string> name;
+    Publisher publisher;
+    std::string message;  // empty: reads
+  } cases[] = {
+      {"a", std::nullopt, "project name `A` does not match expected `a`"},
+      {"a", Publisher(std::in_place), "project publisher `Acme` does not match expected `<none>`"},
+      {"x", Publisher("acme"), "project publisher `Acme` does not match expected `acme`"},
+      {"A", Publisher("Acme"), ""},
+      {std::nullopt, std::nullopt, ""},
+  };
+  for (const auto& c : cases) {
+    LocalSrcProject project{dir.path()};
+    project.expected_name = c.name;
+    project.expected_publisher = c.publisher;
+    auto r = read_local_src_project(project);
+    if (c.message.empty()) {
+      ASSERT_TRUE(r) << r.error().message();
+      EXPECT_EQ(r->first->name, "A");
+    } else {
+      ASSERT_FALSE(r);
+      EXPECT_EQ(r.error().message(), c.message);
+    }
+  }
+  write_text(dir.path() / ".project.json", R"({"name":"A","version":"1.0.0"})");
+  LocalSrcProject none_expected{dir.path()};
+  none_expected.expected_publisher = Publisher("acme");
+  EXPECT_EQ(read_local_src_project(none_expected).error().message(),
+            "project publisher `<none>` does not match expected `acme`");
+}
+
+TEST(ReadLocalSrcProject, BrokenDocuments) {
+  TempDir dir;
+  write_text(dir.path() / ".project.json", R"({"name":"A","version":"1.0.0"})");
+  write_text(dir.path() / ".meta.json", "{\"index\":{}");
+  auto r = read_local_src_project(LocalSrcProject{dir.path()});
+  ASSERT_FALSE(r);
+  EXPECT_EQ(r.error().kind(), ProjectError::Kind::Deserialize);
+  EXPECT_EQ(r.error().message(),
+            "project deserialization error: failed to deserialize `.meta.json`: EOF while parsing an object at line 1 "
+            "column 11");
+  std::filesystem::remove(dir.path() / ".meta.json");
+  std::filesystem::create_directory(dir.path() / ".meta.json");
+  auto as_dir = read_local_src_project(LocalSrcProject{dir.path()});
+  ASSERT_FALSE(as_dir);
+  EXPECT_EQ(as_dir.error().message(),
+            "project deserialization error: failed to deserialize `.meta.json`: Is a directory (os error 21)");
+}
+
+}  // namespace
+}  // namespace kestro
