@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "kestro_py/info_functions.hpp"
 #include "kestro_py/internal_failure.hpp"
 #include "kestro_py/py_errors.hpp"
 #include "kestro_py/py_ref.hpp"
@@ -17,6 +18,7 @@ constexpr const char* kDefaultEnvName = ".kestro";
 // `__all__`).
 constexpr std::array kFunctions = {
     register_errors_method,
+    info_py_path_method,
     model_roundtrip_method,
 };
 

@@ -1,5 +1,7 @@
 from conftest import run_python
 
+CLASSES = "dict.fromkeys(['project', 'env', 'resolution', 'not_found', 'auth', 'index_protocol', 'solve', 'sync'], Exception)"
+
 CAPTURE = """
 import logging
 records = []
@@ -9,6 +11,30 @@ class Capture(logging.Handler):
 logging.getLogger().addHandler(Capture())
 logging.getLogger().setLevel(logging.DEBUG)
 """
+
+
+def test_records_reach_python_logging_only_after_a_do_call(km_import):
+    out = run_python(
+        CAPTURE,
+        f"""
+        {km_import}
+        km._register_errors(**{CLASSES})
+        km._register_errors(**{CLASSES})
+        print(records)
+        # A do_ function installs the bridge; the repeated registration logs.
+        try:
+            km.do_info_py_path(".")
+        except Exception:
+            pass
+        km._register_errors(**{CLASSES})
+        print(records)
+        """
+    )
+    assert out.splitlines() == [
+        "[]",
+        "[('kestro_py.py_errors', 'DEBUG', \"kestro's exception classes are already registered; "
+        "keeping the ones registered first\")]",
+    ]
 
 
 def test_levels_targets_and_records_from_released_sections():

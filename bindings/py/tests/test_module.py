@@ -9,6 +9,7 @@ import pytest
 # Python signatures.
 SIGNATURES = {
     "_register_errors": "(*, project, env, resolution, not_found, auth, index_protocol, solve, sync)",
+    "do_info_py_path": "(path)",
     "_do_model_roundtrip_py": "(info, metadata)",
 }
 
