@@ -18,14 +18,14 @@ def test_an_internal_failure_passes_handlers_for_exception(message, text):
     assert str(raised.value) == text
 
 
-def test_a_do_function_without_python_logging_fails_internally():
+def test_a_do_function_without_python_logging_fails_internally(km_import):
     out = run_python(
-        """
+        f"""
         import sys
-        import _kestro_py_testing as testing
+        {km_import}
         sys.modules["logging"] = None
         try:
-            testing.do_log_released(3, "t", "m")
+            km.do_info_py_path(".")
         except BaseException as e:
             print(type(e).__bases__[0].__name__, e)
         """
