@@ -1,6 +1,7 @@
 // Small text helpers shared by messages and readers.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,13 @@ bool is_valid_utf8(std::string_view bytes);
 
 // The bytes with every invalid UTF-8 sequence replaced by U+FFFD.
 std::string utf8_lossy(std::string_view bytes);
+
+// Decodes the UTF-8 sequence at `text[i]` into `*code_point` and returns its
+// length in bytes, or 0 when the bytes there are no valid sequence.
+std::size_t decode_utf8(std::string_view text, std::size_t i, char32_t* code_point);
+
+// Appends the UTF-8 encoding of a Unicode scalar value.
+void append_utf8(std::string& out, char32_t code_point);
 
 // A text as a quoted, escaped literal: "a\0b", control characters as \u{..}.
 std::string debug_quote(std::string_view text);
