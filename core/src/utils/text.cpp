@@ -106,6 +106,13 @@ void append_utf8(std::string& out, char32_t cp) {
   }
 }
 
+std::string describe_char_at(std::string_view text, std::size_t i) {
+  char32_t cp = 0xFFFD;
+  decode_utf8(text, i, &cp);
+  if (cp >= 0x20 && cp < 0x7F) return fmt::format("`{}`", static_cast<char>(cp));
+  return fmt::format("U+{:04X}", static_cast<std::uint32_t>(cp));
+}
+
 std::string debug_quote(std::string_view text) {
   std::string out = "\"";
   for (unsigned char c : text) {

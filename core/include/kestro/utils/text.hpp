@@ -19,6 +19,10 @@ std::size_t decode_utf8(std::string_view text, std::size_t i, char32_t* code_poi
 // Appends the UTF-8 encoding of a Unicode scalar value.
 void append_utf8(std::string& out, char32_t code_point);
 
+// The character starting at `text[i]` for messages: "`c`" for printable
+// ASCII, "U+XXXX" otherwise (U+FFFD for an invalid UTF-8 byte).
+std::string describe_char_at(std::string_view text, std::size_t i);
+
 // A text as a quoted, escaped literal: "a\0b", control characters as \u{..}.
 std::string debug_quote(std::string_view text);
 
