@@ -15,13 +15,9 @@
 
 namespace kestro::iri {
 
-class IriError : public Error {
+class IriError : public MessageError {
  public:
-  explicit IriError(std::string text) : text_(std::move(text)) {}
-  std::string message() const override { return text_; }
-
- private:
-  std::string text_;
+  explicit IriError(std::string text) : MessageError(std::move(text)) {}
 };
 
 class Iri {

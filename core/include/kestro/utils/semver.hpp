@@ -25,13 +25,9 @@
 
 namespace kestro::semver {
 
-class SemverError : public Error {
+class SemverError : public MessageError {
  public:
-  explicit SemverError(std::string text) : text_(std::move(text)) {}
-  std::string message() const override { return text_; }
-
- private:
-  std::string text_;
+  explicit SemverError(std::string text) : MessageError(std::move(text)) {}
 };
 
 struct Version {
