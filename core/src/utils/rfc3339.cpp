@@ -21,16 +21,7 @@ bool is_alpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 
 std::unexpected<Rfc3339Error> fail(std::string text) { return std::unexpected(Rfc3339Error(std::move(text))); }
 
-struct Cursor {
-  std::string_view text;
-  std::size_t i = 0;
-  bool at_end() const { return i >= text.size(); }
-  char peek() const { return at_end() ? '\0' : text[i]; }
-  bool eat(char c) {
-    if (at_end() || text[i] != c) return false;
-    ++i;
-    return true;
-  }
+struct Cursor : TextCursor {
   // Exactly `n` digits as a number, or nothing.
   std::optional<int> digits(int n) {
     if (text.size() - i < static_cast<std::size_t>(n)) return std::nullopt;
@@ -42,7 +33,6 @@ struct Cursor {
     i += n;
     return v;
   }
-  std::string found() const { return at_end() ? "end of input" : describe_char_at(text, i); }
 };
 
 // Two-digit field, optionally after a separator that starts the extended
@@ -128,7 +118,7 @@ std::expected<void, Rfc3339Error> parse_annotation(Cursor& c, bool first) {
   } else if (!first) {
     ok = false;
   } else if (!body.empty() && (body[0] == '+' || body[0] == '-')) {
-    Cursor offset{body, 1};
+    Cursor offset{{body, 1}};
     ok = parse_offset_digits(offset, "annotation offset").has_value() && offset.at_end();
   } else {
     ok = !body.empty();
@@ -157,7 +147,7 @@ Timestamp Timestamp::now() {
 }
 
 std::expected<Timestamp, Rfc3339Error> parse_rfc3339(std::string_view text) {
-  Cursor c{text};
+  Cursor c{{text}};
   auto year = parse_year(c);
   if (!year) return std::unexpected(year.error());
   std::optional<bool> date_extended, time_extended;

@@ -27,22 +27,13 @@ bool is_ident_char(char c) {
 }
 bool is_wildcard(char c) { return c == '*' || c == 'x' || c == 'X'; }
 
-struct Cursor {
-  std::string_view text;
-  std::size_t i = 0;
-  bool at_end() const { return i >= text.size(); }
-  char peek() const { return at_end() ? '\0' : text[i]; }
-  bool eat(char c) {
-    if (peek() != c || at_end()) return false;
-    ++i;
-    return true;
-  }
+struct Cursor : TextCursor {
   void skip_blanks() {
     while (!at_end() && text[i] == ' ') ++i;
   }
   SemverError unexpected(std::string_view context) const {
     if (at_end()) return SemverError(fmt::format("unexpected end of input {}", context));
-    return SemverError(fmt::format("unexpected character {} {}", describe_char_at(text, i), context));
+    return SemverError(fmt::format("unexpected character {} {}", found(), context));
   }
 };
 
@@ -258,7 +249,7 @@ std::strong_ordering operator<=>(const Version& a, const Version& b) {
 
 std::expected<Version, SemverError> Version::parse(std::string_view text) {
   if (text.empty()) return std::unexpected(SemverError("empty string, expected a semantic version"));
-  Cursor c{text};
+  Cursor c{{text}};
   Version v;
   Part parts[] = {Part::Major, Part::Minor, Part::Patch};
   std::uint64_t* slots[] = {&v.major, &v.minor, &v.patch};
@@ -320,7 +311,7 @@ std::string Comparator::to_string() const {
 }
 
 std::expected<VersionReq, SemverError> VersionReq::parse(std::string_view text) {
-  Cursor c{text};
+  Cursor c{{text}};
   c.skip_blanks();
   if (c.at_end()) return std::unexpected(SemverError("empty string, expected a semantic version requirement"));
   VersionReq req;

@@ -26,4 +26,22 @@ std::string describe_char_at(std::string_view text, std::size_t i);
 // A text as a quoted, escaped literal: "a\0b", control characters as \u{..}.
 std::string debug_quote(std::string_view text);
 
+// A read position in a text, for small hand-written parsers.
+struct TextCursor {
+  std::string_view text;
+  std::size_t i = 0;
+
+  bool at_end() const { return i >= text.size(); }
+  // The byte at the cursor, or '\0' at the end.
+  char peek() const { return at_end() ? '\0' : text[i]; }
+  // Steps over `c` when it is next.
+  bool eat(char c) {
+    if (at_end() || text[i] != c) return false;
+    ++i;
+    return true;
+  }
+  // "end of input", or the character at the cursor as describe_char_at.
+  std::string found() const { return at_end() ? "end of input" : describe_char_at(text, i); }
+};
+
 }  // namespace kestro
