@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kestro/fs_error.hpp"
 #include "zip_fixture.hpp"
 
 namespace kestro::zip {
@@ -125,6 +126,11 @@ TEST_F(ZipReaderTest, BrokenArchivesAreInvalid) {
     EXPECT_EQ(archive.error().kind(), Kind::InvalidArchive) << c.what;
     EXPECT_EQ(archive.error().message(), c.message) << c.what;
   }
+  // The error as a KPAR reader reports it.
+  auto failed = ZipArchive::open(path);
+  ZipArchiveError wrapped(ZipArchiveError::Kind::ReadArchive, "lib.kpar", make_error<ZipError>(failed.error()));
+  EXPECT_EQ(wrapped.message(),
+            "failed to parse zip archive `lib.kpar`: invalid zip archive: invalid central directory header of entry 0");
 }
 
 TEST_F(ZipReaderTest, DamagedEntryDataFailsTheRead) {
