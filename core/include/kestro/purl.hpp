@@ -29,11 +29,11 @@ class PurlError : public Error {
 
   Kind kind() const { return kind_; }
   const std::string& purl() const { return purl_; }
-  // WrongShape: the number of `/`-separated pieces after "pkg:kestro/".
+  // WrongShape: the number of `/`-separated segments after "pkg:kestro/".
   std::size_t segments() const { return segments_; }
-  // InvalidPublisher: the piece as written; NotNormalized: the normalised one.
+  // InvalidPublisher: the segment as written; NotNormalized: the normalised one.
   const std::string& publisher() const { return publisher_; }
-  // InvalidName: the piece as written; NotNormalized: the normalised one.
+  // InvalidName: the segment as written; NotNormalized: the normalised one.
   const std::string& name() const { return name_; }
 
   std::string message() const override;
