@@ -74,6 +74,45 @@ std::string utf8_lossy(std::string_view bytes) {
   return out;
 }
 
+std::size_t decode_utf8(std::string_view text, std::size_t i, char32_t* code_point) {
+  size_t len = utf8_sequence_length(text, i);
+  auto b = [&](size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(text[i + k])); };
+  switch (len) {
+    case 1: *code_point = b(0); break;
+    case 2: *code_point = ((b(0) & 0x1F) << 6) | (b(1) & 0x3F); break;
+    case 3: *code_point = ((b(0) & 0x0F) << 12) | ((b(1) & 0x3F) << 6) | (b(2) & 0x3F); break;
+    case 4: *code_point = ((b(0) & 0x07) << 18) | ((b(1) & 0x3F) << 12) | ((b(2) & 0x3F) << 6) | (b(3) & 0x3F); break;
+    default: break;
+  }
+  return len;
+}
+
+void append_utf8(std::string& out, char32_t cp) {
+  auto put = [&](char32_t v) { out += static_cast<char>(v); };
+  if (cp < 0x80) {
+    put(cp);
+  } else if (cp < 0x800) {
+    put(0xC0 | (cp >> 6));
+    put(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    put(0xE0 | (cp >> 12));
+    put(0x80 | ((cp >> 6) & 0x3F));
+    put(0x80 | (cp & 0x3F));
+  } else {
+    put(0xF0 | (cp >> 18));
+    put(0x80 | ((cp >> 12) & 0x3F));
+    put(0x80 | ((cp >> 6) & 0x3F));
+    put(0x80 | (cp & 0x3F));
+  }
+}
+
+std::string describe_char_at(std::string_view text, std::size_t i) {
+  char32_t cp = 0xFFFD;
+  decode_utf8(text, i, &cp);
+  if (cp >= 0x20 && cp < 0x7F) return fmt::format("`{}`", static_cast<char>(cp));
+  return fmt::format("U+{:04X}", static_cast<std::uint32_t>(cp));
+}
+
 std::string debug_quote(std::string_view text) {
   std::string out = "\"";
   for (unsigned char c : text) {

@@ -1,6 +1,7 @@
 // Small text helpers shared by messages and readers.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -11,7 +12,36 @@ bool is_valid_utf8(std::string_view bytes);
 // The bytes with every invalid UTF-8 sequence replaced by U+FFFD.
 std::string utf8_lossy(std::string_view bytes);
 
+// Decodes the UTF-8 sequence at `text[i]` into `*code_point` and returns its
+// length in bytes, or 0 when the bytes there are no valid sequence.
+std::size_t decode_utf8(std::string_view text, std::size_t i, char32_t* code_point);
+
+// Appends the UTF-8 encoding of a Unicode scalar value.
+void append_utf8(std::string& out, char32_t code_point);
+
+// The character starting at `text[i]` for messages: "`c`" for printable
+// ASCII, "U+XXXX" otherwise (U+FFFD for an invalid UTF-8 byte).
+std::string describe_char_at(std::string_view text, std::size_t i);
+
 // A text as a quoted, escaped literal: "a\0b", control characters as \u{..}.
 std::string debug_quote(std::string_view text);
+
+// A read position in a text, for small hand-written parsers.
+struct TextCursor {
+  std::string_view text;
+  std::size_t i = 0;
+
+  bool at_end() const { return i >= text.size(); }
+  // The byte at the cursor, or '\0' at the end.
+  char peek() const { return at_end() ? '\0' : text[i]; }
+  // Steps over `c` when it is next.
+  bool eat(char c) {
+    if (at_end() || text[i] != c) return false;
+    ++i;
+    return true;
+  }
+  // "end of input", or the character at the cursor as describe_char_at.
+  std::string found() const { return at_end() ? "end of input" : describe_char_at(text, i); }
+};
 
 }  // namespace kestro

@@ -1,0 +1,61 @@
+#include "kestro/model/relative_path.hpp"
+
+namespace kestro {
+
+namespace {
+
+bool is_separator(char c) { return c == '/' || c == '\\'; }
+bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Whether the path, read as a Windows path (both `/` and `\` separate),
+// starts with a prefix that makes it absolute, followed by a separator:
+// - a drive, `C:` (one ASCII letter);
+// - a share, two separators, a server, a separator and a share name. Device
+//   prefixes (`\\.\name`) and verbatim prefixes (`\\?\C:`, `\\?\name`,
+//   `\\?\UNC\server\share`) have this shape too, with `.` or `?` in place of
+//   the server, so this rule covers them.
+bool has_absolute_windows_prefix(std::string_view p) {
+  if (p.size() >= 3 && is_ascii_letter(p[0]) && p[1] == ':' && is_separator(p[2])) return true;
+  if (p.size() < 2 || !is_separator(p[0]) || !is_separator(p[1])) return false;
+  std::size_t server_end = 2;
+  while (server_end < p.size() && !is_separator(p[server_end])) ++server_end;
+  if (server_end == 2 || server_end == p.size()) return false;
+  std::size_t share_end = server_end + 1;
+  while (share_end < p.size() && !is_separator(p[share_end])) ++share_end;
+  return share_end > server_end + 1 && share_end < p.size();
+}
+
+}  // namespace
+
+std::expected<std::string_view, RelativePathError> validate_relative_path(std::string_view path,
+                                                                          RelativePathKind kind) {
+  using Kind = RelativePathError::Kind;
+  auto fail = [&](Kind k) { return std::unexpected(RelativePathError(k, std::string(path))); };
+  const bool directory = kind == RelativePathKind::ProjectDirectory || kind == RelativePathKind::RelativeDirectory;
+  const bool in_project = kind == RelativePathKind::ProjectFile || kind == RelativePathKind::ProjectDirectory;
+
+  if (directory && path == ".") return path;
+  if (has_absolute_windows_prefix(path)) return fail(Kind::Absolute);
+  if (path.empty()) return fail(Kind::ContainsDoubleSlash);
+  if (path.front() == '/') return fail(Kind::Absolute);
+  for (char c : path) {
+    if (c == '\0') return fail(Kind::ContainsNull);
+    if (c == '\\') return fail(Kind::ContainsBackslash);
+  }
+  std::string_view body = path;
+  if (body.back() == '/') {
+    if (!directory) return fail(Kind::DirectoryPath);
+    body.remove_suffix(1);
+  }
+  while (true) {
+    auto slash = body.find('/');
+    std::string_view component = body.substr(0, slash);
+    if (component.empty()) return fail(Kind::ContainsDoubleSlash);
+    if (in_project && component == "..") return fail(Kind::ContainsParent);
+    if (in_project && component == ".") return fail(Kind::ContainsCurrent);
+    if (slash == std::string_view::npos) return path;
+    body.remove_prefix(slash + 1);
+  }
+}
+
+}  // namespace kestro

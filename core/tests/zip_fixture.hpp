@@ -1,0 +1,88 @@
+// Test archives made by Python's zipfile module, and byte patches for
+// breaking them on purpose.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "test_support.hpp"
+
+namespace kestro {
+
+struct ZipFixtureEntry {
+  std::string name;
+  std::string data;
+  bool deflated = false;
+  int method = -1;  // another zipfile method number (12 = bzip2), overrides `deflated`
+  std::optional<std::uint32_t> external_attr{};
+  std::optional<int> create_system{};  // 0 DOS, 3 Unix
+};
+
+struct ZipFixtureOptions {
+  bool zip64 = false;  // every record in its zip64 form
+  std::string comment;
+  std::string prefix;  // bytes put in front of the archive
+};
+
+inline std::string fixture_hex(std::string_view bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+// Writes the archive with python3's zipfile; throws when Python fails.
+inline void make_zip(const std::filesystem::path& path, const std::vector<ZipFixtureEntry>& entries,
+                     const ZipFixtureOptions& options = {}) {
+  std::ostringstream py;
+  py << "import sys, zipfile\n";
+  if (options.zip64) py << "zipfile.ZIP64_LIMIT = 0\nzipfile.ZIP_FILECOUNT_LIMIT = 0\n";
+  py << "z = zipfile.ZipFile(sys.argv[1], 'w')\n";
+  for (const auto& e : entries) {
+    int method = e.method >= 0 ? e.method : e.deflated ? 8 : 0;
+    py << "i = zipfile.ZipInfo(bytes.fromhex('" << fixture_hex(e.name) << "').decode())\n"
+       << "i.compress_type = " << method << "\n";
+    if (e.external_attr) py << "i.external_attr = " << *e.external_attr << "\n";
+    if (e.create_system) py << "i.create_system = " << *e.create_system << "\n";
+    py << "z.writestr(i, bytes.fromhex('" << fixture_hex(e.data) << "'))\n";
+  }
+  py << "z.comment = bytes.fromhex('" << fixture_hex(options.comment) << "')\n"
+     << "z.close()\n";
+  auto script = path.string() + ".py";
+  write_text(script, py.str());
+  std::string command = "python3 '" + script + "' '" + path.string() + "'";
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("python3 failed: " + command);
+  std::filesystem::remove(script);
+  if (!options.prefix.empty()) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    in.close();
+    write_text(path, options.prefix + bytes);
+  }
+}
+
+inline std::string read_bytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// Replaces every occurrence of `from` by `to` (same length) in the file.
+inline void patch_bytes(const std::filesystem::path& path, std::string_view from, std::string_view to) {
+  std::string bytes = read_bytes(path);
+  for (auto at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at + to.size()))
+    bytes.replace(at, from.size(), to);
+  write_text(path, bytes);
+}
+
+}  // namespace kestro
