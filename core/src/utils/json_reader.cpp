@@ -27,24 +27,6 @@ int hex_value(unsigned char c) {
   return -1;
 }
 
-void push_utf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 }  // namespace
 
 std::string JsonError::message() const {
@@ -240,7 +222,7 @@ Result<std::string> Reader::parse_string_body() {
           if (*second < 0xDC00 || *second > 0xDFFF) return std::unexpected(error("lone leading surrogate in hex escape"));
           cp = 0x10000 + ((cp - 0xD800) << 10) + (*second - 0xDC00);
         }
-        push_utf8(out, cp);
+        append_utf8(out, cp);
         break;
       }
       default: return std::unexpected(error("invalid escape"));
