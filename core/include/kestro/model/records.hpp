@@ -17,7 +17,7 @@
 
 namespace kestro {
 
-template <typename Version, typename Usage>
+template <typename Version, typename Iri, typename Usage>
 struct InterchangeProjectInfoG {
   std::string name;
   std::optional<std::string> publisher;
@@ -25,18 +25,18 @@ struct InterchangeProjectInfoG {
   Version version;
   std::optional<std::string> license;
   std::vector<std::string> maintainer;
-  std::optional<std::string> website;
+  std::optional<Iri> website;
   std::vector<std::string> topic;
   std::vector<Usage> usage;
   bool operator==(const InterchangeProjectInfoG&) const = default;
 };
 
-template <typename Time, typename Checksum>
+template <typename Time, typename Iri, typename Checksum>
 struct InterchangeProjectMetadataG {
   // Exported symbol name to the project-relative path of its file.
   OrderedMap<std::string> index;
   Time created;
-  std::optional<std::string> metamodel;
+  std::optional<Iri> metamodel;
   std::optional<bool> includes_derived;
   std::optional<bool> includes_implied;
   // Project-relative path to checksum entry.
@@ -44,8 +44,9 @@ struct InterchangeProjectMetadataG {
   bool operator==(const InterchangeProjectMetadataG&) const = default;
 };
 
-using InterchangeProjectInfoRaw = InterchangeProjectInfoG<std::string, InterchangeProjectUsageRaw>;
-using InterchangeProjectMetadataRaw = InterchangeProjectMetadataG<std::string, InterchangeProjectChecksumRaw>;
+using InterchangeProjectInfoRaw = InterchangeProjectInfoG<std::string, std::string, InterchangeProjectUsageRaw>;
+using InterchangeProjectMetadataRaw =
+    InterchangeProjectMetadataG<std::string, std::string, InterchangeProjectChecksumRaw>;
 
 // Reads a whole document (only whitespace may follow the record).
 json::Result<InterchangeProjectInfoRaw> parse_project_info(std::string_view json);
