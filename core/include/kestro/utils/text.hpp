@@ -14,4 +14,7 @@ std::string utf8_lossy(std::string_view bytes);
 // A text as a quoted, escaped literal: "a\0b", control characters as \u{..}.
 std::string debug_quote(std::string_view text);
 
+// The text with A-Z lowered; every other byte unchanged.
+std::string ascii_lowercase(std::string_view text);
+
 }  // namespace kestro
