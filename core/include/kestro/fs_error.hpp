@@ -80,7 +80,9 @@ class PathCheckError : public Error {
     return PathCheckError(Kind::AbsolutePath, std::move(path), {});
   }
   Kind kind() const { return kind_; }
+  const std::string& path() const { return path_; }
   std::string message() const override;
+  std::string debug() const override;
 
  private:
   PathCheckError(Kind kind, std::string path, std::string reason)
@@ -95,6 +97,7 @@ class RelativizeError : public Error {
  public:
   RelativizeError(std::string path, std::string root) : path_(std::move(path)), root_(std::move(root)) {}
   std::string message() const override;
+  std::string debug() const override;
 
  private:
   std::string path_;

@@ -90,8 +90,17 @@ std::string PathCheckError::message() const {
   return fmt::format("path `{}` is absolute", path_);
 }
 
+std::string PathCheckError::debug() const {
+  if (kind_ == Kind::UnsafePath) return fmt::format("UnsafePath({}, {})", debug_quote(path_), debug_quote(reason_));
+  return fmt::format("AbsolutePath({})", debug_quote(path_));
+}
+
 std::string RelativizeError::message() const {
   return fmt::format("unable to relativize path `{}` with respect to `{}`", path_, root_);
+}
+
+std::string RelativizeError::debug() const {
+  return fmt::format("NoCommonPrefix {{ path: {}, root: {} }}", debug_quote(path_), debug_quote(root_));
 }
 
 std::string ZipArchiveError::message() const {

@@ -134,4 +134,11 @@ std::string debug_quote(std::string_view text) {
   return out;
 }
 
+std::string ascii_lowercase(std::string_view text) {
+  std::string out(text);
+  for (auto& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
 }  // namespace kestro

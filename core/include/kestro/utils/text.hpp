@@ -44,4 +44,7 @@ struct TextCursor {
   std::string found() const { return at_end() ? "end of input" : describe_char_at(text, i); }
 };
 
+// The text with A-Z lowered; every other byte unchanged.
+std::string ascii_lowercase(std::string_view text);
+
 }  // namespace kestro

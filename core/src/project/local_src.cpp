@@ -1,0 +1,48 @@
+// The read operations of a project stored as a directory tree.
+#include "kestro/project/local_src.hpp"
+
+#include "kestro/project/utils.hpp"
+
+namespace kestro {
+
+std::expected<std::filesystem::path, PathCheckError> LocalSrcProject::get_source_path(std::string_view path) const {
+  return kestro::get_source_path(project_path, path);
+}
+
+LocalSrcProject::Result<ProjectRecords> LocalSrcProject::get_project() const { return read_local_src_project(*this); }
+
+LocalSrcProject::Result<SourceReaderPtr> LocalSrcProject::read_source(std::string_view path) const {
+  auto resolved = get_source_path(path);
+  if (!resolved) return std::unexpected(ProjectError::path(std::move(resolved.error())));
+  auto reader = FileSourceReader::open(*resolved);
+  if (!reader) return std::unexpected(ProjectError::io(std::move(reader.error())));
+  return SourceReaderPtr(std::move(*reader));
+}
+
+LocalSrcProject::Result<std::vector<Source>> LocalSrcProject::sources(const ProjectContext& context) const {
+  std::string checksum;
+  if (known_checksum) {
+    checksum = *known_checksum;
+  } else {
+    auto computed = source_checksum(checksum_canonical_hex());
+    if (!computed) return std::unexpected(std::move(computed.error()));
+    checksum = std::move(computed->hex);
+  }
+  std::string src_path;
+  if (nominal_path) {
+    src_path = *nominal_path;
+  } else {
+    const auto& base = context.workspace_root ? context.workspace_root : context.project_root;
+    if (!base) internal_error("`LocalSrcProject` without `nominal_path` does not have any project sources");
+    auto relative = relativize_path(project_path, *base);
+    if (!relative) return std::unexpected(ProjectError::impossible_relative_path(std::move(relative.error())));
+    src_path = std::move(*relative);
+  }
+  return std::vector<Source>{LocalSrcSource{std::move(src_path), std::move(checksum)}};
+}
+
+LocalSrcProject::Result<EnvProjectChecksum> LocalSrcProject::checksum_hex() const {
+  return source_checksum(checksum_canonical_hex());
+}
+
+}  // namespace kestro

@@ -1,0 +1,35 @@
+#include "kestro/project/source_reader.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace kestro {
+
+std::expected<std::unique_ptr<FileSourceReader>, FsIoError> FileSourceReader::open(const std::filesystem::path& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::unexpected(FsIoError(FsIoError::Kind::OpenFile, path, IoError::last()));
+  return std::unique_ptr<FileSourceReader>(new FileSourceReader(fd));
+}
+
+FileSourceReader::~FileSourceReader() { ::close(fd_); }
+
+std::expected<std::size_t, IoError> FileSourceReader::read(std::span<char> buffer) {
+  for (;;) {
+    ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) return std::unexpected(IoError::last());
+  }
+}
+
+std::expected<std::size_t, IoError> BytesSourceReader::read(std::span<char> buffer) {
+  std::size_t n = std::min(buffer.size(), bytes_.size() - pos_);
+  std::memcpy(buffer.data(), bytes_.data() + pos_, n);
+  pos_ += n;
+  return n;
+}
+
+}  // namespace kestro

@@ -1,0 +1,87 @@
+#include "kestro/project/utils.hpp"
+
+#include <algorithm>
+
+#include <fmt/format.h>
+
+namespace kestro {
+
+namespace {
+
+// Calls `f` with each component of `path`, as path_components lists them.
+template <typename F>
+void for_each_component(std::string_view path, F&& f) {
+  size_t pos = 0;
+  if (!path.empty() && path[0] == '/') {
+    f(path.substr(0, 1));
+    pos = 1;
+  }
+  bool first = pos == 0;
+  while (pos <= path.size()) {
+    size_t end = path.find('/', pos);
+    if (end == std::string_view::npos) end = path.size();
+    std::string_view name = path.substr(pos, end - pos);
+    if (!name.empty() && (name != "." || first)) f(name);
+    first = false;
+    pos = end + 1;
+  }
+}
+
+}  // namespace
+
+std::vector<std::string_view> path_components(std::string_view path) {
+  std::vector<std::string_view> out;
+  for_each_component(path, [&](std::string_view c) { out.push_back(c); });
+  return out;
+}
+
+bool PathComponentLess::operator()(std::string_view a, std::string_view b) const {
+  auto ca = path_components(a);
+  auto cb = path_components(b);
+  return std::lexicographical_compare(ca.begin(), ca.end(), cb.begin(), cb.end());
+}
+
+std::expected<std::filesystem::path, PathCheckError> get_source_path(const std::filesystem::path& root,
+                                                                    std::string_view path) {
+  if (!path.empty() && path[0] == '/') return std::unexpected(PathCheckError::absolute(std::string(path)));
+  std::vector<std::string_view> names;
+  bool escapes = false;
+  for_each_component(path, [&](std::string_view name) {
+    if (escapes || name == ".") return;
+    if (name != "..") {
+      names.push_back(name);
+    } else if (names.empty()) {
+      escapes = true;
+    } else {
+      names.pop_back();
+    }
+  });
+  if (escapes) return std::unexpected(PathCheckError::unsafe(std::string(path), PathCheckError::kEscapesRoot));
+  std::filesystem::path result = root;
+  for (auto name : names) result /= std::filesystem::path(std::string(name));
+  return result;
+}
+
+std::expected<std::string, RelativizeError> relativize_path(const std::filesystem::path& path,
+                                                            const std::filesystem::path& root) {
+  auto cp = path_components(path.native());
+  auto cr = path_components(root.native());
+  for (const auto* list : {&cp, &cr})
+    for (auto c : *list)
+      if (c == "..")
+        internal_error(fmt::format("cannot relativize `{}` against `{}`: both must be canonical paths",
+                                   display_path(path), display_path(root)));
+  if (cp.empty() || cr.empty() || cp[0] != cr[0])
+    return std::unexpected(RelativizeError(display_path(path), display_path(root)));
+  auto [ip, ir] = std::mismatch(cp.begin(), cp.end(), cr.begin(), cr.end());
+  std::string out;
+  auto add = [&](std::string_view c) {
+    if (!out.empty()) out += '/';
+    out += c;
+  };
+  for (; ir != cr.end(); ++ir) add("..");
+  for (; ip != cp.end(); ++ip) add(*ip);
+  return out.empty() ? std::string(".") : out;
+}
+
+}  // namespace kestro

@@ -1,0 +1,72 @@
+#include "kestro/project/utils.hpp"
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+namespace kestro {
+namespace {
+
+TEST(GetSourcePath, ResolvesUnderRoot) {
+  const std::filesystem::path root = "/w/proj";
+  struct Case {
+    std::string path;
+    std::string resolved;  // empty: fails with `error`
+    std::string error;
+  } cases[] = {
+      {"a/b.sysml", "/w/proj/a/b.sysml", ""},
+      {"a//b/./c", "/w/proj/a/b/c", ""},
+      {"./a/", "/w/proj/a", ""},
+      {"a/../b", "/w/proj/b", ""},
+      {"a/..", "/w/proj", ""},
+      {"", "/w/proj", ""},
+      {".", "/w/proj", ""},
+      {"a\\b", "/w/proj/a\\b", ""},
+      {"../x", "", "path `../x` is unsafe: path attempts to escape original path"},
+      {"a/../../x", "", "path `a/../../x` is unsafe: path attempts to escape original path"},
+      {"/etc/x", "", "path `/etc/x` is absolute"},
+  };
+  for (const auto& c : cases) {
+    auto r = get_source_path(root, c.path);
+    if (c.resolved.empty()) {
+      ASSERT_FALSE(r) << c.path;
+      EXPECT_EQ(r.error().message(), c.error);
+      EXPECT_EQ(r.error().cause(), nullptr);
+    } else {
+      ASSERT_TRUE(r) << c.path << ": " << r.error().message();
+      EXPECT_EQ(r->native(), c.resolved) << c.path;
+    }
+  }
+  EXPECT_EQ(get_source_path(root, "a\\b")->filename(), "a\\b");
+}
+
+TEST(RelativizePath, Cases) {
+  EXPECT_EQ(relativize_path("/w/p/q", "/w"), "p/q");
+  EXPECT_EQ(relativize_path("/w", "/w"), ".");
+  EXPECT_EQ(relativize_path("/x/y", "/w/z"), "../../x/y");
+  EXPECT_EQ(relativize_path("/w", "/w/p/"), "..");
+  for (const char* relative : {"w/p", "./w"}) {
+    auto mixed = relativize_path(relative, "/w");
+    ASSERT_FALSE(mixed);
+    EXPECT_EQ(mixed.error().message(), fmt::format("unable to relativize path `{}` with respect to `/w`", relative));
+  }
+}
+
+TEST(RelativizePath, ParentComponentIsAProgrammingError) {
+  EXPECT_THROW((void)relativize_path("/w/../x", "/w"), InternalError);
+  EXPECT_THROW((void)relativize_path("/w/x", "/w/.."), InternalError);
+}
+
+TEST(PathComponents, EqualSpellingsAreOneKey) {
+  PathComponentLess less;
+  auto same = [&](std::string_view a, std::string_view b) { return !less(a, b) && !less(b, a); };
+  EXPECT_TRUE(same("a/b", "a//b"));
+  EXPECT_TRUE(same("a/b", "a/./b"));
+  EXPECT_TRUE(same("a/b", "a/b/"));
+  EXPECT_FALSE(same("a/b", "A/b"));
+  EXPECT_FALSE(same("a/b", "./a/b"));
+  EXPECT_FALSE(same("a/b", "/a/b"));
+  EXPECT_FALSE(same("a/../b", "b"));
+}
+
+}  // namespace
+}  // namespace kestro

@@ -1,0 +1,74 @@
+#include "kestro/project/sources.hpp"
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "test_support.hpp"
+
+namespace kestro {
+namespace {
+
+std::expected<void, ErrorPtr> accept(const InterchangeProjectMetadataRaw&) { return {}; }
+
+std::vector<std::string> relative(const std::vector<std::filesystem::path>& paths, const std::filesystem::path& root) {
+  std::vector<std::string> out;
+  for (const auto& p : paths) out.push_back(p.lexically_relative(root).string());
+  return out;
+}
+
+TEST(ListProjectSources, FilesNamedByMetadata) {
+  TempDir dir;
+  write_text(dir.path() / ".project.json", R"({"name":"A","version":"1.0.0"})");
+  LocalSrcProject project{dir.path()};
+  struct Case {
+    const char* meta;  // nullptr: no `.meta.json`
+    std::vector<std::string> listed;
+  } cases[] = {
+      {nullptr, {}},
+      {R"({"index":{},"created":"t"})", {}},
+      {R"({"index":{"A":"a.sysml","B":"b/b.sysml"},"created":"t"})", {"a.sysml", "b/b.sysml"}},
+      // Checksum keys first; a file named twice (in any spelling) once.
+      {R"({"index":{"A":"a.sysml","C":"c.sysml","B":"b//b.sysml"},"created":"t",
+           "checksum":{"b/./b.sysml":{"value":"00","algorithm":"SHA256"},"a.sysml":{"value":"00","algorithm":"SHA256"}}})",
+       {"b/b.sysml", "a.sysml", "c.sysml"}},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(dir.path() / ".meta.json");
+    if (c.meta) write_text(dir.path() / ".meta.json", c.meta);
+    auto listed = list_project_sources(project, accept);
+    ASSERT_TRUE(listed) << listed.error().message();
+    EXPECT_EQ(relative(*listed, dir.path()), c.listed) << (c.meta ? c.meta : "no meta");
+  }
+}
+
+TEST(ListProjectSources, Failures) {
+  TempDir dir;
+  write_text(dir.path() / ".project.json", R"({"name":"A","version":"1.0.0"})");
+  LocalSrcProject project{dir.path()};
+
+  write_text(dir.path() / ".meta.json", R"({"index":{"A":"../a.sysml"},"created":"t"})");
+  auto escaping = list_project_sources(project, accept);
+  ASSERT_FALSE(escaping);
+  EXPECT_EQ(escaping.error().kind(), ProjectSourcesError::Kind::Path);
+  EXPECT_EQ(escaping.error().message(), "path `../a.sysml` is unsafe: path attempts to escape original path");
+
+  auto reject = [](const InterchangeProjectMetadataRaw&) -> std::expected<void, ErrorPtr> {
+    return std::unexpected(make_error<MessageError>("checksum too short"));
+  };
+  auto invalid = list_project_sources(project, reject);
+  ASSERT_FALSE(invalid);
+  EXPECT_EQ(render_error_chain(invalid.error()), "project's `.meta.json` is invalid\n  caused by: checksum too short\n");
+
+  write_text(dir.path() / ".meta.json", "{");
+  auto broken = list_project_sources(project, reject);
+  ASSERT_FALSE(broken);
+  EXPECT_EQ(broken.error().kind(), ProjectSourcesError::Kind::Project);
+  EXPECT_EQ(static_cast<const ProjectError*>(broken.error().inner())->kind(), ProjectError::Kind::Deserialize);
+
+  project.expected_name = "B";
+  EXPECT_EQ(list_project_sources(project, accept).error().message(), "project name `A` does not match expected `B`");
+}
+
+}  // namespace
+}  // namespace kestro
