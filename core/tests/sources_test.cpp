@@ -9,7 +9,6 @@
 namespace kestro {
 namespace {
 
-std::expected<void, ErrorPtr> accept(const InterchangeProjectMetadataRaw&) { return {}; }
 
 std::vector<std::string> relative(const std::vector<std::filesystem::path>& paths, const std::filesystem::path& root) {
   std::vector<std::string> out;
@@ -26,17 +25,18 @@ TEST(ListProjectSources, FilesNamedByMetadata) {
     std::vector<std::string> listed;
   } cases[] = {
       {nullptr, {}},
-      {R"({"index":{},"created":"t"})", {}},
-      {R"({"index":{"A":"a.sysml","B":"b/b.sysml"},"created":"t"})", {"a.sysml", "b/b.sysml"}},
-      // Checksum keys first; a file named twice (in any spelling) once.
-      {R"({"index":{"A":"a.sysml","C":"c.sysml","B":"b//b.sysml"},"created":"t",
-           "checksum":{"b/./b.sysml":{"value":"00","algorithm":"SHA256"},"a.sysml":{"value":"00","algorithm":"SHA256"}}})",
+      {R"({"index":{},"created":"2025-01-01T00:00:00Z"})", {}},
+      {R"({"index":{"A":"a.sysml","B":"b/b.sysml"},"created":"2025-01-01T00:00:00Z"})", {"a.sysml", "b/b.sysml"}},
+      // Checksum keys first; a file named in both maps once.
+      {R"({"index":{"A":"a.sysml","C":"c.sysml","B":"b/b.sysml"},"created":"2025-01-01T00:00:00Z",
+           "checksum":{"b/b.sysml":{"value":"0000000000000000000000000000000000000000000000000000000000000000","algorithm":"SHA256"},
+                       "a.sysml":{"value":"","algorithm":"NONE"}}})",
        {"b/b.sysml", "a.sysml", "c.sysml"}},
   };
   for (const auto& c : cases) {
     std::filesystem::remove(dir.path() / ".meta.json");
     if (c.meta) write_text(dir.path() / ".meta.json", c.meta);
-    auto listed = list_project_sources(project, accept);
+    auto listed = list_project_sources(project);
     ASSERT_TRUE(listed) << listed.error().message();
     EXPECT_EQ(relative(*listed, dir.path()), c.listed) << (c.meta ? c.meta : "no meta");
   }
@@ -47,27 +47,23 @@ TEST(ListProjectSources, Failures) {
   write_text(dir.path() / ".project.json", R"({"name":"A","version":"1.0.0"})");
   LocalSrcProject project{dir.path()};
 
-  write_text(dir.path() / ".meta.json", R"({"index":{"A":"../a.sysml"},"created":"t"})");
-  auto escaping = list_project_sources(project, accept);
-  ASSERT_FALSE(escaping);
-  EXPECT_EQ(escaping.error().kind(), ProjectSourcesError::Kind::Path);
-  EXPECT_EQ(escaping.error().message(), "path `../a.sysml` is unsafe: path attempts to escape original path");
-
-  auto reject = [](const InterchangeProjectMetadataRaw&) -> std::expected<void, ErrorPtr> {
-    return std::unexpected(make_error<MessageError>("checksum too short"));
-  };
-  auto invalid = list_project_sources(project, reject);
+  write_text(dir.path() / ".meta.json",
+             R"({"index":{},"created":"2025-01-01T00:00:00Z","checksum":{"a":{"value":"00","algorithm":"SHA256"}}})");
+  auto invalid = list_project_sources(project);
   ASSERT_FALSE(invalid);
-  EXPECT_EQ(render_error_chain(invalid.error()), "project's `.meta.json` is invalid\n  caused by: checksum too short\n");
+  EXPECT_EQ(invalid.error().kind(), ProjectSourcesError::Kind::Validation);
+  EXPECT_EQ(render_error_chain(invalid.error()),
+            "project's `.meta.json` is invalid\n  caused by: invalid hex checksum length for SHA256: expected 64 "
+            "char(s), got 2 char(s)\n");
 
   write_text(dir.path() / ".meta.json", "{");
-  auto broken = list_project_sources(project, reject);
+  auto broken = list_project_sources(project);
   ASSERT_FALSE(broken);
   EXPECT_EQ(broken.error().kind(), ProjectSourcesError::Kind::Project);
   EXPECT_EQ(static_cast<const ProjectError*>(broken.error().inner())->kind(), ProjectError::Kind::Deserialize);
 
   project.expected_name = "B";
-  EXPECT_EQ(list_project_sources(project, accept).error().message(), "project name `A` does not match expected `B`");
+  EXPECT_EQ(list_project_sources(project).error().message(), "project name `A` does not match expected `B`");
 }
 
 }  // namespace

@@ -3,17 +3,19 @@
 #include <set>
 #include <string_view>
 
+#include "kestro/model/validation.hpp"
 #include "kestro/project/utils.hpp"
 
 namespace kestro {
 
 std::expected<std::vector<std::filesystem::path>, ProjectSourcesError> list_project_sources(
-    const LocalSrcProject& project, const MetaValidator& validate) {
+    const LocalSrcProject& project) {
   auto records = project.get_project();
   if (!records) return std::unexpected(ProjectSourcesError::project(std::move(records.error())));
   const auto& meta = records->second;
   if (!meta) return std::vector<std::filesystem::path>{};
-  if (auto valid = validate(*meta); !valid) return std::unexpected(ProjectSourcesError::validation("meta", valid.error()));
+  auto valid = validate_project_meta(*meta);
+  if (!valid) return std::unexpected(ProjectSourcesError::validation("meta", make_error<ProjectValidationError>(std::move(valid.error()))));
 
   std::vector<std::string_view> listed;
   std::set<std::string_view, PathComponentLess> seen;

@@ -3,7 +3,6 @@
 
 #include <expected>
 #include <filesystem>
-#include <functional>
 #include <vector>
 
 #include "kestro/model/records.hpp"
@@ -12,18 +11,14 @@
 
 namespace kestro {
 
-// Checks a metadata record before its paths are used: nothing when it is
-// valid, else the validation error.
-using MetaValidator = std::function<std::expected<void, ErrorPtr>(const InterchangeProjectMetadataRaw&)>;
-
 // The platform path of every file the project's metadata names: the keys of
 // its `checksum` map, then the files of its `index`, each once (paths equal
 // component by component count once), in that first-seen order. No
 // `.meta.json` gives an empty list. Reading failures (including name or
-// publisher mismatches) give Project, a metadata record that `validate`
+// publisher mismatches) give Project, a metadata record that validation
 // rejects gives Validation ("meta"), the first path that cannot be resolved
 // under the root gives Path.
 std::expected<std::vector<std::filesystem::path>, ProjectSourcesError> list_project_sources(
-    const LocalSrcProject& project, const MetaValidator& validate);
+    const LocalSrcProject& project);
 
 }  // namespace kestro
