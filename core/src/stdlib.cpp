@@ -642,4 +642,11 @@ std::vector<StandardLibraryEntry> standard_library_entries() {
   return entries;
 }
 
+std::unordered_map<std::string, std::vector<InMemoryProject>> standard_library_projects() {
+  std::unordered_map<std::string, std::vector<InMemoryProject>> table;
+  for (auto& e : standard_library_entries())
+    table[e.location].push_back(InMemoryProject({}, std::move(e.info), std::move(e.meta)));
+  return table;
+}
+
 }  // namespace kestro

@@ -48,5 +48,25 @@ TEST(StandardLibrary, Records) {
   }
 }
 
+TEST(StandardLibrary, ProjectTable) {
+  auto table = standard_library_projects();
+  ASSERT_EQ(table.size(), 10u);
+  for (const auto& [location, projects] : table) {
+    ASSERT_EQ(projects.size(), 1u) << location;
+    auto records = projects[0].get_project();
+    ASSERT_TRUE(records);
+    EXPECT_TRUE(records->first && records->second);
+  }
+  const std::string kerml_function = "https://www.omg.org/spec/KerML/20250201/Function-Library.kpar";
+  for (auto miss : {"https://www.omg.org/spec/kerml/20250201/Function-Library.kpar",
+                    "https://www.omg.org/spec/KerML/20250201/Function-Library.kpar/",
+                    "https://www.omg.org/spec/KerML/20240201/Function-Library.kpar"})
+    EXPECT_FALSE(table.count(miss));
+  auto other = standard_library_projects();
+  table.erase(kerml_function);
+  EXPECT_EQ(other.size(), 10u);
+  EXPECT_EQ(other.count(kerml_function), 1u);
+}
+
 }  // namespace
 }  // namespace kestro

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "kestro/model/records.hpp"
+#include "kestro/project/memory.hpp"
 
 namespace kestro {
 
@@ -17,5 +19,9 @@ struct StandardLibraryEntry {
 
 // The ten libraries' records, freshly parsed, in table order.
 std::vector<StandardLibraryEntry> standard_library_entries();
+
+// Location to candidate projects: ten keys, one in-memory project each,
+// holding both records and no files. A new, independent table per call.
+std::unordered_map<std::string, std::vector<InMemoryProject>> standard_library_projects();
 
 }  // namespace kestro
