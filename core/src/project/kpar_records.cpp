@@ -1,0 +1,100 @@
+// Reading the record documents of a KPAR archive.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "kestro/project/local_kpar.hpp"
+
+namespace kestro {
+
+namespace {
+
+template <typename T, typename Parse>
+std::expected<std::optional<T>, LocalKparError> read_entry_record(const OpenedKpar& kpar,
+                                                                   const zip::ZipArchive& archive,
+                                                                   std::string_view document, Parse&& parse) {
+  auto reader = open_kpar_entry(archive, kpar, document);
+  if (!reader) {
+    auto& [name, err] = reader.error();
+    if (err.is_not_found()) return std::optional<T>();
+    return std::unexpected(ProjectError::zip(
+        ZipArchiveError(ZipArchiveError::Kind::NamedFileMeta, name, make_error<zip::ZipError>(std::move(err)))));
+  }
+  // Decompression and integrity failures surface while the record is read.
+  auto bytes = reader->read_all();
+  if (!bytes) return std::unexpected(ProjectError::deserialize(std::string(document), json::JsonError(bytes.error().message())));
+  auto record = parse(*bytes);
+  if (!record) return std::unexpected(ProjectError::deserialize(std::string(document), std::move(record.error())));
+  return std::optional<T>(std::move(*record));
+}
+
+}  // namespace
+
+std::expected<zip::ZipArchive, LocalKparError> open_kpar_file(const OpenedKpar& kpar) {
+  int fd = ::open(kpar.archive_path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return std::unexpected(ProjectError::io(FsIoError(FsIoError::Kind::OpenFile, kpar.archive_path, IoError::last())));
+  auto archive = zip::ZipArchive::from_fd(fd);
+  if (!archive)
+    return std::unexpected(ProjectError::zip(ZipArchiveError(ZipArchiveError::Kind::ReadArchive,
+                                                             display_path(kpar.archive_path),
+                                                             make_error<zip::ZipError>(std::move(archive.error())))));
+  return std::move(*archive);
+}
+
+std::string kpar_entry_name(const OpenedKpar& kpar, std::string_view document) {
+  if (!kpar.root_prefix || kpar.root_prefix->empty()) return std::string(document);
+  std::string name = *kpar.root_prefix;
+  if (!name.ends_with('/')) name += '/';
+  name += document;
+  return name;
+}
+
+std::expected<zip::ZipEntryReader, std::pair<std::string, zip::ZipError>> open_kpar_entry(
+    const zip::ZipArchive& archive, const OpenedKpar& kpar, std::string_view document) {
+  std::string name = kpar_entry_name(kpar, document);
+  auto reader = archive.open_entry(std::string_view(name));
+  if (!reader) return std::unexpected(std::pair{std::move(name), std::move(reader.error())});
+  return std::move(*reader);
+}
+
+std::expected<std::optional<InterchangeProjectInfoRaw>, LocalKparError> read_kpar_info_entry(
+    const OpenedKpar& kpar, const zip::ZipArchive& archive) {
+  return read_entry_record<InterchangeProjectInfoRaw>(kpar, archive, ".project.json", parse_project_info);
+}
+
+std::expected<std::optional<InterchangeProjectMetadataRaw>, LocalKparError> read_kpar_meta_entry(
+    const OpenedKpar& kpar, const zip::ZipArchive& archive) {
+  return read_entry_record<InterchangeProjectMetadataRaw>(kpar, archive, ".meta.json", parse_project_meta);
+}
+
+std::expected<ProjectRecords, LocalKparError> read_kpar_project_files(const OpenedKpar& kpar) {
+  auto archive = open_kpar_file(kpar);
+  if (!archive) return std::unexpected(std::move(archive.error()));
+  auto info = read_kpar_info_entry(kpar, *archive);
+  if (!info) return std::unexpected(std::move(info.error()));
+  auto meta = read_kpar_meta_entry(kpar, *archive);
+  if (!meta) return std::unexpected(std::move(meta.error()));
+  return ProjectRecords{std::move(*info), std::move(*meta)};
+}
+
+std::expected<std::optional<InterchangeProjectInfoRaw>, LocalKparError> read_kpar_project_info(const OpenedKpar& kpar) {
+  auto archive = open_kpar_file(kpar);
+  if (!archive) return std::unexpected(std::move(archive.error()));
+  return read_kpar_info_entry(kpar, *archive);
+}
+
+std::expected<std::optional<InterchangeProjectMetadataRaw>, LocalKparError> read_kpar_project_meta(
+    const OpenedKpar& kpar) {
+  auto archive = open_kpar_file(kpar);
+  if (!archive) return std::unexpected(std::move(archive.error()));
+  return read_kpar_meta_entry(kpar, *archive);
+}
+
+std::set<std::string> indexed_symbols_for_file(const OrderedMap<std::string>& index, std::string_view path) {
+  std::set<std::string> symbols;
+  for (const auto& [symbol, file] : index)
+    if (file == path) symbols.insert(symbol);
+  return symbols;
+}
+
+}  // namespace kestro

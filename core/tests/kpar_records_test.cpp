@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include "kestro/project/local_kpar.hpp"
+#include "test_support.hpp"
+#include "zip_fixture.hpp"
+
+namespace kestro {
+namespace {
+
+constexpr const char* kInfo = R"({"name":"P","version":"1.0.0"})";
+constexpr const char* kMeta = R"({"index":{"A":"a.sysml"},"created":"2025-01-01T00:00:00Z"})";
+
+TEST(KparRecords, RootSelectsTheEntries) {
+  TempDir dir;
+  auto archive = dir.path() / "p.kpar";
+  make_zip(archive, {{".project.json", R"({"name":"top","version":"0.0.1"})"},
+                     {"proj/.project.json", kInfo, true},
+                     {"proj/.meta.json", kMeta, true},
+                     {"other/.Project.json", kInfo}});
+  auto rooted = read_kpar_project_files(OpenedKpar{archive, "proj"});
+  ASSERT_TRUE(rooted) << rooted.error().message();
+  EXPECT_EQ(rooted->first->name, "P");
+  EXPECT_EQ(rooted->second->index.size(), 1u);
+
+  auto top = read_kpar_project_files(OpenedKpar{archive, std::nullopt});
+  ASSERT_TRUE(top);
+  EXPECT_EQ(top->first->name, "top");
+  EXPECT_FALSE(top->second);
+
+  auto capital = read_kpar_project_info(OpenedKpar{archive, "other"});
+  ASSERT_TRUE(capital);
+  EXPECT_FALSE(*capital);
+}
+
+TEST(KparRecords, Failures) {
+  TempDir dir;
+  auto archive = dir.path() / "p.kpar";
+  make_zip(archive, {{"proj/.project.json", kInfo}, {"proj/.meta.json", "{\"index\":", true}});
+  auto broken = read_kpar_project_files(OpenedKpar{archive, "proj"});
+  ASSERT_FALSE(broken);
+  EXPECT_EQ(broken.error().message(),
+            "project deserialization error: failed to deserialize `.meta.json`: EOF while parsing a value at line 1 "
+            "column 9");
+
+  auto missing = read_kpar_project_meta(OpenedKpar{dir.path() / "none.kpar", "proj"});
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.error().kind(), ProjectError::Kind::Io);
+  EXPECT_NE(missing.error().message().find("failed to open file\n  `"), std::string::npos);
+
+  write_text(dir.path() / "junk.kpar", "not a zip archive at all");
+  auto junk = read_kpar_project_files(OpenedKpar{dir.path() / "junk.kpar", "proj"});
+  ASSERT_FALSE(junk);
+  EXPECT_EQ(junk.error().kind(), ProjectError::Kind::Zip);
+  EXPECT_TRUE(junk.error().message().starts_with("failed to parse zip archive `" + (dir.path() / "junk.kpar").string() + "`: "))
+      << junk.error().message();
+}
+
+TEST(KparRecords, CorruptEntryIsADeserializeError) {
+  TempDir dir;
+  auto archive = dir.path() / "p.kpar";
+  make_zip(archive, {{".project.json", kInfo}});
+  // Flip a byte of the stored record: the CRC check fails while reading.
+  patch_bytes(archive, "\"P\"", "\"Q\"");
+  auto r = read_kpar_project_info(OpenedKpar{archive, std::nullopt});
+  ASSERT_FALSE(r);
+  EXPECT_EQ(r.error().kind(), ProjectError::Kind::Deserialize);
+}
+
+TEST(IndexedSymbols, ExactPaths) {
+  OrderedMap<std::string> index;
+  index.insert_or_assign("A", "x.sysml");
+  index.insert_or_assign("C", "y.sysml");
+  index.insert_or_assign("B", "x.sysml");
+  EXPECT_EQ(indexed_symbols_for_file(index, "x.sysml"), (std::set<std::string>{"A", "B"}));
+  EXPECT_TRUE(indexed_symbols_for_file(index, "./x.sysml").empty());
+}
+
+}  // namespace
+}  // namespace kestro
