@@ -82,3 +82,32 @@ TEST(ReadLocalSrcProject, BrokenDocuments) {
 
 }  // namespace
 }  // namespace kestro
+
+namespace kestro {
+namespace {
+
+TEST(ReadLocalSrcProject, PermissionFailures) {
+  TempDir dir;
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+  auto locked = dir.path() / "locked";
+  write_text(locked / ".project.json", R"({"name":"A","version":"1.0.0"})");
+  auto unsearchable = dir.path() / "unsearchable";
+  write_text(unsearchable / "p" / ".project.json", R"({"name":"A","version":"1.0.0"})");
+  std::filesystem::permissions(locked, std::filesystem::perms::all);
+  std::filesystem::permissions(locked / ".project.json", std::filesystem::perms::none);
+  std::filesystem::permissions(unsearchable, std::filesystem::perms::owner_all);
+
+  int result = run_unprivileged([&] {
+    auto unreadable = read_local_src_project(LocalSrcProject{locked});
+    if (unreadable || unreadable.error().kind() != ProjectError::Kind::Io) return 1;
+    if (!unreadable.error().message().starts_with("failed to open file\n  `")) return 2;
+    if (!unreadable.error().message().ends_with("Permission denied (os error 13)")) return 3;
+    auto hidden = read_local_src_project(LocalSrcProject{unsearchable / "p"});
+    if (!hidden || hidden->first || hidden->second) return 4;
+    return 0;
+  });
+  EXPECT_EQ(result, 0);
+}
+
+}  // namespace
+}  // namespace kestro
