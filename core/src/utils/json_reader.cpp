@@ -20,31 +20,6 @@ constexpr const char* kEofString = "EOF while parsing a string";
 
 bool is_ws(unsigned char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
 
-int hex_value(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-void push_utf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 }  // namespace
 
 std::string JsonError::message() const {
@@ -214,7 +189,7 @@ Result<std::string> Reader::parse_string_body() {
           uint32_t v = 0;
           for (int k = 0; k < 4; ++k) {
             if (pos_ >= in_.size()) return std::unexpected(error(kEofString));
-            int h = hex_value(static_cast<unsigned char>(in_[pos_++]));
+            int h = hex_digit_value(in_[pos_++]);
             if (h < 0) return std::unexpected(error("invalid escape"));
             v = v * 16 + static_cast<uint32_t>(h);
           }
@@ -240,7 +215,7 @@ Result<std::string> Reader::parse_string_body() {
           if (*second < 0xDC00 || *second > 0xDFFF) return std::unexpected(error("lone leading surrogate in hex escape"));
           cp = 0x10000 + ((cp - 0xD800) << 10) + (*second - 0xDC00);
         }
-        push_utf8(out, cp);
+        append_utf8(out, cp);
         break;
       }
       default: return std::unexpected(error("invalid escape"));
