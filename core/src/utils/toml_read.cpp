@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "kestro/utils/json_reader.hpp"
 #include "kestro/utils/json_writer.hpp"
 #include "kestro/utils/text.hpp"
 
@@ -61,6 +62,10 @@ Shape record_shape(const Document& doc, NodeId id) {
     case Kind::Array: return Shape::Sequence;
     default: return Shape::Other;
   }
+}
+
+std::string record_with_elements(const Record& record) {
+  return json::struct_with_elements(record.name, record.positional_required);
 }
 
 }  // namespace kestro::toml

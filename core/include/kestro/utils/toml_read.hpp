@@ -7,6 +7,7 @@
 
 #include <expected>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -58,6 +59,60 @@ Result<void> read_sequence(const Document& doc, NodeId id, F&& read_element) {
   for (NodeId item : doc.items(id))
     if (Result<void> r = read_element(item); !r) return std::unexpected(within(std::move(r.error()), doc, item));
   return {};
+}
+
+// A record's fields in declaration order, and how it is named in messages.
+struct RecordField {
+  std::string_view key;
+  bool required = false;  // the table form must hold it
+};
+struct Record {
+  std::string_view name;                 // "struct Index"
+  std::span<const RecordField> fields;   // at most 64
+  size_t positional_required = 0;        // values the array form must hold
+};
+
+// "struct Index with 3 elements".
+std::string record_with_elements(const Record& record);
+
+// Reads a record written as a table (keys of other names passed over; a
+// missing required key fails with "missing field `{}`", tested in
+// declaration order), or as an array of its field values in declaration
+// order (fewer than `positional_required` fails with "invalid length {n},
+// expected {name} with {k} elements"; values past the last field are passed
+// over). `read_field(index, value)` reads one field. Any other value fails
+// with "invalid type: {}, expected {name}".
+template <typename F>
+Result<void> read_record(const Document& doc, NodeId id, const Record& record, F&& read_field) {
+  switch (record_shape(doc, id)) {
+    case Shape::Map: {
+      uint64_t seen = 0;
+      auto r = read_members(doc, id, [&](std::string_view key, NodeId value) -> Result<void> {
+        for (size_t i = 0; i < record.fields.size(); ++i)
+          if (record.fields[i].key == key) {
+            seen |= uint64_t(1) << i;
+            return read_field(i, value);
+          }
+        return {};
+      });
+      if (!r) return r;
+      for (size_t i = 0; i < record.fields.size(); ++i)
+        if (record.fields[i].required && (seen & (uint64_t(1) << i)) == 0)
+          return std::unexpected(missing_field(record.fields[i].key));
+      return {};
+    }
+    case Shape::Sequence: {
+      const auto items = doc.items(id);
+      if (items.size() < record.positional_required)
+        return std::unexpected(invalid_length(items.size(), record_with_elements(record)));
+      for (size_t i = 0; i < items.size() && i < record.fields.size(); ++i)
+        if (Result<void> r = read_field(i, items[i]); !r)
+          return std::unexpected(within(std::move(r.error()), doc, items[i]));
+      return {};
+    }
+    case Shape::Other: break;
+  }
+  return std::unexpected(invalid_type(doc, id, record.name));
 }
 
 }  // namespace kestro::toml
