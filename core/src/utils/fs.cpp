@@ -9,6 +9,8 @@
 
 #include <fmt/format.h>
 
+#include "kestro/utils/text.hpp"
+
 namespace kestro {
 
 namespace {
@@ -62,6 +64,15 @@ std::expected<std::string, FsIoError> read_file(const fs::path& path) {
   if (f.fd < 0) return std::unexpected(FsIoError(FsIoError::Kind::OpenFile, path, IoError::last()));
   auto content = read_fd(f.fd);
   if (!content) return std::unexpected(FsIoError(FsIoError::Kind::ReadFile, path, content.error()));
+  return std::move(*content);
+}
+
+std::expected<std::string, FsIoError> read_utf8_file(const fs::path& path) {
+  auto content = read_file(path);
+  if (!content) return std::unexpected(FsIoError(FsIoError::Kind::ReadFile, path, content.error().io()));
+  if (!is_valid_utf8(*content))
+    return std::unexpected(
+        FsIoError(FsIoError::Kind::ReadFile, path, IoError::custom("stream did not contain valid UTF-8")));
   return std::move(*content);
 }
 

@@ -20,13 +20,6 @@ constexpr const char* kEofString = "EOF while parsing a string";
 
 bool is_ws(unsigned char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
 
-int hex_value(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 std::string JsonError::message() const {
@@ -196,7 +189,7 @@ Result<std::string> Reader::parse_string_body() {
           uint32_t v = 0;
           for (int k = 0; k < 4; ++k) {
             if (pos_ >= in_.size()) return std::unexpected(error(kEofString));
-            int h = hex_value(static_cast<unsigned char>(in_[pos_++]));
+            int h = hex_digit_value(in_[pos_++]);
             if (h < 0) return std::unexpected(error("invalid escape"));
             v = v * 16 + static_cast<uint32_t>(h);
           }

@@ -6,7 +6,24 @@ namespace kestro {
 
 namespace {
 
-// Length of the valid UTF-8 sequence starting at s[i], or 0 when invalid.
+// Bytes that make up one maximal invalid prefix (one U+FFFD each).
+size_t invalid_prefix_length(std::string_view s, size_t i) {
+  unsigned char c = static_cast<unsigned char>(s[i]);
+  size_t want = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 1;
+  size_t k = 1;
+  while (k < want && i + k < s.size()) {
+    unsigned char ck = static_cast<unsigned char>(s[i + k]);
+    if ((ck & 0xC0) != 0x80) break;
+    if (k == 1 && ((c == 0xE0 && ck < 0xA0) || (c == 0xED && ck > 0x9F) ||
+                   (c == 0xF0 && ck < 0x90) || (c == 0xF4 && ck > 0x8F) || c > 0xF4))
+      break;
+    ++k;
+  }
+  return k;
+}
+
+}  // namespace
+
 size_t utf8_sequence_length(std::string_view s, size_t i) {
   auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
   unsigned char c = b(i);
@@ -31,23 +48,12 @@ size_t utf8_sequence_length(std::string_view s, size_t i) {
   return 0;
 }
 
-// Bytes that make up one maximal invalid prefix (one U+FFFD each).
-size_t invalid_prefix_length(std::string_view s, size_t i) {
-  unsigned char c = static_cast<unsigned char>(s[i]);
-  size_t want = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 1;
-  size_t k = 1;
-  while (k < want && i + k < s.size()) {
-    unsigned char ck = static_cast<unsigned char>(s[i + k]);
-    if ((ck & 0xC0) != 0x80) break;
-    if (k == 1 && ((c == 0xE0 && ck < 0xA0) || (c == 0xED && ck > 0x9F) ||
-                   (c == 0xF0 && ck < 0x90) || (c == 0xF4 && ck > 0x8F) || c > 0xF4))
-      break;
-    ++k;
-  }
-  return k;
+int hex_digit_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
 }
-
-}  // namespace
 
 bool is_valid_utf8(std::string_view bytes) {
   for (size_t i = 0; i < bytes.size();) {

@@ -13,6 +13,11 @@ namespace kestro {
 // The whole content of a file. Fails with OpenFile or ReadFile.
 std::expected<std::string, FsIoError> read_file(const fs::path& path);
 
+// The whole content of a file as UTF-8 text. Every failure, opening
+// included, is ReadFile; content that is not valid UTF-8 fails with the I/O
+// text "stream did not contain valid UTF-8".
+std::expected<std::string, FsIoError> read_utf8_file(const fs::path& path);
+
 // The whole content of an open descriptor (no path known for messages).
 std::expected<std::string, IoError> read_fd(int fd);
 
