@@ -8,6 +8,13 @@ namespace kestro {
 namespace {
 
 constexpr const char* kInfo = R"({"name":"P","version":"1.0.0"})";
+OpenedKpar opened(std::filesystem::path archive, std::optional<std::string> root) {
+  OpenedKpar kpar;
+  kpar.archive_path = std::move(archive);
+  kpar.root_prefix = std::move(root);
+  return kpar;
+}
+
 constexpr const char* kMeta = R"({"index":{"A":"a.sysml"},"created":"2025-01-01T00:00:00Z"})";
 
 TEST(KparRecords, RootSelectsTheEntries) {
@@ -17,17 +24,17 @@ TEST(KparRecords, RootSelectsTheEntries) {
                      {"proj/.project.json", kInfo, true},
                      {"proj/.meta.json", kMeta, true},
                      {"other/.Project.json", kInfo}});
-  auto rooted = read_kpar_project_files(OpenedKpar{archive, "proj"});
+  auto rooted = read_kpar_project_files(opened(archive, "proj"));
   ASSERT_TRUE(rooted) << rooted.error().message();
   EXPECT_EQ(rooted->first->name, "P");
   EXPECT_EQ(rooted->second->index.size(), 1u);
 
-  auto top = read_kpar_project_files(OpenedKpar{archive, std::nullopt});
+  auto top = read_kpar_project_files(opened(archive, std::nullopt));
   ASSERT_TRUE(top);
   EXPECT_EQ(top->first->name, "top");
   EXPECT_FALSE(top->second);
 
-  auto capital = read_kpar_project_info(OpenedKpar{archive, "other"});
+  auto capital = read_kpar_project_info(opened(archive, "other"));
   ASSERT_TRUE(capital);
   EXPECT_FALSE(*capital);
 }
@@ -36,19 +43,19 @@ TEST(KparRecords, Failures) {
   TempDir dir;
   auto archive = dir.path() / "p.kpar";
   make_zip(archive, {{"proj/.project.json", kInfo}, {"proj/.meta.json", "{\"index\":", true}});
-  auto broken = read_kpar_project_files(OpenedKpar{archive, "proj"});
+  auto broken = read_kpar_project_files(opened(archive, "proj"));
   ASSERT_FALSE(broken);
   EXPECT_EQ(broken.error().message(),
             "project deserialization error: failed to deserialize `.meta.json`: EOF while parsing a value at line 1 "
             "column 9");
 
-  auto missing = read_kpar_project_meta(OpenedKpar{dir.path() / "none.kpar", "proj"});
+  auto missing = read_kpar_project_meta(opened(dir.path() / "none.kpar", "proj"));
   ASSERT_FALSE(missing);
   EXPECT_EQ(missing.error().kind(), ProjectError::Kind::Io);
   EXPECT_NE(missing.error().message().find("failed to open file\n  `"), std::string::npos);
 
   write_text(dir.path() / "junk.kpar", "not a zip archive at all");
-  auto junk = read_kpar_project_files(OpenedKpar{dir.path() / "junk.kpar", "proj"});
+  auto junk = read_kpar_project_files(opened(dir.path() / "junk.kpar", "proj"));
   ASSERT_FALSE(junk);
   EXPECT_EQ(junk.error().kind(), ProjectError::Kind::Zip);
   EXPECT_TRUE(junk.error().message().starts_with("failed to parse zip archive `" + (dir.path() / "junk.kpar").string() + "`: "))
@@ -61,7 +68,7 @@ TEST(KparRecords, CorruptEntryIsADeserializeError) {
   make_zip(archive, {{".project.json", kInfo}});
   // Flip a byte of the stored record: the CRC check fails while reading.
   patch_bytes(archive, "\"P\"", "\"Q\"");
-  auto r = read_kpar_project_info(OpenedKpar{archive, std::nullopt});
+  auto r = read_kpar_project_info(opened(archive, std::nullopt));
   ASSERT_FALSE(r);
   EXPECT_EQ(r.error().kind(), ProjectError::Kind::Deserialize);
 }
