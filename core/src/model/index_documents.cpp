@@ -20,13 +20,6 @@ constexpr json::Field kVersionsFields[] = {{"versions", true}};
 constexpr json::Field kEntryFields[] = {
     {"version", true}, {"usage", true}, {"kpar_size", true}, {"kpar_digest", true}, {"status", false, true}};
 
-template <typename T>
-json::Result<void> assign(json::Result<T> value, T& target) {
-  if (!value) return std::unexpected(value.error());
-  target = std::move(*value);
-  return {};
-}
-
 // A unit variant given as its text, or as an object holding the text as its
 // only key with a null value.
 json::Result<size_t> read_status(json::Reader& r, std::span<const std::string_view> names, std::string_view expected) {
@@ -87,15 +80,6 @@ json::Result<std::uint64_t> read_nonzero_u64(json::Reader& r) {
 constexpr std::string_view kProjectStatusNames[] = {"available", "removed"};
 constexpr std::string_view kVersionStatusNames[] = {"available", "yanked", "removed"};
 
-template <typename T, typename F>
-json::Result<T> parse_whole(std::string_view text, F&& read) {
-  json::Reader r(text);
-  auto value = read(r);
-  if (!value) return std::unexpected(value.error());
-  if (auto e = r.end(); !e) return std::unexpected(e.error());
-  return std::move(*value);
-}
-
 json::Result<IndexJson> read_index_json(json::Reader& r) {
   IndexJson index;
   auto res = json::read_record(r, "struct IndexJson", kIndexFields, [&](size_t, json::Reader& rd) -> json::Result<void> {
@@ -142,7 +126,7 @@ std::expected<T, IndexFileError> read_list_file(const std::filesystem::path& pat
   if (content && !is_valid_utf8(*content)) content = std::unexpected(IoError::custom("stream did not contain valid UTF-8"));
   if (!content) return std::unexpected(IndexFileError::io(FsIoError(FsIoError::Kind::ReadFile, path, content.error())));
   if (content->empty()) return T{};
-  auto doc = parse_whole<T>(*content, read);
+  auto doc = json::parse_document<T>(*content, read);
   if (!doc) return std::unexpected(IndexFileError::json(path, std::move(doc.error())));
   return std::move(*doc);
 }
@@ -159,11 +143,11 @@ std::string_view version_status_name(VersionStatus status) {
 }
 
 json::Result<IndexConfigRaw> parse_index_config(std::string_view text) {
-  return parse_whole<IndexConfigRaw>(text, [](json::Reader& r) -> json::Result<IndexConfigRaw> {
+  return json::parse_document<IndexConfigRaw>(text, [](json::Reader& r) -> json::Result<IndexConfigRaw> {
     IndexConfigRaw config;
     auto res = json::read_record(r, "struct IndexConfigRaw", kConfigFields,
                                  [&](size_t i, json::Reader& rd) -> json::Result<void> {
-                                   return assign(rd.read_optional_string(), i == 0 ? config.index_root : config.api_root);
+                                   return json::assign(rd.read_optional_string(), i == 0 ? config.index_root : config.api_root);
                                  });
     if (!res) return std::unexpected(res.error());
     return config;
@@ -174,7 +158,7 @@ json::Result<IndexProject> deserialize_index_project(json::Reader& reader) {
   IndexProject project;
   auto res = json::read_record(reader, "struct IndexProject", kProjectFields,
                                [&](size_t i, json::Reader& rd) -> json::Result<void> {
-                                 if (i == 0) return assign(rd.read_string(), project.iri);
+                                 if (i == 0) return json::assign(rd.read_string(), project.iri);
                                  auto s = read_status(rd, kProjectStatusNames, "`available` or `removed`");
                                  if (!s) return std::unexpected(s.error());
                                  project.status = static_cast<IndexProjectStatus>(*s);
@@ -189,10 +173,10 @@ json::Result<VersionEntry> deserialize_version_entry(json::Reader& reader) {
   auto res = json::read_record(
       reader, "struct VersionEntry", kEntryFields, [&](size_t i, json::Reader& rd) -> json::Result<void> {
         switch (i) {
-          case 0: return assign(rd.read_string(), entry.version);
-          case 1: return assign(deserialize_usage_list(rd), entry.usage);
-          case 2: return assign(read_nonzero_u64(rd), entry.kpar_size);
-          case 3: return assign(rd.read_string(), entry.kpar_digest);
+          case 0: return json::assign(rd.read_string(), entry.version);
+          case 1: return json::assign(deserialize_usage_list(rd), entry.usage);
+          case 2: return json::assign(read_nonzero_u64(rd), entry.kpar_size);
+          case 3: return json::assign(rd.read_string(), entry.kpar_digest);
           default: {
             auto s = read_status(rd, kVersionStatusNames, "one of `available`, `yanked`, `removed`");
             if (!s) return std::unexpected(s.error());
@@ -206,11 +190,11 @@ json::Result<VersionEntry> deserialize_version_entry(json::Reader& reader) {
 }
 
 json::Result<IndexJson> parse_index_json_text(std::string_view text) {
-  return parse_whole<IndexJson>(text, read_index_json);
+  return json::parse_document<IndexJson>(text, read_index_json);
 }
 
 json::Result<VersionsJson> parse_versions_json_text(std::string_view text) {
-  return parse_whole<VersionsJson>(text, read_versions_json);
+  return json::parse_document<VersionsJson>(text, read_versions_json);
 }
 
 IndexFileError::IndexFileError(Kind kind, std::optional<FsIoError> fs, std::optional<json::JsonError> json)

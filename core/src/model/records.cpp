@@ -30,13 +30,6 @@ json::Result<std::vector<std::string>> read_string_list(json::Reader& r) {
   return out;
 }
 
-template <typename T>
-json::Result<void> assign(json::Result<T> value, T& target) {
-  if (!value) return std::unexpected(value.error());
-  target = std::move(*value);
-  return {};
-}
-
 json::Result<OrderedMap<std::string>> read_index(json::Reader& r) {
   OrderedMap<std::string> index;
   auto res = json::read_map(r, "a map", [&](std::string key, json::Reader& rd) -> json::Result<void> {
@@ -47,15 +40,6 @@ json::Result<OrderedMap<std::string>> read_index(json::Reader& r) {
   });
   if (!res) return std::unexpected(res.error());
   return index;
-}
-
-template <typename T, typename F>
-json::Result<T> parse_whole(std::string_view text, F&& read) {
-  json::Reader r(text);
-  auto value = read(r);
-  if (!value) return std::unexpected(value.error());
-  if (auto e = r.end(); !e) return std::unexpected(e.error());
-  return std::move(*value);
 }
 
 void write_string_list(json::Writer& w, std::string_view key, const std::vector<std::string>& list) {
@@ -83,15 +67,15 @@ json::Result<InterchangeProjectInfoRaw> read_project_info(json::Reader& reader) 
   InterchangeProjectInfoRaw info;
   auto r = json::read_record(reader, kInfoRecord, kInfoFields, [&](size_t i, json::Reader& rd) -> json::Result<void> {
     switch (i) {
-      case 0: return assign(rd.read_string(), info.name);
-      case 1: return assign(rd.read_optional_string(), info.publisher);
-      case 2: return assign(rd.read_optional_string(), info.description);
-      case 3: return assign(rd.read_string(), info.version);
-      case 4: return assign(rd.read_optional_string(), info.license);
-      case 5: return assign(read_string_list(rd), info.maintainer);
-      case 6: return assign(rd.read_optional_string(), info.website);
-      case 7: return assign(read_string_list(rd), info.topic);
-      default: return assign(deserialize_usage_list(rd), info.usage);
+      case 0: return json::assign(rd.read_string(), info.name);
+      case 1: return json::assign(rd.read_optional_string(), info.publisher);
+      case 2: return json::assign(rd.read_optional_string(), info.description);
+      case 3: return json::assign(rd.read_string(), info.version);
+      case 4: return json::assign(rd.read_optional_string(), info.license);
+      case 5: return json::assign(read_string_list(rd), info.maintainer);
+      case 6: return json::assign(rd.read_optional_string(), info.website);
+      case 7: return json::assign(read_string_list(rd), info.topic);
+      default: return json::assign(deserialize_usage_list(rd), info.usage);
     }
   });
   if (!r) return std::unexpected(r.error());
@@ -102,12 +86,12 @@ json::Result<InterchangeProjectMetadataRaw> read_project_meta(json::Reader& read
   InterchangeProjectMetadataRaw meta;
   auto r = json::read_record(reader, kMetaRecord, kMetaFields, [&](size_t i, json::Reader& rd) -> json::Result<void> {
     switch (i) {
-      case 0: return assign(read_index(rd), meta.index);
-      case 1: return assign(rd.read_string(), meta.created);
-      case 2: return assign(rd.read_optional_string(), meta.metamodel);
-      case 3: return assign(rd.read_optional_bool(), meta.includes_derived);
-      case 4: return assign(rd.read_optional_bool(), meta.includes_implied);
-      default: return assign(read_checksum_map(rd), meta.checksum);
+      case 0: return json::assign(read_index(rd), meta.index);
+      case 1: return json::assign(rd.read_string(), meta.created);
+      case 2: return json::assign(rd.read_optional_string(), meta.metamodel);
+      case 3: return json::assign(rd.read_optional_bool(), meta.includes_derived);
+      case 4: return json::assign(rd.read_optional_bool(), meta.includes_implied);
+      default: return json::assign(read_checksum_map(rd), meta.checksum);
     }
   });
   if (!r) return std::unexpected(r.error());
@@ -115,11 +99,11 @@ json::Result<InterchangeProjectMetadataRaw> read_project_meta(json::Reader& read
 }
 
 json::Result<InterchangeProjectInfoRaw> parse_project_info(std::string_view text) {
-  return parse_whole<InterchangeProjectInfoRaw>(text, [](json::Reader& r) { return read_project_info(r); });
+  return json::parse_document<InterchangeProjectInfoRaw>(text, [](json::Reader& r) { return read_project_info(r); });
 }
 
 json::Result<InterchangeProjectMetadataRaw> parse_project_meta(std::string_view text) {
-  return parse_whole<InterchangeProjectMetadataRaw>(text, [](json::Reader& r) { return read_project_meta(r); });
+  return json::parse_document<InterchangeProjectMetadataRaw>(text, [](json::Reader& r) { return read_project_meta(r); });
 }
 
 void write_project_info_json(const InterchangeProjectInfoRaw& info, json::Writer& w) {

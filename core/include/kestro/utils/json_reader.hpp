@@ -163,6 +163,25 @@ Result<void> read_map(Reader& r, std::string_view expected, F&& read_member) {
   return end;
 }
 
+// A whole document: `read(reader)` reads the value, then only whitespace
+// may follow.
+template <typename T, typename F>
+Result<T> parse_document(std::string_view text, F&& read) {
+  Reader r(text);
+  Result<T> value = read(r);
+  if (!value) return value;
+  if (auto e = r.end(); !e) return std::unexpected(e.error());
+  return value;
+}
+
+// Stores a read value into a record's field, or hands the error on.
+template <typename T>
+Result<void> assign(Result<T> value, T& target) {
+  if (!value) return std::unexpected(value.error());
+  target = std::move(*value);
+  return {};
+}
+
 // One field of a record: its key, whether an object must hold it, and
 // whether the array form may leave it out at the end.
 struct Field {
