@@ -9,5 +9,5 @@ build="${KESTRO_BUILD_DIR:-$root/build}"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 export PYTHONPATH="$build/python:/usr/lib/python3/dist-packages"
 cd "$root"
-"$py" -m pytest -q -p no:cacheprovider -W ignore::DeprecationWarning \
+"$py" -m pytest -q -p no:cacheprovider \
   bindings/py/tests modeler-tables-ext/tests "$@"
