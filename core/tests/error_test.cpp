@@ -28,6 +28,8 @@ TEST(ErrorChain, IndexErrorAppendsNote) {
   EXPECT_EQ(IndexError(inner, "try again").message(),
             "outer\n  caused by: inner\n\n\n\note: try again");
   EXPECT_EQ(IndexError(inner, std::nullopt).cause(), nullptr);
+  EXPECT_EQ(IndexError(make_error<IndexError>(inner, std::nullopt), "x").debug(),
+            "IndexError { suggestion: Some(\"x\"), inner: IndexError { suggestion: None, inner: outer } }");
 }
 
 TEST(OsError, Text) {

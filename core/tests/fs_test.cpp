@@ -13,21 +13,25 @@ namespace {
 
 TEST(FsIoErrorText, Variants) {
   auto enoent = IoError::from_errno(ENOENT);
+  const std::string no_such = "No such file or directory (os error 2)";
   struct Case {
     FsIoError error;
     std::string expected;
+    std::string debug;  // the variant's name and its fields
   } cases[] = {
       {FsIoError(FsIoError::Kind::Move, "/a/x", "/b/x", enoent),
-       "failed to move\n  `/a/x` to\n  `/b/x`:\n  No such file or directory (os error 2)"},
-      {FsIoError::seek("/f", 42, enoent), "failed to seek file `/f` to 42:\n  No such file or directory (os error 2)"},
-      {FsIoError(FsIoError::Kind::MkTempDir, enoent),
-       "failed to create a temporary directory: No such file or directory (os error 2)"},
+       "failed to move\n  `/a/x` to\n  `/b/x`:\n  " + no_such, "Move(\"/a/x\", \"/b/x\", " + no_such + ")"},
+      {FsIoError::seek("/f", 42, enoent), "failed to seek file `/f` to 42:\n  " + no_such,
+       "Seek(\"/f\", 42, " + no_such + ")"},
+      {FsIoError(FsIoError::Kind::MkTempDir, enoent), "failed to create a temporary directory: " + no_such,
+       "MkTempDir(" + no_such + ")"},
       {FsIoError(FsIoError::Kind::OpenFile, fs::path("/x\xff" "y"), enoent),
-       "failed to open file\n  `/x\xEF\xBF\xBDy`:\n  No such file or directory (os error 2)"},
+       "failed to open file\n  `/x\xEF\xBF\xBDy`:\n  " + no_such, "OpenFile(\"/x\xEF\xBF\xBDy\", " + no_such + ")"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.error.message(), c.expected);
     EXPECT_EQ(c.error.cause(), nullptr);
+    EXPECT_EQ(c.error.debug(), c.debug);
   }
 }
 
@@ -38,12 +42,39 @@ TEST(RelativePathErrorText, NullIsQuoted) {
             "path `a/../b` contains a forbidden relative component `..`");
 }
 
+TEST(ZipArchiveErrorText, Variants) {
+  using Kind = ZipArchiveError::Kind;
+  auto zip = make_error<MessageError>("entry damaged");
+  struct Case {
+    ZipArchiveError error;
+    std::string message;
+    std::string debug;
+  } cases[] = {
+      {{Kind::ReadArchive, "lib.kpar", zip}, "failed to parse zip archive `lib.kpar`: entry damaged",
+       "ReadArchive(\"lib.kpar\", entry damaged)"},
+      {{Kind::FileMeta, "", zip}, "failed to retrieve file from zip archive: entry damaged", "FileMeta(entry damaged)"},
+      // The entry's name, not its zip error.
+      {{Kind::NamedFileMeta, "p/a.sysml", zip}, "failed to retrieve file from zip archive: p/a.sysml",
+       "NamedFileMeta(\"p/a.sysml\", entry damaged)"},
+      {{Kind::InvalidPath, ".project.json", nullptr},
+       "zip archive path handling error: file `.project.json` in a zip archive is not contained in a directory",
+       "InvalidPath(\".project.json\")"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.error.message(), c.message);
+    EXPECT_EQ(c.error.cause(), nullptr);
+    EXPECT_EQ(c.error.debug(), c.debug);
+  }
+}
+
 TEST(Compression, Names) {
   EXPECT_EQ(parse_compression("STORED"), KparCompression::Stored);
   EXPECT_EQ(parse_compression("DEFLATED"), KparCompression::Deflated);
   EXPECT_EQ(parse_compression("ZSTD").error().message(), "Compile kestro with feature kpar-zstd to use ZSTD compression");
   EXPECT_EQ(parse_compression("zstd").error().message(), "Compression method `zstd` is invalid");
   EXPECT_EQ(parse_compression(" STORED").error().message(), "Compression method ` STORED` is invalid");
+  EXPECT_EQ(parse_compression("XZ").error().debug(), "SuggestFeature { compression: \"XZ\", feature: \"kpar-xz\" }");
+  EXPECT_EQ(parse_compression("xz").error().debug(), "Invalid(\"Compression method `xz` is invalid\")");
 }
 
 TEST(AtomicWrite, CreatesAndReplaces) {

@@ -79,6 +79,7 @@ class IndexError : public Error {
   IndexError(ErrorPtr inner, std::optional<std::string> suggestion)
       : inner_(std::move(inner)), suggestion_(std::move(suggestion)) {}
   std::string message() const override;
+  std::string debug() const override;
   const Error* inner() const { return inner_.get(); }
 
  private:

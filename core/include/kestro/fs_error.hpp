@@ -114,6 +114,7 @@ class ZipArchiveError : public Error {
   Kind kind() const { return kind_; }
   const Error* zip_error() const { return zip_.get(); }
   std::string message() const override;
+  std::string debug() const override;
 
  private:
   Kind kind_;
@@ -127,6 +128,7 @@ class CompressionError : public Error {
   enum class Kind { SuggestFeature, Invalid };
   Kind kind() const { return kind_; }
   std::string message() const override;
+  std::string debug() const override;
   static CompressionError suggest_feature(std::string compression, std::string feature) {
     return CompressionError(Kind::SuggestFeature, std::move(compression), std::move(feature));
   }

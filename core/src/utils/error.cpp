@@ -5,6 +5,8 @@
 
 #include <fmt/format.h>
 
+#include "kestro/utils/text.hpp"
+
 namespace kestro {
 
 std::string render_error_chain(const Error& error) {
@@ -45,6 +47,12 @@ std::string IndexError::message() const {
     text += *suggestion_;
   }
   return text;
+}
+
+std::string IndexError::debug() const {
+  return fmt::format("IndexError {{ suggestion: {}, inner: {} }}",
+                     suggestion_ ? fmt::format("Some({})", debug_quote(*suggestion_)) : std::string("None"),
+                     inner_->debug());
 }
 
 void internal_error(std::string_view what) {

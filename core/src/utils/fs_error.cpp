@@ -55,7 +55,25 @@ std::string FsIoError::message() const {
 }
 
 std::string FsIoError::debug() const {
-  return fmt::format("FsIoError({}, {:?}, {})", static_cast<int>(kind_), display_path(path_), io_.message());
+  static constexpr const char* names[] = {
+      "Canonicalize", "Absolute", "MkDir", "OpenFile", "Metadata", "MetadataHandle", "CreateTempFile",
+      "MkTempDir", "WriteFile", "ReadDir", "ReadFile", "ReadFileHandle", "Move", "CreateFile", "CopyFile",
+      "RmFile", "LockFile", "RmDir", "CurrentDir", "IsFile", "IsDir", "Seek",
+  };
+  const char* name = names[static_cast<int>(kind_)];
+  const std::string io = io_.message();
+  switch (kind_) {
+    case Kind::MetadataHandle:
+    case Kind::CreateTempFile:
+    case Kind::MkTempDir:
+    case Kind::ReadFileHandle:
+    case Kind::CurrentDir: return fmt::format("{}({})", name, io);
+    case Kind::Move:
+    case Kind::CopyFile:
+      return fmt::format("{}({}, {}, {})", name, debug_quote(display_path(path_)), debug_quote(display_path(to_)), io);
+    case Kind::Seek: return fmt::format("{}({}, {}, {})", name, debug_quote(display_path(path_)), position_, io);
+    default: return fmt::format("{}({}, {})", name, debug_quote(display_path(path_)), io);
+  }
 }
 
 std::string RelativePathError::message() const {
@@ -118,9 +136,26 @@ std::string ZipArchiveError::message() const {
   return {};
 }
 
+std::string ZipArchiveError::debug() const {
+  static constexpr const char* names[] = {"ReadArchive", "FileMeta", "NamedFileMeta", "InvalidPath", "Write", "Finish"};
+  const char* name = names[static_cast<int>(kind_)];
+  const std::string zip = zip_ ? zip_->debug() : std::string();
+  switch (kind_) {
+    case Kind::FileMeta: return fmt::format("{}({})", name, zip);
+    case Kind::InvalidPath: return fmt::format("{}({})", name, debug_quote(name_));
+    default: return fmt::format("{}({}, {})", name, debug_quote(name_), zip);
+  }
+}
+
 std::string CompressionError::message() const {
   if (kind_ == Kind::SuggestFeature) return fmt::format("Compile kestro with feature {} to use {} compression", b_, a_);
   return a_;
+}
+
+std::string CompressionError::debug() const {
+  if (kind_ == Kind::SuggestFeature)
+    return fmt::format("SuggestFeature {{ compression: {}, feature: {} }}", debug_quote(a_), debug_quote(b_));
+  return fmt::format("Invalid({})", debug_quote(a_));
 }
 
 std::expected<KparCompression, CompressionError> parse_compression(std::string_view name) {
