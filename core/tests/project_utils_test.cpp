@@ -24,6 +24,7 @@ TEST(GetSourcePath, ResolvesUnderRoot) {
       {"../x", "", "path `../x` is unsafe: path attempts to escape original path"},
       {"a/../../x", "", "path `a/../../x` is unsafe: path attempts to escape original path"},
       {"/etc/x", "", "path `/etc/x` is absolute"},
+      {"../\xff", "", "path `../\xEF\xBF\xBD` is unsafe: path attempts to escape original path"},
   };
   for (const auto& c : cases) {
     auto r = get_source_path(root, c.path);

@@ -104,7 +104,8 @@ std::string RelativePathError::debug() const {
 }
 
 std::string PathCheckError::message() const {
-  if (kind_ == Kind::UnsafePath) return fmt::format("path `{}` is unsafe: {}", path_, reason_);
+  // The unsafe path is a file-system path: invalid UTF-8 is shown as U+FFFD.
+  if (kind_ == Kind::UnsafePath) return fmt::format("path `{}` is unsafe: {}", utf8_lossy(path_), reason_);
   return fmt::format("path `{}` is absolute", path_);
 }
 
