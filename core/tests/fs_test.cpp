@@ -38,6 +38,11 @@ TEST(FsIoErrorText, Variants) {
 TEST(RelativePathErrorText, NullIsQuoted) {
   RelativePathError e(RelativePathError::Kind::ContainsNull, std::string("a\0b", 3));
   EXPECT_EQ(e.message(), "path `\"a\\0b\"` contains a NULL character");
+  // Other non-printable characters, ASCII or not, as \u{hex}; printable ones as they are.
+  RelativePathError controls(RelativePathError::Kind::ContainsNull,
+                             std::string("\0\x01\x7f\xc2\x85\xc2\xa0\xc2\xa9\xc3\xa9", 11));
+  EXPECT_EQ(controls.message(),
+            "path `\"\\0\\u{1}\\u{7f}\\u{85}\\u{a0}\xc2\xa9\xc3\xa9\"` contains a NULL character");
   EXPECT_EQ(RelativePathError(RelativePathError::Kind::ContainsParent, "a/../b").message(),
             "path `a/../b` contains a forbidden relative component `..`");
 }

@@ -121,7 +121,18 @@ std::string describe_char_at(std::string_view text, std::size_t i) {
 
 std::string debug_quote(std::string_view text) {
   std::string out = "\"";
-  for (unsigned char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    // The non-printable characters of the Latin-1 block (C1 controls, the
+    // no-break space and the soft hyphen; two bytes in UTF-8) are escaped too.
+    if (c == 0xC2 && i + 1 < text.size()) {
+      const auto next = static_cast<unsigned char>(text[i + 1]);
+      if ((next >= 0x80 && next <= 0xA0) || next == 0xAD) {
+        out += fmt::format("\\u{{{:x}}}", next);
+        ++i;
+        continue;
+      }
+    }
     switch (c) {
       case 0: out += "\\0"; break;
       case '\t': out += "\\t"; break;
