@@ -82,6 +82,10 @@ TEST(LocalSrcProject, ReadSource) {
       {"/etc/passwd", ProjectError::Kind::Path, "path `/etc/passwd` is absolute"},
       {"a/c.sysml", ProjectError::Kind::Io,
        "failed to open file\n  `" + (dir.path() / "a/c.sysml").string() + "`:\n  No such file or directory (os error 2)"},
+      // Not a/b.sysml, which the name would be cut to at the NUL.
+      {std::string("a/b.sysml\0x", 11), ProjectError::Kind::Io,
+       "failed to open file\n  `" + (dir.path() / std::string("a/b.sysml\0x", 11)).string() +
+           "`:\n  file name contained an unexpected NUL byte"},
   };
   for (const auto& c : cases) {
     auto r = project.read_source(c.path);
