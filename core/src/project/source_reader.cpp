@@ -1,5 +1,7 @@
 #include "kestro/project/source_reader.hpp"
 
+#include "kestro/utils/fs.hpp"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,13 +12,9 @@
 namespace kestro {
 
 std::expected<std::unique_ptr<FileSourceReader>, FsIoError> FileSourceReader::open(const std::filesystem::path& path) {
-  // The system call would stop at a NUL byte and open another file.
-  if (path.native().find('\0') != std::string::npos)
-    return std::unexpected(FsIoError(FsIoError::Kind::OpenFile, path,
-                                     IoError::custom("file name contained an unexpected NUL byte")));
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::unexpected(FsIoError(FsIoError::Kind::OpenFile, path, IoError::last()));
-  return std::unique_ptr<FileSourceReader>(new FileSourceReader(fd));
+  auto fd = open_fd(path, O_RDONLY);
+  if (!fd) return std::unexpected(FsIoError(FsIoError::Kind::OpenFile, path, fd.error()));
+  return std::unique_ptr<FileSourceReader>(new FileSourceReader(*fd));
 }
 
 FileSourceReader::~FileSourceReader() { ::close(fd_); }

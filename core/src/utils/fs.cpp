@@ -39,7 +39,18 @@ std::string temp_suffix() {
   return fmt::format(".tmp{:012x}", rng() & 0xFFFFFFFFFFFFull);
 }
 
+bool has_nul(const fs::path& path) { return path.native().find('\0') != std::string::npos; }
+
 }  // namespace
+
+std::expected<int, IoError> open_fd(const fs::path& path, int flags, unsigned mode) {
+  if (has_nul(path)) return std::unexpected(IoError::custom("file name contained an unexpected NUL byte"));
+  int fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+  if (fd < 0) return std::unexpected(IoError::last());
+  return fd;
+}
+
+bool stat_path(const fs::path& path, struct ::stat& st) { return !has_nul(path) && ::stat(path.c_str(), &st) == 0; }
 
 std::expected<std::string, IoError> read_fd(int fd) {
   std::string out;
@@ -59,9 +70,10 @@ std::expected<std::string, IoError> read_fd(int fd) {
 }
 
 std::expected<std::string, FsIoError> read_file(const fs::path& path) {
+  auto opened = open_fd(path, O_RDONLY);
+  if (!opened) return std::unexpected(FsIoError(FsIoError::Kind::OpenFile, path, opened.error()));
   Fd f;
-  f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (f.fd < 0) return std::unexpected(FsIoError(FsIoError::Kind::OpenFile, path, IoError::last()));
+  f.fd = *opened;
   auto content = read_fd(f.fd);
   if (!content) return std::unexpected(FsIoError(FsIoError::Kind::ReadFile, path, content.error()));
   return std::move(*content);
@@ -82,17 +94,21 @@ std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::st
   for (int attempt = 0; attempt < 16; ++attempt) {
     temp = target;
     temp += temp_suffix();
-    f.fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (f.fd >= 0 || errno != EEXIST) break;
+    auto opened = open_fd(temp, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (opened) {
+      f.fd = *opened;
+      break;
+    }
+    if (opened.error().code() != EEXIST || attempt == 15)
+      return std::unexpected(FsIoError(FsIoError::Kind::CreateFile, target, opened.error()));
   }
-  if (f.fd < 0) return std::unexpected(FsIoError(FsIoError::Kind::CreateFile, target, IoError::last()));
 
   auto fail = [&](IoError io) -> std::expected<void, FsIoError> {
     ::unlink(temp.c_str());
     return std::unexpected(FsIoError(FsIoError::Kind::WriteFile, target, std::move(io)));
   };
   struct stat st;
-  if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(f.fd, st.st_mode & 07777);
+  if (stat_path(target, st) && S_ISREG(st.st_mode)) ::fchmod(f.fd, st.st_mode & 07777);
   if (!write_all(f.fd, bytes)) return fail(IoError::last());
   if (::fsync(f.fd) != 0 && errno != EINVAL && errno != EROFS) return fail(IoError::last());
   int fd = f.fd;

@@ -6,9 +6,18 @@
 #include <string>
 #include <string_view>
 
+#include <sys/stat.h>
+
 #include "kestro/fs_error.hpp"
 
 namespace kestro {
+
+// open(2) on a path. A path holding a NUL byte is refused (the system call
+// would stop at the NUL and open another file).
+std::expected<int, IoError> open_fd(const fs::path& path, int flags, unsigned mode = 0);
+
+// stat(2) following links; false on any failure, a NUL in the path included.
+bool stat_path(const fs::path& path, struct ::stat& st);
 
 // The whole content of a file. Fails with OpenFile or ReadFile.
 std::expected<std::string, FsIoError> read_file(const fs::path& path);
