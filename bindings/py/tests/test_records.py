@@ -144,6 +144,23 @@ def test_a_wrong_type_in_a_named_kind_is_reported_with_its_cause(km):
     )
 
 
+class CausedByItself:
+    """A mapping whose lookups fail with an exception that is its own cause."""
+
+    def __getitem__(self, key):
+        error = KeyError(key)
+        error.__cause__ = error
+        raise error
+
+
+def test_a_failure_whose_causes_loop_is_described_once(km):
+    with pytest.raises(TypeError) as raised:
+        km._do_model_roundtrip_py(dict(INFO, usage=[CausedByItself()]), META)
+    assert str(raised.value.__cause__) == enum_error(
+        "TypeError: a usage must be a dict, as `.project.json` requires",
+    )
+
+
 @pytest.mark.parametrize("container", ["list", "dict"])
 def test_a_self_containing_value_raises(km, container):
     value = []
