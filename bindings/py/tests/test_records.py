@@ -175,6 +175,25 @@ def test_a_self_containing_value_raises(km, container):
     )
 
 
+def test_the_deepest_value_read_comes_back(km):
+    def roundtrip(depth):
+        value = 1
+        for _ in range(depth):
+            value = [value]
+        try:
+            return km._do_model_roundtrip_py(dict(INFO, usage=[{"x": value}]), META)[0]["usage"][0]["x"] == value
+        except TypeError:  # deeper than reading takes
+            return False
+
+    # The deepest nesting that reading takes, found by bisection; writing
+    # gives it back.
+    low, high = 1, 100_000
+    while low < high:
+        middle = (low + high + 1) // 2
+        low, high = (middle, high) if roundtrip(middle) else (low, middle - 1)
+    assert 1 < low < 100_000
+
+
 def field(record, key):
     return ("TypeError", f"failed to extract field {record}.{key}")
 
