@@ -1,6 +1,7 @@
 #include "kestro_py/json_values.hpp"
 
 #include <cmath>
+#include <optional>
 #include <variant>
 
 #include <fmt/format.h>
@@ -104,8 +105,12 @@ PyResult<json::Value> py_to_json_value(PyObject* object) {
 }
 
 PyResult<PyRef> json_value_to_py(const json::Value& value) {
-  RecursionGuard guard(" while converting JSON to Python");
-  if (!guard.entered()) return fetch_error();
+  // Only containers take a level, as on the way in, so that every value read
+  // from Python can be written back.
+  std::optional<RecursionGuard> guard;
+  if (std::holds_alternative<json::Array>(value.v) || std::holds_alternative<json::Object>(value.v)) {
+    if (!guard.emplace(" while converting JSON to Python").entered()) return fetch_error();
+  }
   struct Visitor {
     PyResult<PyRef> operator()(json::Null) const { return none(); }
     PyResult<PyRef> operator()(bool b) const { return PyRef::borrow(b ? Py_True : Py_False); }

@@ -51,11 +51,9 @@ class PythonLoggingSink : public log::Sink {
     PyRef logger = python_logger(target);
     PyRef answer;
     if (logger) answer = PyRef::steal(PyObject_CallMethod(logger.get(), "isEnabledFor", "i", python_level(level)));
-    if (!answer) {
-      PyErr_WriteUnraisable(nullptr);
-      return false;
-    }
-    return PyObject_IsTrue(answer.get()) == 1;
+    int truth = answer ? PyObject_IsTrue(answer.get()) : -1;
+    if (truth < 0) PyErr_WriteUnraisable(nullptr);
+    return truth == 1;
   }
 
   void write(const log::Record& record) override {

@@ -22,7 +22,7 @@ PyException unregistered_exception_error(std::string_view message) {
 }
 
 PyException call_exception_class(PyObject* cls, std::string_view message, PyObject* kwargs) {
-  auto text = str_to_py(message);
+  auto text = message_to_py(message);
   if (!text) return std::move(text.error());
   PyRef args = PyRef::steal(PyTuple_Pack(1, text->get()));
   if (!args) return PyException::fetch();

@@ -1,5 +1,9 @@
 #include "kestro_py/py_exception.hpp"
 
+#include <string>
+
+#include "kestro/utils/text.hpp"
+
 namespace kestro::py {
 
 PyException PyException::fetch() {
@@ -10,10 +14,16 @@ PyException PyException::fetch() {
   return PyException(PyRef::steal(raised));
 }
 
+PyResult<PyRef> message_to_py(std::string_view message) {
+  std::string lossy;
+  if (!is_valid_utf8(message)) message = lossy = utf8_lossy(message);
+  return checked(PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
+}
+
 PyException PyException::make(PyObject* type, std::string_view message) {
-  PyRef text = PyRef::steal(PyUnicode_FromStringAndSize(message.data(), static_cast<Py_ssize_t>(message.size())));
-  if (!text) return fetch();
-  PyRef instance = PyRef::steal(PyObject_CallOneArg(type, text.get()));
+  auto text = message_to_py(message);
+  if (!text) return std::move(text.error());
+  PyRef instance = PyRef::steal(PyObject_CallOneArg(type, text->get()));
   if (!instance) return fetch();
   return PyException(std::move(instance));
 }

@@ -1,7 +1,9 @@
 #include "kestro_py/records.hpp"
 
+#include <algorithm>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -115,11 +117,17 @@ PyResult<PyRef> optional_bool_to_py(std::optional<bool> value) {
 }
 
 // "TypeError: message" followed by ", caused by TypeError: message" for each
-// cause in turn.
+// cause in turn. A chain that leads back to an exception already described
+// (Python lets `__cause__` form a loop) ends there.
 std::string describe_with_causes(const PyException& exception) {
   std::string text;
+  std::vector<PyRef> described;  // held, so that no address is reused meanwhile
+  auto seen = [&](PyObject* link) {
+    return std::any_of(described.begin(), described.end(), [&](const PyRef& d) { return d.get() == link; });
+  };
   PyRef current = PyRef::borrow(exception.instance());
-  while (current) {
+  while (current && !seen(current.get())) {
+    described.push_back(current);
     PyRef type_name = PyRef::steal(PyType_GetName(Py_TYPE(current.get())));
     PyRef message = PyRef::steal(PyObject_Str(current.get()));
     auto type_text = type_name ? str_from_py(type_name.get()) : fetch_error();

@@ -78,6 +78,12 @@ def test_keyword_arguments_and_the_rendered_chain(registered):
     assert raised.value.kwargs == {"kind": "no_solution", "report": "r"}
 
 
+def test_message_bytes_that_are_not_utf8_show_as_replacement_characters(registered):
+    with pytest.raises(HOST_CLASSES["project"]) as raised:
+        testing.raise_registered("project", [b"failed to read `/tmp/\xff`", "denied"], None)
+    assert str(raised.value) == "failed to read `/tmp/\ufffd`\n  caused by: denied\n"
+
+
 @pytest.mark.parametrize("slot", ["resolution", "auth", "index_protocol"])
 def test_failures_made_without_the_gil(registered, slot):
     with pytest.raises(HOST_CLASSES[slot]) as raised:

@@ -5,7 +5,12 @@ from conftest import run_python
 
 @pytest.mark.parametrize(
     "message,text",
-    [("broken invariant", "internal error: broken invariant"), (None, "internal failure without a message")],
+    [
+        ("broken invariant", "internal error: broken invariant"),
+        (None, "internal failure without a message"),
+        # A message that names a path whose bytes are not UTF-8.
+        (b"cannot relativize `/tmp/\xff`", "internal error: cannot relativize `/tmp/\ufffd`"),
+    ],
 )
 def test_an_internal_failure_passes_handlers_for_exception(message, text):
     with pytest.raises(BaseException) as raised:

@@ -57,3 +57,28 @@ def test_levels_targets_and_records_from_released_sections():
         "a DEBUG m4 100%",
         "kestro_core.quiet WARNING m2 100%",
     ]
+
+
+def test_a_logger_that_cannot_answer_leaves_the_call_unharmed(km_import):
+    out = run_python(
+        f"""
+        import logging, sys
+        class Undecided:
+            def __bool__(self):
+                raise ValueError("undecided")
+        class Odd(logging.Logger):
+            def isEnabledFor(self, level):
+                return Undecided()
+        logging.setLoggerClass(Odd)
+        sys.unraisablehook = lambda u: print("unraisable", repr(u.exc_value))
+        {km_import}
+        km._register_errors(**{CLASSES})
+        try:
+            km.do_info_py_path("/nonexistent")
+        except RuntimeError:
+            pass
+        # The repeated registration asks the bridge whether to log.
+        print(km._register_errors(**{CLASSES}))
+        """
+    )
+    assert out.splitlines() == ["unraisable ValueError('undecided')", "None"]

@@ -144,6 +144,23 @@ def test_a_wrong_type_in_a_named_kind_is_reported_with_its_cause(km):
     )
 
 
+class CausedByItself:
+    """A mapping whose lookups fail with an exception that is its own cause."""
+
+    def __getitem__(self, key):
+        error = KeyError(key)
+        error.__cause__ = error
+        raise error
+
+
+def test_a_failure_whose_causes_loop_is_described_once(km):
+    with pytest.raises(TypeError) as raised:
+        km._do_model_roundtrip_py(dict(INFO, usage=[CausedByItself()]), META)
+    assert str(raised.value.__cause__) == enum_error(
+        "TypeError: a usage must be a dict, as `.project.json` requires",
+    )
+
+
 @pytest.mark.parametrize("container", ["list", "dict"])
 def test_a_self_containing_value_raises(km, container):
     value = []
@@ -156,6 +173,25 @@ def test_a_self_containing_value_raises(km, container):
     assert str(raised.value.__cause__).endswith(
         "caused by RecursionError: maximum recursion depth exceeded while converting a usage to JSON"
     )
+
+
+def test_the_deepest_value_read_comes_back(km):
+    def roundtrip(depth):
+        value = 1
+        for _ in range(depth):
+            value = [value]
+        try:
+            return km._do_model_roundtrip_py(dict(INFO, usage=[{"x": value}]), META)[0]["usage"][0]["x"] == value
+        except TypeError:  # deeper than reading takes
+            return False
+
+    # The deepest nesting that reading takes, found by bisection; writing
+    # gives it back.
+    low, high = 1, 100_000
+    while low < high:
+        middle = (low + high + 1) // 2
+        low, high = (middle, high) if roundtrip(middle) else (low, middle - 1)
+    assert 1 < low < 100_000
 
 
 def field(record, key):

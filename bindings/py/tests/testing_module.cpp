@@ -34,12 +34,27 @@ PyResult<ExceptionSlot> slot_from_py(PyObject* object) {
 
 PyResult<PyRef> object_from_py(PyObject* object) { return PyRef::borrow(object); }
 
+// A message as a `str`, or as `bytes` taken as they are (which need not be
+// UTF-8, as a path in a message need not be).
+PyResult<std::string> message_from_py(PyObject* object) {
+  if (!PyBytes_Check(object)) return str_from_py(object);
+  return std::string(PyBytes_AS_STRING(object), static_cast<std::size_t>(PyBytes_GET_SIZE(object)));
+}
+PyResult<std::vector<std::string>> messages_from_py(PyObject* object) {
+  return sequence_from_py<std::string>(object, message_from_py);
+}
+PyResult<std::optional<std::string>> optional_message_from_py(PyObject* object) {
+  if (object == Py_None) return std::nullopt;
+  return message_from_py(object);
+}
+
 // raise_registered(slot, messages, kwargs): the chain of messages (outermost
-// first) raised through the slot; one message is raised as a plain text.
+// first; str or bytes) raised through the slot; one message is raised as a
+// plain text.
 constexpr std::string_view kRaiseParams[] = {"slot", "messages", "kwargs"};
 constexpr Signature kRaiseRegistered{"raise_registered", kRaiseParams, 3, {}};
 PyObject* raise_registered(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  return call_frame<Arg<slot_from_py>, Arg<str_list_from_py>, Arg<object_from_py>>(
+  return call_frame<Arg<slot_from_py>, Arg<messages_from_py>, Arg<object_from_py>>(
       kRaiseRegistered, {args, nargs, kwnames},
       [](ExceptionSlot slot, std::vector<std::string> messages, PyRef kwargs) -> PyResult<PyRef> {
         PyObject* keywords = kwargs.get() == Py_None ? nullptr : kwargs.get();
@@ -69,12 +84,12 @@ PyObject* raise_from_released(PyObject*, PyObject* const* args, Py_ssize_t nargs
       });
 }
 
-// fail_internally(message): a C++ exception thrown from a body; None throws
-// one that is not a std::exception.
+// fail_internally(message): a C++ exception thrown from a body, its message a
+// str or bytes; None throws one that is not a std::exception.
 constexpr std::string_view kFailParams[] = {"message"};
 constexpr Signature kFailInternally{"fail_internally", kFailParams, 1, {}};
 PyObject* fail_internally(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  return call_frame<Arg<optional_str_from_py>>(kFailInternally, {args, nargs, kwnames},
+  return call_frame<Arg<optional_message_from_py>>(kFailInternally, {args, nargs, kwnames},
                                                [](std::optional<std::string> message) -> PyResult<PyRef> {
                                                  if (!message) throw 42;
                                                  internal_error(*message);

@@ -18,7 +18,8 @@ class PyException {
   // none is set (a broken C API contract), a SystemError stands in.
   static PyException fetch();
   // A new instance of `type` called with `message` as its one argument, or
-  // the failure to make it.
+  // the failure to make it. Bytes of the message that are not UTF-8 (a path
+  // may carry them) show as U+FFFD rather than failing to decode.
   static PyException make(PyObject* type, std::string_view message);
   // An existing exception instance.
   static PyException from_instance(PyRef instance) { return PyException(std::move(instance)); }
@@ -41,6 +42,10 @@ class PyException {
 
 template <typename T>
 using PyResult = std::expected<T, PyException>;
+
+// The text of a message as a new `str`, bytes that are not UTF-8 shown as
+// U+FFFD.
+PyResult<PyRef> message_to_py(std::string_view message);
 
 // The interpreter's current exception as the failure of a PyResult.
 inline std::unexpected<PyException> fetch_error() { return std::unexpected(PyException::fetch()); }
