@@ -13,12 +13,30 @@ namespace kestro::py {
 
 namespace {
 
-// Holds one level of Python's recursion budget for the guard's lifetime.
+// Nesting deeper than this is refused whatever Python's own limit, so that
+// the conversion fits the C stack of small threads too (one level costs
+// about a kilobyte); documents read from files never nest past 128.
+constexpr int kMaxContainerDepth = 256;
+thread_local int t_container_depth = 0;
+
+// Holds one level of Python's recursion budget (and of our own cap) for the
+// guard's lifetime.
 class RecursionGuard {
  public:
-  explicit RecursionGuard(const char* where) : entered_(Py_EnterRecursiveCall(where) == 0) {}
+  explicit RecursionGuard(const char* where) {
+    if (t_container_depth >= kMaxContainerDepth) {
+      PyErr_Format(PyExc_RecursionError, "maximum recursion depth exceeded%s", where);
+      entered_ = false;
+      return;
+    }
+    entered_ = Py_EnterRecursiveCall(where) == 0;
+    if (entered_) ++t_container_depth;
+  }
   ~RecursionGuard() {
-    if (entered_) Py_LeaveRecursiveCall();
+    if (entered_) {
+      --t_container_depth;
+      Py_LeaveRecursiveCall();
+    }
   }
   RecursionGuard(const RecursionGuard&) = delete;
   RecursionGuard& operator=(const RecursionGuard&) = delete;

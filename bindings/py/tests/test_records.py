@@ -274,3 +274,27 @@ def test_a_dict_changed_while_it_is_read(km, change, message):
     with pytest.raises(TypeError) as raised:
         km._do_model_roundtrip_py(INFO, dict(META, checksum=checksum))
     assert chain(raised.value) == [field(META_G, "checksum"), ("RuntimeError", message)]
+
+
+def test_deep_nesting_is_refused_in_a_small_thread(km):
+    import threading
+
+    value = 1
+    for _ in range(5000):
+        value = [value]
+    outcome = []
+
+    def run():
+        try:
+            km._do_model_roundtrip_py(dict(INFO, usage=[{"x": value}]), META)
+        except TypeError as e:
+            outcome.append(e)
+
+    threading.stack_size(512 * 1024)
+    try:
+        thread = threading.Thread(target=run)
+        thread.start()
+        thread.join()
+    finally:
+        threading.stack_size(0)
+    assert len(outcome) == 1
