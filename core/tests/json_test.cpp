@@ -35,6 +35,8 @@ TEST(JsonReader, SyntaxErrors) {
       {"nul", "EOF while parsing a value at line 1 column 3"},
       {"nulx", "expected ident at line 1 column 4"},
       {"01", "invalid number at line 1 column 2"},
+      {"-", "EOF while parsing a value at line 1 column 1"},
+      {"-x", "invalid number at line 1 column 2"},
       {"1.", "EOF while parsing a value at line 1 column 2"},
       {"1e999", "number out of range at line 1 column 5"},
       {"\"a\nb\"", "control character (\\u0000-\\u001F) found while parsing a string at line 2 column 0"},

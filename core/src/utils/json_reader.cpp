@@ -254,7 +254,7 @@ Result<Number> Reader::parse_number_body(bool positive, bool syntax_only) {
   size_t start = positive ? pos_ : pos_ - 1;
   auto peek = [&]() -> int { return pos_ < in_.size() ? static_cast<unsigned char>(in_[pos_]) : -1; };
   auto is_digit = [](int c) { return c >= '0' && c <= '9'; };
-  if (pos_ >= in_.size()) return std::unexpected(error("invalid number"));
+  if (pos_ >= in_.size()) return std::unexpected(error(kEofValue));  // a lone `-`
   int c0 = static_cast<unsigned char>(in_[pos_++]);
   std::uint64_t significand = 0;
   bool overflow = false;
