@@ -75,11 +75,22 @@ int main(int argc, char** argv) {
   double read_s = seconds_since(t0);
   double record_mb = static_cast<double>(text.size()) * rounds / (1024.0 * 1024.0);
 
+  // An unrecognised usage with many members: its object is kept with each
+  // key once, which must stay linear in the number of members.
+  std::string usage_text = R"({"name":"n","version":"1","usage":[{)";
+  for (int i = 0; i < files * 50; ++i) usage_text += fmt::format("{}\"k{}\":{}", i ? "," : "", i % (files * 25), i);
+  usage_text += "}]}";
+  t0 = Clock::now();
+  if (!parse_project_info(usage_text)) return 1;
+  double usage_s = seconds_since(t0);
+
   fmt::print("project: {} files, {:.1f} MiB, digest {}\n", files, total_mb, digest);
   fmt::print("canonical checksum of the directory:     {:8.1f} MB/s\n", total_mb / ours);
   fmt::print("sha256sum over the same files:           {:8.1f} MB/s{}\n", total_mb / theirs, rc ? " (failed)" : "");
   fmt::print(".meta.json ({} KiB) pretty write:        {:8.1f} MB/s\n", text.size() / 1024, record_mb / write_s);
   fmt::print(".meta.json read:                         {:8.1f} MB/s\n", record_mb / read_s);
+  fmt::print("unknown usage, {} members read:      {:8.1f} MB/s\n", files * 50,
+             static_cast<double>(usage_text.size()) / (1024.0 * 1024.0) / usage_s);
   std::filesystem::remove_all(root);
   return 0;
 }

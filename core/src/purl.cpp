@@ -118,13 +118,16 @@ std::expected<std::optional<KestroPurl>, PurlError> parse_kestro_purl(std::strin
   auto slash = rest.find('/');
   std::string_view publisher = rest.substr(0, slash), name = rest.substr(slash + 1);
 
-  bool strict_publisher = field_ok(publisher, PurlField::Publisher, false);
-  if (strict_publisher && field_ok(name, PurlField::Name, false)) return KestroPurl{publisher, name};
-  if (is_valid_purl_field(publisher, PurlField::Publisher) && is_valid_purl_field(name, PurlField::Name))
-    return std::unexpected(PurlError::not_normalized(std::string(text), normalize_purl_field(publisher),
-                                                     normalize_purl_field(name)));
-  if (strict_publisher) return std::unexpected(PurlError::invalid_name(std::string(text), std::string(name)));
-  return std::unexpected(PurlError::invalid_publisher(std::string(text), std::string(publisher)));
+  // A segment is reported as invalid only when normalisation could not
+  // repair it; two repairable segments make the identifier not normalised.
+  if (!is_valid_purl_field(publisher, PurlField::Publisher))
+    return std::unexpected(PurlError::invalid_publisher(std::string(text), std::string(publisher)));
+  if (!is_valid_purl_field(name, PurlField::Name))
+    return std::unexpected(PurlError::invalid_name(std::string(text), std::string(name)));
+  if (field_ok(publisher, PurlField::Publisher, false) && field_ok(name, PurlField::Name, false))
+    return KestroPurl{publisher, name};
+  return std::unexpected(PurlError::not_normalized(std::string(text), normalize_purl_field(publisher),
+                                                   normalize_purl_field(name)));
 }
 
 }  // namespace kestro

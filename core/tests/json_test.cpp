@@ -35,6 +35,8 @@ TEST(JsonReader, SyntaxErrors) {
       {"nul", "EOF while parsing a value at line 1 column 3"},
       {"nulx", "expected ident at line 1 column 4"},
       {"01", "invalid number at line 1 column 2"},
+      {"-", "EOF while parsing a value at line 1 column 1"},
+      {"-x", "invalid number at line 1 column 2"},
       {"1.", "EOF while parsing a value at line 1 column 2"},
       {"1e999", "number out of range at line 1 column 5"},
       {"\"a\nb\"", "control character (\\u0000-\\u001F) found while parsing a string at line 2 column 0"},
@@ -61,6 +63,29 @@ TEST(JsonReader, SkipHasNoDepthLimitAndNoRecursion) {
   EXPECT_TRUE(r.end());
   Reader bad("[[1,{\"a\":[}]]");
   EXPECT_EQ(bad.skip_value().error().message(), "expected value at line 1 column 11");
+}
+
+// A value that is passed over only has to be well-formed: numbers beyond a
+// double's range, lone surrogate escapes and bytes that are not UTF-8 pass.
+TEST(JsonReader, SkipJudgesOnlyTheSyntax) {
+  struct Case {
+    std::string_view input;
+    std::string_view result;
+  } cases[] = {
+      {"[1e999,-1e999]", "ok"},
+      {"{\"\\udc00\":\"\\ud800x\"}", "ok"},
+      {"\"\xff\xfe\"", "ok"},
+      {"\"a\\x\"", "invalid escape at line 1 column 4"},
+      {"\"\\u12\"", "invalid escape at line 1 column 6"},
+      {"\"a\tb\"", "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 3"},
+      {"\"abc", "EOF while parsing a string at line 1 column 4"},
+      {"1.e5", "invalid number at line 1 column 3"},
+  };
+  for (const auto& c : cases) {
+    Reader r(c.input);
+    auto skipped = r.skip_value();
+    EXPECT_EQ(skipped ? std::string("ok") : skipped.error().message(), c.result) << c.input;
+  }
 }
 
 TEST(JsonReader, TreeKeepsRepeatedKeysAndNumberKinds) {

@@ -45,7 +45,10 @@ TEST(Purl, Parse) {
       {"pkg:kestro/a/b/", {}, PurlError::wrong_shape("pkg:kestro/a/b/", 3)},
       {"pkg:kestro/ab/widgets", {}, PurlError::invalid_publisher("pkg:kestro/ab/widgets", "ab")},
       {"pkg:kestro/acme/w!", {}, PurlError::invalid_name("pkg:kestro/acme/w!", "w!")},
-      {"pkg:kestro/Acme/w!", {}, PurlError::invalid_publisher("pkg:kestro/Acme/w!", "Acme")},
+      // A repairable publisher is no invalid one: the name is what is wrong.
+      {"pkg:kestro/Acme/w!", {}, PurlError::invalid_name("pkg:kestro/Acme/w!", "w!")},
+      {"pkg:kestro/Pub/x", {}, PurlError::invalid_name("pkg:kestro/Pub/x", "x")},
+      {"pkg:kestro/ab/Name", {}, PurlError::invalid_publisher("pkg:kestro/ab/Name", "ab")},
       {"pkg:kestro/a.b/name", {}, PurlError::invalid_publisher("pkg:kestro/a.b/name", "a.b")},
   };
   for (const auto& c : cases) {

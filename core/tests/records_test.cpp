@@ -52,6 +52,10 @@ TEST(InfoRecord, ReadsAndDropsForeignKeys) {
   EXPECT_TRUE(info->maintainer.empty());
   EXPECT_EQ(info->website, "https://e.org");
 
+  auto foreign = parse_project_info(R"({"name":"n","x":[1e400,"\udc00"],"version":"1"})");
+  ASSERT_TRUE(foreign) << foreign.error().message();
+  EXPECT_EQ(foreign->version, "1");
+
   auto positional = parse_project_info(R"(["n","p","d","1.0.0","MIT",["m"],"w"])");
   ASSERT_TRUE(positional);
   EXPECT_EQ(positional->publisher, "p");

@@ -39,17 +39,14 @@ json::Result<size_t> read_status(json::Reader& r, std::span<const std::string_vi
   if (auto e = r.enter(); !e) return std::unexpected(e.error());
   r.eat();
   auto visit = [&]() -> json::Result<size_t> {
-    auto key = r.peek_ws();
-    if (!key) return std::unexpected(r.peek_error("EOF while parsing a value"));
-    if (*key != '"') return std::unexpected(r.peek_error("key must be a string"));
-    auto s = r.read_string();
+    auto s = r.read_string("variant identifier");
     if (!s) return std::unexpected(s.error());
     auto idx = lookup(*s);
     if (!idx) return idx;
     if (auto e = r.map_colon(); !e) return std::unexpected(e.error());
     auto null = r.read_null();
     if (!null) return std::unexpected(null.error());
-    if (!*null) return std::unexpected(r.invalid_type("unit variant"));
+    if (!*null) return std::unexpected(r.invalid_type("unit"));
     auto end = r.peek_ws();
     if (!end) return std::unexpected(r.error("EOF while parsing an object"));
     if (*end != '}') return std::unexpected(r.error("expected value"));

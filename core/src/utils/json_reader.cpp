@@ -17,6 +17,7 @@ constexpr const char* kEofValue = "EOF while parsing a value";
 constexpr const char* kEofList = "EOF while parsing a list";
 constexpr const char* kEofObject = "EOF while parsing an object";
 constexpr const char* kEofString = "EOF while parsing a string";
+constexpr const char* kControlInString = "control character (\\u0000-\\u001F) found while parsing a string";
 
 bool is_ws(unsigned char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
 
@@ -156,23 +157,27 @@ JsonError Reader::invalid_type(std::string_view expected) {
   }
 }
 
+Result<void> Reader::skip_plain_run() {
+  while (pos_ < in_.size()) {
+    unsigned char c = static_cast<unsigned char>(in_[pos_]);
+    if (c == '"' || c == '\\' || c < 0x20) return {};
+    ++pos_;
+  }
+  return std::unexpected(error(kEofString));
+}
+
 Result<std::string> Reader::parse_string_body() {
   std::string out;
   size_t run_start = pos_;
   for (;;) {
     // Copy the longest run without escapes or control characters at once.
-    while (pos_ < in_.size()) {
-      unsigned char c = static_cast<unsigned char>(in_[pos_]);
-      if (c == '"' || c == '\\' || c < 0x20) break;
-      ++pos_;
-    }
-    if (pos_ >= in_.size()) return std::unexpected(error(kEofString));
+    if (auto e = skip_plain_run(); !e) return std::unexpected(e.error());
     std::string_view run = in_.substr(run_start, pos_ - run_start);
     if (!is_valid_utf8(run)) return std::unexpected(error("invalid unicode code point"));
     out.append(run);
     unsigned char c = static_cast<unsigned char>(in_[pos_++]);
     if (c == '"') return out;
-    if (c != '\\') return std::unexpected(error("control character (\\u0000-\\u001F) found while parsing a string"));
+    if (c != '\\') return std::unexpected(error(kControlInString));
     if (pos_ >= in_.size()) return std::unexpected(error(kEofString));
     char e = in_[pos_++];
     switch (e) {
@@ -185,17 +190,7 @@ Result<std::string> Reader::parse_string_body() {
       case 'r': out += '\r'; break;
       case 't': out += '\t'; break;
       case 'u': {
-        auto hex4 = [&]() -> Result<uint32_t> {
-          uint32_t v = 0;
-          for (int k = 0; k < 4; ++k) {
-            if (pos_ >= in_.size()) return std::unexpected(error(kEofString));
-            int h = hex_digit_value(in_[pos_++]);
-            if (h < 0) return std::unexpected(error("invalid escape"));
-            v = v * 16 + static_cast<uint32_t>(h);
-          }
-          return v;
-        };
-        auto first = hex4();
+        auto first = parse_hex4();
         if (!first) return std::unexpected(first.error());
         uint32_t cp = *first;
         if (cp >= 0xDC00 && cp <= 0xDFFF) return std::unexpected(error("lone leading surrogate in hex escape"));
@@ -210,7 +205,7 @@ Result<std::string> Reader::parse_string_body() {
             return std::unexpected(error("unexpected end of hex escape"));
           }
           ++pos_;
-          auto second = hex4();
+          auto second = parse_hex4();
           if (!second) return std::unexpected(second.error());
           if (*second < 0xDC00 || *second > 0xDFFF) return std::unexpected(error("lone leading surrogate in hex escape"));
           cp = 0x10000 + ((cp - 0xD800) << 10) + (*second - 0xDC00);
@@ -224,18 +219,42 @@ Result<std::string> Reader::parse_string_body() {
   }
 }
 
-Result<void> Reader::skip_string_body() {
-  // Validation is the same as for a string that is kept.
-  auto s = parse_string_body();
-  if (!s) return std::unexpected(s.error());
-  return {};
+Result<uint32_t> Reader::parse_hex4() {
+  uint32_t v = 0;
+  for (int k = 0; k < 4; ++k) {
+    if (pos_ >= in_.size()) return std::unexpected(error(kEofString));
+    int h = hex_digit_value(in_[pos_++]);
+    if (h < 0) return std::unexpected(error("invalid escape"));
+    v = v * 16 + static_cast<uint32_t>(h);
+  }
+  return v;
 }
 
-Result<Number> Reader::parse_number_body(bool positive) {
+Result<void> Reader::skip_string_body() {
+  // A string that is passed over only has to be well-formed JSON: its bytes
+  // and the code points of its escapes (lone surrogates included) are not
+  // judged, since nothing is made of them.
+  for (;;) {
+    if (auto e = skip_plain_run(); !e) return e;
+    unsigned char c = static_cast<unsigned char>(in_[pos_++]);
+    if (c == '"') return {};
+    if (c != '\\') return std::unexpected(error(kControlInString));
+    if (pos_ >= in_.size()) return std::unexpected(error(kEofString));
+    switch (in_[pos_++]) {
+      case '"': case '\\': case '/': case 'b': case 'f': case 'n': case 'r': case 't': break;
+      case 'u':
+        if (auto h = parse_hex4(); !h) return std::unexpected(h.error());
+        break;
+      default: return std::unexpected(error("invalid escape"));
+    }
+  }
+}
+
+Result<Number> Reader::parse_number_body(bool positive, bool syntax_only) {
   size_t start = positive ? pos_ : pos_ - 1;
   auto peek = [&]() -> int { return pos_ < in_.size() ? static_cast<unsigned char>(in_[pos_]) : -1; };
   auto is_digit = [](int c) { return c >= '0' && c <= '9'; };
-  if (pos_ >= in_.size()) return std::unexpected(error("invalid number"));
+  if (pos_ >= in_.size()) return std::unexpected(error(kEofValue));  // a lone `-`
   int c0 = static_cast<unsigned char>(in_[pos_++]);
   std::uint64_t significand = 0;
   bool overflow = false;
@@ -281,6 +300,7 @@ Result<Number> Reader::parse_number_body(bool positive) {
     }
     return n;
   }
+  if (syntax_only) return Number{Number::Kind::F64};
   std::string text(in_.substr(start, pos_ - start));
   errno = 0;
   double f = std::strtod(text.c_str(), nullptr);
@@ -557,8 +577,9 @@ Result<void> Reader::skip_value() {
         }
         default:
           if (*c == '-' || (*c >= '0' && *c <= '9')) {
+            // Any well-formed number, also one beyond the range of a double.
             if (*c == '-') eat();
-            auto n = parse_number_body(*c != '-');
+            auto n = parse_number_body(*c != '-', true);
             if (!n) return std::unexpected(n.error());
             break;
           }

@@ -1,5 +1,7 @@
 #include "kestro/utils/json_value.hpp"
 
+#include <unordered_map>
+
 namespace kestro::json {
 
 void Object::push_back(std::string key, Value value) { members_.emplace_back(std::move(key), std::move(value)); }
@@ -31,8 +33,18 @@ bool Object::operator==(const Object& other) const { return members_ == other.me
 bool Value::operator==(const Value& other) const { return v == other.v; }
 
 Object normalized(const Object& object) {
+  // Hashed positions keep this linear: objects come from untrusted
+  // documents and may hold very many members.
   Object out;
-  for (const auto& [key, value] : object.members()) out.insert_or_assign(key, normalized(value));
+  std::unordered_map<std::string_view, size_t> position;
+  position.reserve(object.size());
+  for (const auto& [key, value] : object.members()) {
+    auto [it, fresh] = position.try_emplace(key, out.size());
+    if (fresh)
+      out.push_back(key, normalized(value));
+    else
+      out.members()[it->second].second = normalized(value);
+  }
   return out;
 }
 

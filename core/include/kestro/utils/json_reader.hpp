@@ -110,9 +110,13 @@ class Reader {
 
  private:
   Result<std::string> parse_string_body();  // after the opening quote
-  Result<Number> parse_number_body(bool positive);
+  // `syntax_only`: checks the number's form without converting it.
+  Result<Number> parse_number_body(bool positive, bool syntax_only = false);
+  Result<uint32_t> parse_hex4();  // after `\u`
   Result<void> parse_ident(std::string_view rest);
   Result<void> skip_string_body();
+  // Up to the next quote, backslash or control character (EOF fails).
+  Result<void> skip_plain_run();
   std::pair<size_t, size_t> position_of(size_t index) const;
 
   std::string_view in_;
