@@ -135,3 +135,24 @@ TEST(ReadFile, Errors) {
 
 }  // namespace
 }  // namespace kestro
+
+namespace kestro {
+namespace {
+
+TEST(PathsWithNul, AreRefusedNotShortened) {
+  TempDir dir;
+  write_text(dir.path() / "a", "content of a");
+  std::string with_nul = (dir.path() / "a").string() + std::string("\0b", 2);
+  auto read = read_file(with_nul);
+  ASSERT_FALSE(read);
+  EXPECT_TRUE(read.error().message().ends_with("file name contained an unexpected NUL byte"));
+  auto write = write_file_atomic(with_nul, "x");
+  ASSERT_FALSE(write);
+  EXPECT_EQ(write.error().kind(), FsIoError::Kind::CreateFile);
+  EXPECT_EQ(*read_file(dir.path() / "a"), "content of a");
+  struct stat st;
+  EXPECT_FALSE(stat_path(with_nul, st));
+}
+
+}  // namespace
+}  // namespace kestro

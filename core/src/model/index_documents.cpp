@@ -110,16 +110,15 @@ json::Result<VersionsJson> read_versions_json(json::Reader& r) {
 // document.
 template <typename T, typename F>
 std::expected<T, IndexFileError> read_list_file(const std::filesystem::path& path, bool create, F&& read) {
-  int flags = O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0);
-  int fd = ::open(path.c_str(), flags, 0666);
-  if (fd < 0) {
-    IoError io = IoError::last();
+  auto opened = open_fd(path, O_RDWR | (create ? O_CREAT : 0), 0666);
+  if (!opened) {
+    const IoError& io = opened.error();
     FsIoError fs_err(FsIoError::Kind::OpenFile, path, io);
     if (io.is_not_found()) return std::unexpected(IndexFileError::not_found(std::move(fs_err)));
     return std::unexpected(IndexFileError::io(std::move(fs_err)));
   }
-  auto content = read_fd(fd);
-  ::close(fd);
+  auto content = read_fd(*opened);
+  ::close(*opened);
   if (content && !is_valid_utf8(*content)) content = std::unexpected(IoError::custom("stream did not contain valid UTF-8"));
   if (!content) return std::unexpected(IndexFileError::io(FsIoError(FsIoError::Kind::ReadFile, path, content.error())));
   if (content->empty()) return T{};

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "kestro/project/local_kpar.hpp"
+#include "kestro/utils/fs.hpp"
 
 namespace kestro {
 
@@ -30,10 +31,9 @@ std::expected<std::optional<T>, LocalKparError> read_entry_record(const OpenedKp
 }  // namespace
 
 std::expected<zip::ZipArchive, LocalKparError> open_kpar_file(const OpenedKpar& kpar) {
-  int fd = ::open(kpar.archive_path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return std::unexpected(ProjectError::io(FsIoError(FsIoError::Kind::OpenFile, kpar.archive_path, IoError::last())));
-  auto archive = zip::ZipArchive::from_fd(fd);
+  auto fd = open_fd(kpar.archive_path, O_RDONLY);
+  if (!fd) return std::unexpected(ProjectError::io(FsIoError(FsIoError::Kind::OpenFile, kpar.archive_path, fd.error())));
+  auto archive = zip::ZipArchive::from_fd(*fd);
   if (!archive)
     return std::unexpected(ProjectError::zip(ZipArchiveError(ZipArchiveError::Kind::ReadArchive,
                                                              display_path(kpar.archive_path),

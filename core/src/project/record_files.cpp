@@ -13,10 +13,10 @@ namespace {
 std::expected<void, LocalSrcError> write_record_file(const std::filesystem::path& target, const std::string& text,
                                                      bool overwrite, const char* exists_text) {
   struct stat st;
-  if (!overwrite && ::stat(target.c_str(), &st) == 0) return std::unexpected(ProjectError::already_exists(exists_text));
+  if (!overwrite && stat_path(target, st)) return std::unexpected(ProjectError::already_exists(exists_text));
   // An existing directory cannot be replaced by a file: report it as the
   // failure to create the file, as opening it for writing would.
-  if (::stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+  if (stat_path(target, st) && S_ISDIR(st.st_mode))
     return std::unexpected(ProjectError::io(FsIoError(FsIoError::Kind::CreateFile, target, IoError::from_errno(EISDIR))));
   if (auto w = write_file_atomic(target, text); !w) return std::unexpected(ProjectError::io(std::move(w.error())));
   return {};
@@ -28,11 +28,11 @@ template <typename T, typename Parse>
 std::expected<std::optional<T>, LocalSrcError> read_record_file(const std::filesystem::path& path, const char* name,
                                                                 Parse&& parse) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return std::optional<T>();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::unexpected(ProjectError::io(FsIoError(FsIoError::Kind::OpenFile, path, IoError::last())));
-  auto content = read_fd(fd);
-  ::close(fd);
+  if (!stat_path(path, st)) return std::optional<T>();
+  auto fd = open_fd(path, O_RDONLY);
+  if (!fd) return std::unexpected(ProjectError::io(FsIoError(FsIoError::Kind::OpenFile, path, fd.error())));
+  auto content = read_fd(*fd);
+  ::close(*fd);
   if (!content) return std::unexpected(ProjectError::deserialize(name, json::JsonError(content.error().message())));
   auto record = parse(*content);
   if (!record) return std::unexpected(ProjectError::deserialize(name, std::move(record.error())));

@@ -14,6 +14,7 @@
 
 #include <fmt/format.h>
 
+#include "kestro/utils/fs.hpp"
 #include "kestro/utils/text.hpp"
 #include "kestro/utils/zip.hpp"
 #include "zip_format.hpp"
@@ -182,12 +183,9 @@ bool ZipEntry::has_safe_name() const {
 // ZipArchive
 
 std::expected<ZipArchive, ZipError> ZipArchive::open(const std::filesystem::path& path) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return std::unexpected(ZipError::io(IoError::last()));
-  return from_fd(fd);
+  auto fd = open_fd(path, O_RDONLY);
+  if (!fd) return std::unexpected(ZipError::io(fd.error()));
+  return from_fd(*fd);
 }
 
 std::expected<ZipArchive, ZipError> ZipArchive::from_fd(int fd) {
