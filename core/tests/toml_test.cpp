@@ -13,6 +13,8 @@
 namespace kestro::toml {
 namespace {
 
+using namespace std::string_view_literals;
+
 // The whole document in inline form, or the error text.
 std::string dump(std::string_view text) {
   auto doc = parse(std::string(text));
@@ -96,7 +98,11 @@ TEST(TomlParse, Errors) {
       {"a = \"\"\"x\"\"\"\"\"\"", "too many quotes at the end of a multi-line string"},
       {"a = \"x\x01\"", "control characters are not allowed in strings"},
       {"a = \"\xff\"", "invalid UTF-8"},
-      {"# \x7f", "control characters are not allowed in comments"},
+      {"# \x7f \x01 \x1b \t", "ok"},  // comments refuse only NUL and U+000A to U+000D
+      {"# \x00"sv, "control characters are not allowed in comments"},
+      {"# \x0b", "control characters are not allowed in comments"},
+      {"# \x0c", "control characters are not allowed in comments"},
+      {"# a\rb = 1", "control characters are not allowed in comments"},
       {"a = 1\r", "expected newline or comment"},
       {"\rb = 1", "carriage return without line feed"},
       {"a = [\r]", "carriage return without line feed"},
