@@ -162,6 +162,24 @@ TEST(TomlParse, NestingIsLimited) {
   };
   EXPECT_EQ(reason("a = " + nested('[', ']', kMaxDepth, "")), "ok");
   EXPECT_EQ(reason("a = " + nested('[', ']', kMaxDepth + 1, "")), "recursion limit exceeded");
+  // Scalars and strings count as a level of their own.
+  EXPECT_EQ(reason("a = " + nested('[', ']', kMaxDepth - 1, "1")), "ok");
+  EXPECT_EQ(reason("a = " + nested('[', ']', kMaxDepth, "1")), "recursion limit exceeded");
+  EXPECT_EQ(reason("a = " + nested('[', ']', kMaxDepth, "'x'")), "recursion limit exceeded");
+  auto inline_nested = [](int n) {
+    std::string text = "a = ";
+    for (int i = 0; i < n; ++i) text += "{b=";
+    return text + "1" + std::string(n, '}');
+  };
+  EXPECT_EQ(reason(inline_nested(kMaxDepth - 1)), "ok");
+  EXPECT_EQ(reason(inline_nested(kMaxDepth)), "recursion limit exceeded");
+  auto dotted_key = [](int segments) {
+    std::string key = "a";
+    for (int i = 1; i < segments; ++i) key += ".a";
+    return key + " = 1";
+  };
+  EXPECT_EQ(reason(dotted_key(kMaxDepth)), "ok");
+  EXPECT_EQ(reason(dotted_key(kMaxDepth + 1)), "recursion limit exceeded");
   EXPECT_EQ(reason("a = " + nested('[', ']', 100000, "")), "recursion limit exceeded");
   std::string inline_tables = "a = ";
   for (int i = 0; i < 100000; ++i) inline_tables += "{b=";

@@ -300,6 +300,7 @@ NodeId Parser::value(NodeId parent, int depth) {
   if (!detail::scan_scalar(s_, pos_, scalar, failure)) return fail(failure.message, failure.span.begin, failure.span.size()), kNoNode;
   const uint8_t form = scalar.kind == Kind::Datetime ? static_cast<uint8_t>(scalar.datetime) : 0;
   const NodeId id = new_node(scalar.kind, form, depth, parent);
+  if (id == kNoNode) return kNoNode;
   Node& n = doc_.nodes_[id];
   if (scalar.kind == Kind::Integer) n.integer = scalar.integer;
   if (scalar.kind == Kind::Float) n.number = scalar.number;
@@ -369,6 +370,7 @@ NodeId Parser::string_node(NodeId parent, int depth) {
   const StringForm form = q == '"' ? (multiline ? StringForm::MultilineBasic : StringForm::Basic)
                                    : (multiline ? StringForm::MultilineLiteral : StringForm::Literal);
   const NodeId id = new_node(Kind::String, static_cast<uint8_t>(form), depth, parent);
+  if (id == kNoNode) return kNoNode;
   Node& n = doc_.nodes_[id];
   n.span = {open, pos_};
   n.has_span = true;
