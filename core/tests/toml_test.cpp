@@ -82,6 +82,8 @@ TEST(TomlParse, Errors) {
       {"a = { b = 1, b = 2 }", "duplicate key `b`"},
       {"a = []\n[[a]]", "duplicate key `a`"},
       {"a = 1\n[a.b]", "duplicate key `a`"},
+      {"a = 1\n\"\\u0061\" = 2", "duplicate key `a`"},  // keys compare decoded
+      {"[a]\nb = [1]\n[[a.b]]", "duplicate key `b`"},
       {"a", "expected `=` after the key"},
       {"= 1", "invalid key"},
       {"a =", "expected a value"},
@@ -113,6 +115,8 @@ TEST(TomlParse, Errors) {
       {"a = 1e400", "floating-point number overflowed"},
       {"a = 1979-02-29", "invalid date-time"},
       {"a = 1979-05-27T25:00:00", "invalid date-time"},
+      {"a = 1979-13-01", "invalid date-time"},
+      {"a = 1979-05-27T07:32:00+24:00", "invalid date-time"},
       {"a = [1 2]", "expected `,` or `]`"},
       {"a = [1,", "unterminated array"},
       {"a = { b = 1 c = 2 }", "expected `,` or `}`"},
