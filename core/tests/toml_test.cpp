@@ -13,6 +13,8 @@
 namespace kestro::toml {
 namespace {
 
+using namespace std::string_view_literals;
+
 // The whole document in inline form, or the error text.
 std::string dump(std::string_view text) {
   auto doc = parse(std::string(text));
@@ -80,6 +82,8 @@ TEST(TomlParse, Errors) {
       {"a = { b = 1, b = 2 }", "duplicate key `b`"},
       {"a = []\n[[a]]", "duplicate key `a`"},
       {"a = 1\n[a.b]", "duplicate key `a`"},
+      {"a = 1\n\"\\u0061\" = 2", "duplicate key `a`"},  // keys compare decoded
+      {"[a]\nb = [1]\n[[a.b]]", "duplicate key `b`"},
       {"a", "expected `=` after the key"},
       {"= 1", "invalid key"},
       {"a =", "expected a value"},
@@ -96,7 +100,11 @@ TEST(TomlParse, Errors) {
       {"a = \"\"\"x\"\"\"\"\"\"", "too many quotes at the end of a multi-line string"},
       {"a = \"x\x01\"", "control characters are not allowed in strings"},
       {"a = \"\xff\"", "invalid UTF-8"},
-      {"# \x7f", "control characters are not allowed in comments"},
+      {"# \x7f \x01 \x1b \t", "ok"},  // comments refuse only NUL and U+000A to U+000D
+      {"# \x00"sv, "control characters are not allowed in comments"},
+      {"# \x0b", "control characters are not allowed in comments"},
+      {"# \x0c", "control characters are not allowed in comments"},
+      {"# a\rb = 1", "control characters are not allowed in comments"},
       {"a = 1\r", "expected newline or comment"},
       {"\rb = 1", "carriage return without line feed"},
       {"a = [\r]", "carriage return without line feed"},
@@ -107,6 +115,8 @@ TEST(TomlParse, Errors) {
       {"a = 1e400", "floating-point number overflowed"},
       {"a = 1979-02-29", "invalid date-time"},
       {"a = 1979-05-27T25:00:00", "invalid date-time"},
+      {"a = 1979-13-01", "invalid date-time"},
+      {"a = 1979-05-27T07:32:00+24:00", "invalid date-time"},
       {"a = [1 2]", "expected `,` or `]`"},
       {"a = [1,", "unterminated array"},
       {"a = { b = 1 c = 2 }", "expected `,` or `}`"},
@@ -156,6 +166,24 @@ TEST(TomlParse, NestingIsLimited) {
   };
   EXPECT_EQ(reason("a = " + nested('[', ']', kMaxDepth, "")), "ok");
   EXPECT_EQ(reason("a = " + nested('[', ']', kMaxDepth + 1, "")), "recursion limit exceeded");
+  // Scalars and strings count as a level of their own.
+  EXPECT_EQ(reason("a = " + nested('[', ']', kMaxDepth - 1, "1")), "ok");
+  EXPECT_EQ(reason("a = " + nested('[', ']', kMaxDepth, "1")), "recursion limit exceeded");
+  EXPECT_EQ(reason("a = " + nested('[', ']', kMaxDepth, "'x'")), "recursion limit exceeded");
+  auto inline_nested = [](int n) {
+    std::string text = "a = ";
+    for (int i = 0; i < n; ++i) text += "{b=";
+    return text + "1" + std::string(n, '}');
+  };
+  EXPECT_EQ(reason(inline_nested(kMaxDepth - 1)), "ok");
+  EXPECT_EQ(reason(inline_nested(kMaxDepth)), "recursion limit exceeded");
+  auto dotted_key = [](int segments) {
+    std::string key = "a";
+    for (int i = 1; i < segments; ++i) key += ".a";
+    return key + " = 1";
+  };
+  EXPECT_EQ(reason(dotted_key(kMaxDepth)), "ok");
+  EXPECT_EQ(reason(dotted_key(kMaxDepth + 1)), "recursion limit exceeded");
   EXPECT_EQ(reason("a = " + nested('[', ']', 100000, "")), "recursion limit exceeded");
   std::string inline_tables = "a = ";
   for (int i = 0; i < 100000; ++i) inline_tables += "{b=";

@@ -21,6 +21,10 @@ bool is_bare_key_char(char c) {
 
 bool is_control(unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7F; }
 
+// Comments take every character but NUL and the line-break controls U+000A
+// to U+000D; a carriage return only as the start of a CRLF line end.
+bool is_forbidden_in_comment(unsigned char c) { return c == 0 || (c >= 0x0A && c <= 0x0D); }
+
 struct KeySegment {
   std::string text;
   Span span;
@@ -154,7 +158,7 @@ bool Parser::comment() {
       size_t len = utf8_sequence_length(s_, pos_);
       if (len == 0) return fail("invalid UTF-8", pos_);
       pos_ += len;
-    } else if (is_control(c)) {
+    } else if (is_forbidden_in_comment(c)) {
       return fail("control characters are not allowed in comments", pos_);
     } else {
       ++pos_;
@@ -296,6 +300,7 @@ NodeId Parser::value(NodeId parent, int depth) {
   if (!detail::scan_scalar(s_, pos_, scalar, failure)) return fail(failure.message, failure.span.begin, failure.span.size()), kNoNode;
   const uint8_t form = scalar.kind == Kind::Datetime ? static_cast<uint8_t>(scalar.datetime) : 0;
   const NodeId id = new_node(scalar.kind, form, depth, parent);
+  if (id == kNoNode) return kNoNode;
   Node& n = doc_.nodes_[id];
   if (scalar.kind == Kind::Integer) n.integer = scalar.integer;
   if (scalar.kind == Kind::Float) n.number = scalar.number;
@@ -365,6 +370,7 @@ NodeId Parser::string_node(NodeId parent, int depth) {
   const StringForm form = q == '"' ? (multiline ? StringForm::MultilineBasic : StringForm::Basic)
                                    : (multiline ? StringForm::MultilineLiteral : StringForm::Literal);
   const NodeId id = new_node(Kind::String, static_cast<uint8_t>(form), depth, parent);
+  if (id == kNoNode) return kNoNode;
   Node& n = doc_.nodes_[id];
   n.span = {open, pos_};
   n.has_span = true;

@@ -1,6 +1,7 @@
 // The TOML reader: parses a document (TOML 1.0 with the 1.1 additions:
 // newlines, comments and a trailing comma in inline tables, `\e` and `\xHH`
-// escapes, times without seconds) into a concrete syntax tree that keeps the
+// escapes, times without seconds, control characters other than NUL and
+// U+000A to U+000D in comments) into a concrete syntax tree that keeps the
 // document's text.
 //
 // Two views of one parse:
