@@ -95,13 +95,12 @@ std::string ConfigLoadError::message() const {
 }
 
 std::expected<Config, ConfigLoadError> load_config_file(const fs::path& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) {
-    IoError io = IoError::last();
-    if (io.is_not_found()) return Config{};
-    return std::unexpected(ConfigLoadError(FsIoError(FsIoError::Kind::IsFile, path, std::move(io))));
+  auto st = stat_file(path);
+  if (!st) {
+    if (st.error().is_not_found()) return Config{};
+    return std::unexpected(ConfigLoadError(FsIoError(FsIoError::Kind::IsFile, path, std::move(st.error()))));
   }
-  if (!S_ISREG(st.st_mode)) return Config{};
+  if (!S_ISREG(st->st_mode)) return Config{};
   auto text = read_utf8_file(path);
   if (!text) return std::unexpected(ConfigLoadError(std::move(text.error())));
   auto config = parse_config_toml(*text);

@@ -50,7 +50,18 @@ std::expected<int, IoError> open_fd(const fs::path& path, int flags, unsigned mo
   return fd;
 }
 
-bool stat_path(const fs::path& path, struct ::stat& st) { return !has_nul(path) && ::stat(path.c_str(), &st) == 0; }
+std::expected<struct ::stat, IoError> stat_file(const fs::path& path) {
+  if (has_nul(path)) return std::unexpected(IoError::custom("file name contained an unexpected NUL byte"));
+  struct ::stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::unexpected(IoError::last());
+  return st;
+}
+
+bool stat_path(const fs::path& path, struct ::stat& st) {
+  auto r = stat_file(path);
+  if (r) st = *r;
+  return r.has_value();
+}
 
 std::expected<std::string, IoError> read_fd(int fd) {
   std::string out;

@@ -16,7 +16,9 @@ namespace kestro {
 // would stop at the NUL and open another file).
 std::expected<int, IoError> open_fd(const fs::path& path, int flags, unsigned mode = 0);
 
-// stat(2) following links; false on any failure, a NUL in the path included.
+// stat(2) following links; a NUL in the path is refused like in open_fd.
+std::expected<struct ::stat, IoError> stat_file(const fs::path& path);
+// The same where only success matters: false on any failure.
 bool stat_path(const fs::path& path, struct ::stat& st);
 
 // The whole content of a file. Fails with OpenFile or ReadFile.
