@@ -13,10 +13,11 @@ namespace {
 std::expected<void, LocalSrcError> write_record_file(const std::filesystem::path& target, const std::string& text,
                                                      bool overwrite, const char* exists_text) {
   struct stat st;
-  if (!overwrite && stat_path(target, st)) return std::unexpected(ProjectError::already_exists(exists_text));
+  bool exists = stat_path(target, st);
+  if (!overwrite && exists) return std::unexpected(ProjectError::already_exists(exists_text));
   // An existing directory cannot be replaced by a file: report it as the
   // failure to create the file, as opening it for writing would.
-  if (stat_path(target, st) && S_ISDIR(st.st_mode))
+  if (exists && S_ISDIR(st.st_mode))
     return std::unexpected(ProjectError::io(FsIoError(FsIoError::Kind::CreateFile, target, IoError::from_errno(EISDIR))));
   if (auto w = write_file_atomic(target, text); !w) return std::unexpected(ProjectError::io(std::move(w.error())));
   return {};

@@ -114,6 +114,14 @@ Result<void> Reader::parse_ident(std::string_view rest) {
   return {};
 }
 
+Result<Value> Reader::parse_literal() {
+  char first = in_[pos_++];
+  Result<void> rest = first == 'n' ? parse_ident("ull") : first == 't' ? parse_ident("rue") : parse_ident("alse");
+  if (!rest) return std::unexpected(rest.error());
+  if (first == 'n') return Value(Null{});
+  return Value(first == 't');
+}
+
 JsonError Reader::invalid_type(std::string_view expected) {
   auto c = peek_ws();
   auto found = [&](std::string what) {
@@ -122,17 +130,12 @@ JsonError Reader::invalid_type(std::string_view expected) {
   if (!c) return peek_error(kEofValue);
   switch (*c) {
     case 'n':
-      eat();
-      if (auto e = parse_ident("ull"); !e) return e.error();
-      return found("null");
     case 't':
-      eat();
-      if (auto e = parse_ident("rue"); !e) return e.error();
-      return found("boolean `true`");
-    case 'f':
-      eat();
-      if (auto e = parse_ident("alse"); !e) return e.error();
-      return found("boolean `false`");
+    case 'f': {
+      auto literal = parse_literal();
+      if (!literal) return literal.error();
+      return found(describe_value(*literal));
+    }
     case '-': {
       eat();
       auto n = parse_number_body(false);
@@ -320,12 +323,10 @@ Result<std::string> Reader::read_string(std::string_view expected) {
 
 Result<bool> Reader::read_null() {
   auto c = peek_ws();
-  if (c && *c == 'n') {
-    eat();
-    if (auto e = parse_ident("ull"); !e) return std::unexpected(e.error());
-    return true;
-  }
-  return false;
+  if (!c || *c != 'n') return false;
+  auto literal = parse_literal();
+  if (!literal) return std::unexpected(literal.error());
+  return true;
 }
 
 Result<std::optional<std::string>> Reader::read_optional_string() {
@@ -340,17 +341,10 @@ Result<std::optional<std::string>> Reader::read_optional_string() {
 Result<bool> Reader::read_bool() {
   auto c = peek_ws();
   if (!c) return std::unexpected(peek_error(kEofValue));
-  if (*c == 't') {
-    eat();
-    if (auto e = parse_ident("rue"); !e) return std::unexpected(e.error());
-    return true;
-  }
-  if (*c == 'f') {
-    eat();
-    if (auto e = parse_ident("alse"); !e) return std::unexpected(e.error());
-    return false;
-  }
-  return std::unexpected(invalid_type("a boolean"));
+  if (*c != 't' && *c != 'f') return std::unexpected(invalid_type("a boolean"));
+  auto literal = parse_literal();
+  if (!literal) return std::unexpected(literal.error());
+  return std::get<bool>(literal->v);
 }
 
 Result<std::optional<bool>> Reader::read_optional_bool() {
@@ -474,17 +468,8 @@ Result<Value> Reader::read_value() {
   if (!c) return std::unexpected(peek_error(kEofValue));
   switch (*c) {
     case 'n':
-      eat();
-      if (auto e = parse_ident("ull"); !e) return std::unexpected(e.error());
-      return Value(Null{});
     case 't':
-      eat();
-      if (auto e = parse_ident("rue"); !e) return std::unexpected(e.error());
-      return Value(true);
-    case 'f':
-      eat();
-      if (auto e = parse_ident("alse"); !e) return std::unexpected(e.error());
-      return Value(false);
+    case 'f': return parse_literal();
     case '"': {
       eat();
       auto s = parse_string_body();
@@ -535,16 +520,9 @@ Result<void> Reader::skip_value() {
       if (!c) return std::unexpected(peek_error(kEofValue));
       switch (*c) {
         case 'n':
-          eat();
-          if (auto e = parse_ident("ull"); !e) return e;
-          break;
         case 't':
-          eat();
-          if (auto e = parse_ident("rue"); !e) return e;
-          break;
         case 'f':
-          eat();
-          if (auto e = parse_ident("alse"); !e) return e;
+          if (auto literal = parse_literal(); !literal) return std::unexpected(literal.error());
           break;
         case '"':
           eat();

@@ -114,6 +114,8 @@ class Reader {
   Result<Number> parse_number_body(bool positive, bool syntax_only = false);
   Result<uint32_t> parse_hex4();  // after `\u`
   Result<void> parse_ident(std::string_view rest);
+  // `null`, `true` or `false`, the cursor on its first letter.
+  Result<Value> parse_literal();
   Result<void> skip_string_body();
   // Up to the next quote, backslash or control character (EOF fails).
   Result<void> skip_plain_run();
