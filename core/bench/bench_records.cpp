@@ -12,7 +12,7 @@
 #include <fmt/format.h>
 
 #include "kestro/model/records.hpp"
-#include "kestro/project/local_src.hpp"
+#include "kestro/project/record_files.hpp"
 
 using namespace kestro;
 using Clock = std::chrono::steady_clock;

@@ -7,7 +7,7 @@
 
 #include <fmt/format.h>
 
-#include "kestro/utils/toml.hpp"
+#include "kestro/utils/toml_parser.hpp"
 
 namespace {
 

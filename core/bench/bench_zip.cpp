@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "kestro/utils/zip.hpp"
+#include "kestro/utils/zip_reader.hpp"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

@@ -3,7 +3,7 @@
 // the texts are read with the same reader as files on disk.
 #include "kestro/stdlib.hpp"
 
-#include "kestro/error.hpp"
+#include "kestro/utils/error.hpp"
 
 namespace kestro {
 

@@ -1,7 +1,8 @@
-#include "kestro/config.hpp"
+#include "kestro/config/config.hpp"
 
 #include <gtest/gtest.h>
 
+#include "kestro/utils/toml_parser.hpp"
 #include "kestro/utils/toml_write.hpp"
 #include "test_support.hpp"
 

@@ -1,4 +1,5 @@
-#include "kestro/error.hpp"
+#include "kestro/index/index_error.hpp"
+#include "kestro/utils/error.hpp"
 
 #include <cerrno>
 

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "kestro/model/relative_path.hpp"
+#include "kestro/project/kpar_error.hpp"
+#include "kestro/project/utils.hpp"
 #include "test_support.hpp"
 
 namespace kestro {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "kestro/project/local_kpar.hpp"
+#include "kestro/project/kpar_records.hpp"
 #include "test_support.hpp"
 #include "zip_fixture.hpp"
 

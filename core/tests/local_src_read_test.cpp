@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "kestro/project/local_src.hpp"
+#include "kestro/project/record_files.hpp"
 #include "test_support.hpp"
 
 namespace kestro {

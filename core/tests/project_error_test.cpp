@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kestro/model/relative_path.hpp"
 #include "kestro/project/checksum.hpp"
 
 namespace kestro {

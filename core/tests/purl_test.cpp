@@ -1,4 +1,4 @@
-#include "kestro/purl.hpp"
+#include "kestro/model/purl.hpp"
 
 #include <gtest/gtest.h>
 

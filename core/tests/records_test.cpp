@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "kestro/model/records.hpp"
-#include "kestro/project/local_src.hpp"
+#include "kestro/project/record_files.hpp"
 #include "kestro/utils/fs.hpp"
 #include "test_support.hpp"
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "kestro/utils/toml.hpp"
+#include "kestro/utils/toml_parser.hpp"
 #include "kestro/utils/toml_read.hpp"
 #include "kestro/utils/toml_value.hpp"
 #include "kestro/utils/toml_write.hpp"

@@ -1,11 +1,12 @@
-#include "kestro/utils/zip.hpp"
+#include "kestro/utils/zip_reader.hpp"
 
 #include <fcntl.h>
 #include <zlib.h>
 
 #include <gtest/gtest.h>
 
-#include "kestro/fs_error.hpp"
+#include "kestro/project/kpar_error.hpp"
+#include "kestro/utils/fs_error.hpp"
 #include "zip_fixture.hpp"
 
 namespace kestro::zip {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "kestro/project/local_src.hpp"
+#include "kestro/project/record_files.hpp"
 #include "kestro_py/call_frame.hpp"
 #include "kestro_py/convert.hpp"
 #include "kestro_py/py_errors.hpp"

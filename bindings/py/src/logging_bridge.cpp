@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "kestro/error.hpp"
+#include "kestro/utils/error.hpp"
 #include "kestro/utils/log.hpp"
 #include "kestro_py/gil.hpp"
 #include "kestro_py/py_ref.hpp"

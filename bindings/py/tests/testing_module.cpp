@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "kestro/error.hpp"
+#include "kestro/utils/error.hpp"
 #include "kestro/utils/log.hpp"
 #include "kestro_py/call_frame.hpp"
 #include "kestro_py/convert.hpp"

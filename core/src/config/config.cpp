@@ -1,11 +1,12 @@
 // Reading and loading `kestro.toml`.
-#include "kestro/config.hpp"
+#include "kestro/config/config.hpp"
 
 #include <sys/stat.h>
 
 #include <fmt/format.h>
 
 #include "kestro/utils/fs.hpp"
+#include "kestro/utils/toml_parser.hpp"
 #include "kestro/utils/toml_read.hpp"
 
 namespace kestro {

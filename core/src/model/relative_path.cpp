@@ -1,5 +1,9 @@
 #include "kestro/model/relative_path.hpp"
 
+#include <fmt/format.h>
+
+#include "kestro/utils/text.hpp"
+
 namespace kestro {
 
 namespace {
@@ -26,6 +30,33 @@ bool has_absolute_windows_prefix(std::string_view p) {
 }
 
 }  // namespace
+
+std::string RelativePathError::message() const {
+  switch (kind_) {
+    case Kind::Absolute: return fmt::format("path `{}` is absolute", path_);
+    case Kind::ContainsBackslash:
+      return fmt::format(
+          "path `{}` contains a backslash `\\`;\nbackslash is not allowed in paths to preserve "
+          "consistent\ninterpretation across different operating systems;\nbackslash could be "
+          "present because the path is Windows path",
+          path_);
+    case Kind::ContainsDoubleSlash:
+      return fmt::format("path `{}` contains two consecutive\ndirectory separators `/`, which is forbidden", path_);
+    case Kind::ContainsCurrent: return fmt::format("path `{}` contains a forbidden relative component `.`", path_);
+    case Kind::ContainsParent: return fmt::format("path `{}` contains a forbidden relative component `..`", path_);
+    case Kind::ContainsNull: return fmt::format("path `{}` contains a NULL character", debug_quote(path_));
+    case Kind::DirectoryPath:
+      return fmt::format("path `{}` is a directory path\n(ends with a separator `/`), but a file path was expected",
+                         path_);
+  }
+  return {};
+}
+
+std::string RelativePathError::debug() const {
+  static constexpr const char* names[] = {"Absolute", "ContainsBackslash", "ContainsDoubleSlash", "ContainsCurrent",
+                                          "ContainsParent", "ContainsNull", "DirectoryPath"};
+  return fmt::format("{} {{ path: {} }}", names[static_cast<int>(kind_)], debug_quote(path_));
+}
 
 std::expected<std::string_view, RelativePathError> validate_relative_path(std::string_view path,
                                                                           RelativePathKind kind) {

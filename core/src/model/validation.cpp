@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-#include "kestro/purl.hpp"
+#include "kestro/model/purl.hpp"
 #include "kestro/utils/log.hpp"
 
 namespace kestro {

@@ -2,7 +2,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "kestro/project/local_kpar.hpp"
+#include "kestro/project/kpar_records.hpp"
 #include "kestro/utils/fs.hpp"
 
 namespace kestro {

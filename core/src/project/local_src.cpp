@@ -1,6 +1,7 @@
 // The read operations of a project stored as a directory tree.
 #include "kestro/project/local_src.hpp"
 
+#include "kestro/project/record_files.hpp"
 #include "kestro/project/utils.hpp"
 
 namespace kestro {

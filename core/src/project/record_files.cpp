@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "kestro/project/local_src.hpp"
+#include "kestro/project/record_files.hpp"
 #include "kestro/utils/fs.hpp"
 
 namespace kestro {

@@ -4,6 +4,8 @@
 
 #include <fmt/format.h>
 
+#include "kestro/utils/text.hpp"
+
 namespace kestro {
 
 namespace {
@@ -28,6 +30,25 @@ void for_each_component(std::string_view path, F&& f) {
 }
 
 }  // namespace
+
+std::string PathCheckError::message() const {
+  // The unsafe path is a file-system path: invalid UTF-8 is shown as U+FFFD.
+  if (kind_ == Kind::UnsafePath) return fmt::format("path `{}` is unsafe: {}", utf8_lossy(path_), reason_);
+  return fmt::format("path `{}` is absolute", path_);
+}
+
+std::string PathCheckError::debug() const {
+  if (kind_ == Kind::UnsafePath) return fmt::format("UnsafePath({}, {})", debug_quote(path_), debug_quote(reason_));
+  return fmt::format("AbsolutePath({})", debug_quote(path_));
+}
+
+std::string RelativizeError::message() const {
+  return fmt::format("unable to relativize path `{}` with respect to `{}`", path_, root_);
+}
+
+std::string RelativizeError::debug() const {
+  return fmt::format("NoCommonPrefix {{ path: {}, root: {} }}", debug_quote(path_), debug_quote(root_));
+}
 
 std::vector<std::string_view> path_components(std::string_view path) {
   std::vector<std::string_view> out;

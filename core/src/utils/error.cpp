@@ -1,4 +1,4 @@
-#include "kestro/error.hpp"
+#include "kestro/utils/error.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -38,21 +38,6 @@ bool IoError::is_not_found() const { return text_.empty() && code_ == ENOENT; }
 std::string IoError::message() const {
   if (!text_.empty() || code_ == 0) return text_;
   return os_error_text(code_);
-}
-
-std::string IndexError::message() const {
-  std::string text = render_error_chain(*inner_);
-  if (suggestion_) {
-    text += "\n\n\note: ";
-    text += *suggestion_;
-  }
-  return text;
-}
-
-std::string IndexError::debug() const {
-  return fmt::format("IndexError {{ suggestion: {}, inner: {} }}",
-                     suggestion_ ? fmt::format("Some({})", debug_quote(*suggestion_)) : std::string("None"),
-                     inner_->debug());
 }
 
 void internal_error(std::string_view what) {

@@ -1,4 +1,4 @@
-#include "kestro/fs_error.hpp"
+#include "kestro/utils/fs_error.hpp"
 
 #include <fmt/format.h>
 
@@ -74,99 +74,6 @@ std::string FsIoError::debug() const {
     case Kind::Seek: return fmt::format("{}({}, {}, {})", name, debug_quote(display_path(path_)), position_, io);
     default: return fmt::format("{}({}, {})", name, debug_quote(display_path(path_)), io);
   }
-}
-
-std::string RelativePathError::message() const {
-  switch (kind_) {
-    case Kind::Absolute: return fmt::format("path `{}` is absolute", path_);
-    case Kind::ContainsBackslash:
-      return fmt::format(
-          "path `{}` contains a backslash `\\`;\nbackslash is not allowed in paths to preserve "
-          "consistent\ninterpretation across different operating systems;\nbackslash could be "
-          "present because the path is Windows path",
-          path_);
-    case Kind::ContainsDoubleSlash:
-      return fmt::format("path `{}` contains two consecutive\ndirectory separators `/`, which is forbidden", path_);
-    case Kind::ContainsCurrent: return fmt::format("path `{}` contains a forbidden relative component `.`", path_);
-    case Kind::ContainsParent: return fmt::format("path `{}` contains a forbidden relative component `..`", path_);
-    case Kind::ContainsNull: return fmt::format("path `{}` contains a NULL character", debug_quote(path_));
-    case Kind::DirectoryPath:
-      return fmt::format("path `{}` is a directory path\n(ends with a separator `/`), but a file path was expected",
-                         path_);
-  }
-  return {};
-}
-
-std::string RelativePathError::debug() const {
-  static constexpr const char* names[] = {"Absolute", "ContainsBackslash", "ContainsDoubleSlash", "ContainsCurrent",
-                                          "ContainsParent", "ContainsNull", "DirectoryPath"};
-  return fmt::format("{} {{ path: {} }}", names[static_cast<int>(kind_)], debug_quote(path_));
-}
-
-std::string PathCheckError::message() const {
-  // The unsafe path is a file-system path: invalid UTF-8 is shown as U+FFFD.
-  if (kind_ == Kind::UnsafePath) return fmt::format("path `{}` is unsafe: {}", utf8_lossy(path_), reason_);
-  return fmt::format("path `{}` is absolute", path_);
-}
-
-std::string PathCheckError::debug() const {
-  if (kind_ == Kind::UnsafePath) return fmt::format("UnsafePath({}, {})", debug_quote(path_), debug_quote(reason_));
-  return fmt::format("AbsolutePath({})", debug_quote(path_));
-}
-
-std::string RelativizeError::message() const {
-  return fmt::format("unable to relativize path `{}` with respect to `{}`", path_, root_);
-}
-
-std::string RelativizeError::debug() const {
-  return fmt::format("NoCommonPrefix {{ path: {}, root: {} }}", debug_quote(path_), debug_quote(root_));
-}
-
-std::string ZipArchiveError::message() const {
-  auto zip = [&] { return zip_ ? zip_->message() : std::string(); };
-  switch (kind_) {
-    case Kind::ReadArchive: return fmt::format("failed to parse zip archive `{}`: {}", name_, zip());
-    case Kind::FileMeta: return "failed to retrieve file from zip archive: " + zip();
-    case Kind::NamedFileMeta: return "failed to retrieve file from zip archive: " + name_;
-    case Kind::InvalidPath:
-      return fmt::format(
-          "zip archive path handling error: file `{}` in a zip archive is not contained in a directory", name_);
-    case Kind::Write: return fmt::format("failed to write file `{}` to zip archive: {}", name_, zip());
-    case Kind::Finish: return fmt::format("failed to finish creating zip archive at `{}`: {}", name_, zip());
-  }
-  return {};
-}
-
-std::string ZipArchiveError::debug() const {
-  static constexpr const char* names[] = {"ReadArchive", "FileMeta", "NamedFileMeta", "InvalidPath", "Write", "Finish"};
-  const char* name = names[static_cast<int>(kind_)];
-  const std::string zip = zip_ ? zip_->debug() : std::string();
-  switch (kind_) {
-    case Kind::FileMeta: return fmt::format("{}({})", name, zip);
-    case Kind::InvalidPath: return fmt::format("{}({})", name, debug_quote(name_));
-    default: return fmt::format("{}({}, {})", name, debug_quote(name_), zip);
-  }
-}
-
-std::string CompressionError::message() const {
-  if (kind_ == Kind::SuggestFeature) return fmt::format("Compile kestro with feature {} to use {} compression", b_, a_);
-  return a_;
-}
-
-std::string CompressionError::debug() const {
-  if (kind_ == Kind::SuggestFeature)
-    return fmt::format("SuggestFeature {{ compression: {}, feature: {} }}", debug_quote(a_), debug_quote(b_));
-  return fmt::format("Invalid({})", debug_quote(a_));
-}
-
-std::expected<KparCompression, CompressionError> parse_compression(std::string_view name) {
-  if (name == "STORED") return KparCompression::Stored;
-  if (name == "DEFLATED") return KparCompression::Deflated;
-  static constexpr std::pair<std::string_view, std::string_view> features[] = {
-      {"XZ", "kpar-xz"}, {"ZSTD", "kpar-zstd"}, {"PPMD", "kpar-ppmd"}, {"BZIP2", "kpar-bzip2"}};
-  for (auto [method, feature] : features)
-    if (name == method) return std::unexpected(CompressionError::suggest_feature(std::string(name), std::string(feature)));
-  return std::unexpected(CompressionError::invalid(fmt::format("Compression method `{}` is invalid", name)));
 }
 
 }  // namespace kestro

@@ -2,7 +2,7 @@
 
 #include <openssl/evp.h>
 
-#include "kestro/error.hpp"
+#include "kestro/utils/error.hpp"
 
 namespace kestro {
 

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "kestro/utils/toml.hpp"
+#include "kestro/utils/toml_document.hpp"
 
 namespace kestro::toml {
 

@@ -8,7 +8,7 @@
 #include <fmt/format.h>
 
 #include "kestro/utils/text.hpp"
-#include "kestro/utils/toml.hpp"
+#include "kestro/utils/toml_parser.hpp"
 #include "toml_scalar.hpp"
 
 namespace kestro::toml {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "kestro/utils/toml.hpp"
+#include "kestro/utils/toml_document.hpp"
 
 namespace kestro::toml::detail {
 

@@ -16,7 +16,7 @@
 
 #include "kestro/utils/fs.hpp"
 #include "kestro/utils/text.hpp"
-#include "kestro/utils/zip.hpp"
+#include "kestro/utils/zip_reader.hpp"
 #include "zip_format.hpp"
 
 namespace kestro::zip {

@@ -8,7 +8,7 @@
 
 #include <string_view>
 
-#include "kestro/error.hpp"
+#include "kestro/utils/error.hpp"
 #include "kestro_py/py_exception.hpp"
 
 namespace kestro::py {

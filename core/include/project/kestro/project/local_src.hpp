@@ -1,0 +1,68 @@
+// A project stored as a directory tree with `.project.json` and `.meta.json`
+// at its root.
+#pragma once
+
+#include <expected>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "kestro/model/records.hpp"
+#include "kestro/project/project_error.hpp"
+#include "kestro/project/read_project.hpp"
+
+namespace kestro {
+
+// Holds no open files and caches nothing: every operation reads the
+// directory afresh. Copies share nothing.
+class LocalSrcProject : public ReadProject<LocalSrcError> {
+ public:
+  LocalSrcProject() = default;
+  explicit LocalSrcProject(std::filesystem::path project_path, std::optional<std::string> nominal_path = {},
+                           std::optional<std::string> known_checksum = {},
+                           std::optional<std::string> expected_name = {},
+                           std::optional<std::optional<std::string>> expected_publisher = {})
+      : project_path(std::move(project_path)),
+        nominal_path(std::move(nominal_path)),
+        known_checksum(std::move(known_checksum)),
+        expected_name(std::move(expected_name)),
+        expected_publisher(std::move(expected_publisher)) {}
+
+  // The project root; every project file is resolved under it.
+  std::filesystem::path project_path;
+  // How the user, the configuration or the lock names this project; written
+  // unchanged as the `src_path` of its lock source.
+  std::optional<std::string> nominal_path;
+  // The canonical checksum when the creator already knows it; `sources`
+  // then reads no file.
+  std::optional<std::string> known_checksum;
+  // When present, the name the information record must carry.
+  std::optional<std::string> expected_name;
+  // No expectation (outer none), or the publisher the record must carry
+  // (inner none: the record must have no publisher).
+  std::optional<std::optional<std::string>> expected_publisher;
+
+  std::filesystem::path info_path() const { return project_path / ".project.json"; }
+  std::filesystem::path meta_path() const { return project_path / ".meta.json"; }
+
+  // The platform path of a project-relative Unix path under the root.
+  std::expected<std::filesystem::path, PathCheckError> get_source_path(std::string_view path) const;
+
+  // Both records, with the expectations checked.
+  Result<ProjectRecords> get_project() const override;
+  // Opens the resolved file read-only.
+  Result<SourceReaderPtr> read_source(std::string_view path) const override;
+  // One `src_path` source: the nominal path (else the root relative to the
+  // context's workspace root, else its project root) with the known or
+  // computed canonical checksum. The checksum is settled first. Without a
+  // nominal path and without either root in the context, throws
+  // InternalError.
+  Result<std::vector<Source>> sources(const ProjectContext& context) const override;
+  // The canonical checksum as a source checksum.
+  Result<EnvProjectChecksum> checksum_hex() const override;
+};
+
+}  // namespace kestro

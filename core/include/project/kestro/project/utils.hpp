@@ -1,0 +1,81 @@
+// Project-relative paths: resolving them under a project root, comparing
+// them component by component, and expressing one absolute path relative to
+// another.
+#pragma once
+
+#include <expected>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kestro/utils/fs_error.hpp"
+
+namespace kestro {
+
+// A project-relative path that cannot be resolved under a project root.
+class PathCheckError : public Error {
+ public:
+  enum class Kind { UnsafePath, AbsolutePath };
+  static constexpr const char* kEscapesRoot = "path attempts to escape original path";
+  static PathCheckError unsafe(std::string path, std::string reason) {
+    return PathCheckError(Kind::UnsafePath, std::move(path), std::move(reason));
+  }
+  static PathCheckError absolute(std::string path) {
+    return PathCheckError(Kind::AbsolutePath, std::move(path), {});
+  }
+  Kind kind() const { return kind_; }
+  const std::string& path() const { return path_; }
+  std::string message() const override;
+  std::string debug() const override;
+
+ private:
+  PathCheckError(Kind kind, std::string path, std::string reason)
+      : kind_(kind), path_(std::move(path)), reason_(std::move(reason)) {}
+  Kind kind_;
+  std::string path_;
+  std::string reason_;
+};
+
+// A path that cannot be expressed relative to a root.
+class RelativizeError : public Error {
+ public:
+  RelativizeError(std::string path, std::string root) : path_(std::move(path)), root_(std::move(root)) {}
+  std::string message() const override;
+  std::string debug() const override;
+
+ private:
+  std::string path_;
+  std::string root_;
+};
+
+// The platform path of a project-relative Unix path under `root`. Repeated
+// separators and `.` components are ignored, `..` removes the previous
+// component; a path that starts with `/` is AbsolutePath, one whose `..`
+// climbs above `root` is UnsafePath with the whole path. A backslash is an
+// ordinary character of a name. Purely lexical: nothing is looked up on disk.
+std::expected<std::filesystem::path, PathCheckError> get_source_path(const std::filesystem::path& root,
+                                                                    std::string_view path);
+
+// The relative Unix path that leads from `root` to `path` ("." when they are
+// the same), built from their components: one `..` per component of `root`
+// past the shared start, then the rest of `path`. Callers pass canonical
+// paths: a `..` component, for which the lexical answer would be wrong,
+// throws InternalError. Paths with different first components (one
+// absolute, one relative) give NoCommonPrefix.
+std::expected<std::string, RelativizeError> relativize_path(const std::filesystem::path& path,
+                                                            const std::filesystem::path& root);
+
+// The components of a Unix path as paths compare them: a leading `/` is a
+// component of its own, empty components and `.` are dropped except for a
+// `.` that starts a relative path, `..` is kept.
+std::vector<std::string_view> path_components(std::string_view path);
+
+// Orders Unix paths by their components, so that `a/b`, `a//b`, `a/./b` and
+// `a/b/` are one key.
+struct PathComponentLess {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const;
+};
+
+}  // namespace kestro

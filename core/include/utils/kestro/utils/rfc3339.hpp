@@ -1,0 +1,57 @@
+// Instants in RFC 3339 text: a lenient parser and the UTC formatter.
+//
+// The parser takes an RFC 3339 date-time with a UTC offset, and also:
+// - the basic form without `-` and `:` separators (date, time and offset
+//   each in either form);
+// - `T`, `t` or a blank between date and time;
+// - `Z`, `z`, or a numeric offset `+HH:MM` / `+HHMM` (or `-`);
+// - a year written as a sign and six digits, at most 9999 either way
+//   (`-000000` is refused);
+// - trailing bracketed annotations as in RFC 9557 (`[Europe/Paris]`,
+//   `[!u-ca=iso8601]`), which are checked and ignored.
+// The date must exist, hours run from 00 to 23, a leap second 60 is read as
+// 59, the fraction has 1 to 9 digits after `.`, an offset is required, and
+// nothing may follow. The offset only places the instant; it is not kept.
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <expected>
+#include <string>
+#include <string_view>
+
+#include "kestro/utils/error.hpp"
+
+namespace kestro::time {
+
+class Rfc3339Error : public MessageError {
+ public:
+  explicit Rfc3339Error(std::string text) : MessageError(std::move(text)) {}
+};
+
+// An instant: seconds and nanoseconds since 1970-01-01T00:00:00Z.
+struct Timestamp {
+  std::int64_t seconds = 0;
+  std::uint32_t nanos = 0;  // 0 to 999'999'999
+
+  static Timestamp now();
+  friend auto operator<=>(const Timestamp&, const Timestamp&) = default;
+};
+
+// The civil date and time of an instant in UTC (proleptic Gregorian
+// calendar). Years must stay within -32767 to 32767.
+struct CivilTime {
+  int year;
+  unsigned month, day, hour, minute, second;
+  std::uint32_t nanos;
+};
+CivilTime to_civil_utc(Timestamp t);
+
+std::expected<Timestamp, Rfc3339Error> parse_rfc3339(std::string_view text);
+
+// "YYYY-MM-DDTHH:MM:SS[.f]Z" in UTC; the fraction only when the instant has
+// one, without trailing zeros. Years outside 0000-9999 are written as a sign
+// and six digits, the form the parser reads back.
+std::string format_rfc3339_utc(Timestamp t);
+
+}  // namespace kestro::time

@@ -1,0 +1,172 @@
+// Zip archives: a reader over an open file (central directory, zip64 sizes
+// and offsets, stored and deflated entries checked against their CRC-32).
+// KPAR archives are zip files; the writer of KPAR builds will live beside the
+// reader in this module.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <expected>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "kestro/utils/error.hpp"
+
+namespace kestro::zip {
+
+// The compression methods this module reads and writes.
+inline constexpr std::uint16_t kMethodStored = 0;
+inline constexpr std::uint16_t kMethodDeflated = 8;
+
+// A method number as a word for messages: "Stored", "Deflated", "Bzip2", ...,
+// or "Unknown(n)".
+std::string method_name(std::uint16_t method);
+
+// The failure of a zip operation.
+class ZipError : public Error {
+ public:
+  enum class Kind {
+    Io,                  // the file could not be opened or read
+    InvalidArchive,      // the bytes are no zip archive, or a corrupt one
+    UnsupportedArchive,  // a zip feature this reader does not handle
+    FileNotFound,        // no entry of the requested name
+  };
+
+  static ZipError io(IoError error) { return ZipError(Kind::Io, {}, std::move(error)); }
+  static ZipError invalid(std::string detail) { return ZipError(Kind::InvalidArchive, std::move(detail)); }
+  static ZipError unsupported(std::string detail) { return ZipError(Kind::UnsupportedArchive, std::move(detail)); }
+  static ZipError not_found() { return ZipError(Kind::FileNotFound, {}); }
+
+  Kind kind() const { return kind_; }
+  bool is_not_found() const { return kind_ == Kind::FileNotFound; }
+  // The I/O error of an Io failure.
+  const std::optional<IoError>& io_error() const { return io_; }
+  // "invalid zip archive: {detail}", "unsupported zip archive: {detail}",
+  // "specified file not found in archive", or the I/O error's text.
+  std::string message() const override;
+  std::string debug() const override;
+
+ private:
+  ZipError(Kind kind, std::string detail, std::optional<IoError> io = std::nullopt)
+      : kind_(kind), detail_(std::move(detail)), io_(std::move(io)) {}
+  Kind kind_;
+  std::string detail_;
+  std::optional<IoError> io_;
+};
+
+// One entry of the central directory.
+struct ZipEntry {
+  std::string name;  // UTF-8: as stored when flagged UTF-8, else decoded from code page 437
+  std::uint16_t version_made_by = 0;
+  std::uint16_t flags = 0;
+  std::uint16_t method = 0;
+  std::uint16_t dos_time = 0;
+  std::uint16_t dos_date = 0;
+  std::uint32_t crc32 = 0;
+  std::uint64_t compressed_size = 0;
+  std::uint64_t size = 0;
+  std::uint32_t external_attributes = 0;
+  std::uint64_t local_header_offset = 0;  // from the start of the file
+
+  bool is_encrypted() const { return (flags & 1u) != 0; }
+  bool is_dir() const { return !name.empty() && name.back() == '/'; }
+  // The Unix mode: the upper half of the external attributes when it is
+  // non-zero or the entry was made on Unix; for entries made under DOS,
+  // 0o40775 (directory) or 0o100664, without write bits when read-only;
+  // nothing when the attributes are zero or the host is another one.
+  std::optional<std::uint32_t> unix_mode() const;
+  // Whether the name is a relative path that stays inside the archive's
+  // root: not empty, no NUL, no leading `/`, and no `..` that climbs above
+  // the top level.
+  bool has_safe_name() const;
+};
+
+class ZipArchive;
+
+// Reads the uncompressed bytes of one entry, inflating as it goes. The last
+// read (the one that returns 0) checks the size and the CRC-32 against the
+// central directory. Borrows the archive's file: the archive must stay open
+// while the reader is used.
+class ZipEntryReader {
+ public:
+  ZipEntryReader(ZipEntryReader&&) noexcept;
+  ZipEntryReader& operator=(ZipEntryReader&&) noexcept;
+  ~ZipEntryReader();
+
+  // Fills `out` with up to its size in bytes; 0 means the entry ended and
+  // checked out.
+  std::expected<std::size_t, ZipError> read(std::span<char> out);
+  // The rest of the entry.
+  std::expected<std::string, ZipError> read_all();
+  const ZipEntry& entry() const { return entry_; }
+
+ private:
+  friend class ZipArchive;
+  struct Inflater;
+  ZipEntryReader(int fd, const ZipEntry& entry, std::uint64_t data_offset);
+  std::expected<std::size_t, ZipError> read_raw(char* out, std::size_t n);
+  std::expected<void, ZipError> finish();
+
+  int fd_;
+  ZipEntry entry_;
+  std::uint64_t position_;   // next compressed byte to read, in the file
+  std::uint64_t remaining_;  // compressed bytes not yet read
+  std::uint64_t produced_ = 0;
+  std::uint32_t crc_ = 0;
+  bool done_ = false;
+  std::unique_ptr<Inflater> inflater_;  // deflated entries only
+};
+
+// An open archive: the file stays open, and its directory in memory, for the
+// archive's life.
+class ZipArchive {
+ public:
+  // Opens the file read-only and reads its directory. A failure to open is an
+  // Io error; callers that report opening apart from reading open the file
+  // themselves and use from_fd.
+  static std::expected<ZipArchive, ZipError> open(const std::filesystem::path& path);
+  // Takes ownership of `fd` (closed on failure too) and reads the directory
+  // from it; the file position does not matter.
+  static std::expected<ZipArchive, ZipError> from_fd(int fd);
+
+  ZipArchive(ZipArchive&&) noexcept;
+  ZipArchive& operator=(ZipArchive&&) noexcept;
+  ~ZipArchive();
+
+  // Entries in central-directory order.
+  const std::vector<ZipEntry>& entries() const { return entries_; }
+  // The index of the entry of exactly this name (byte for byte); the first
+  // when names repeat. FileNotFound when there is none.
+  std::expected<std::size_t, ZipError> find(std::string_view name) const;
+  // Where the entry's data starts in the file (read from its local header).
+  std::expected<std::uint64_t, ZipError> data_offset(const ZipEntry& entry) const;
+
+  // A reader of the entry's bytes. Encrypted entries and methods other than
+  // stored and deflated are UnsupportedArchive.
+  std::expected<ZipEntryReader, ZipError> open_entry(std::size_t index) const;
+  std::expected<ZipEntryReader, ZipError> open_entry(std::string_view name) const;
+  // The whole uncompressed content of the entry.
+  std::expected<std::string, ZipError> read_entry(std::string_view name) const;
+
+  // The archive's comment, as stored.
+  const std::string& comment() const { return comment_; }
+
+ private:
+  explicit ZipArchive(int fd) : fd_(fd) {}
+  std::expected<void, ZipError> read_directory();
+
+  int fd_ = -1;
+  std::uint64_t file_size_ = 0;
+  std::uint64_t directory_offset_ = 0;  // where entry data must end
+  std::vector<ZipEntry> entries_;
+  std::unordered_map<std::string_view, std::size_t> by_name_;  // views into entries_
+  std::string comment_;
+};
+
+}  // namespace kestro::zip

@@ -1,0 +1,24 @@
+#include "kestro/index/index_error.hpp"
+
+#include <fmt/format.h>
+
+#include "kestro/utils/text.hpp"
+
+namespace kestro {
+
+std::string IndexError::message() const {
+  std::string text = render_error_chain(*inner_);
+  if (suggestion_) {
+    text += "\n\n\note: ";
+    text += *suggestion_;
+  }
+  return text;
+}
+
+std::string IndexError::debug() const {
+  return fmt::format("IndexError {{ suggestion: {}, inner: {} }}",
+                     suggestion_ ? fmt::format("Some({})", debug_quote(*suggestion_)) : std::string("None"),
+                     inner_->debug());
+}
+
+}  // namespace kestro

@@ -1,0 +1,133 @@
+#include "kestro/model/purl.hpp"
+
+#include <fmt/format.h>
+
+#include "kestro/utils/text.hpp"
+
+namespace kestro {
+
+namespace {
+
+constexpr std::string_view kPrefixRest = ":kestro/";  // after the three letters `pkg`
+constexpr std::size_t kPrefixSize = 11;
+
+char normalize_byte(char c) {
+  if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
+  return c == ' ' ? '-' : c;
+}
+
+bool is_word_byte(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+
+// The field rules, on the text itself or on its normalised form.
+bool field_ok(std::string_view field, PurlField kind, bool normalize) {
+  if (field.size() < 3 || field.size() > 50) return false;
+  char previous = '\0';
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    char c = normalize ? normalize_byte(field[i]) : field[i];
+    bool separator = c == '-' || (kind == PurlField::Name && c == '.');
+    bool inner = i > 0 && i + 1 < field.size();
+    if (!is_word_byte(c) && !(inner && separator && is_word_byte(previous))) return false;
+    previous = c;
+  }
+  return true;
+}
+
+}  // namespace
+
+PurlError PurlError::wrong_shape(std::string purl, std::size_t segments) {
+  PurlError e(Kind::WrongShape, std::move(purl));
+  e.segments_ = segments;
+  return e;
+}
+
+PurlError PurlError::invalid_publisher(std::string purl, std::string publisher) {
+  PurlError e(Kind::InvalidPublisher, std::move(purl));
+  e.publisher_ = std::move(publisher);
+  return e;
+}
+
+PurlError PurlError::invalid_name(std::string purl, std::string name) {
+  PurlError e(Kind::InvalidName, std::move(purl));
+  e.name_ = std::move(name);
+  return e;
+}
+
+PurlError PurlError::not_normalized(std::string purl, std::string norm_publisher, std::string norm_name) {
+  PurlError e(Kind::NotNormalized, std::move(purl));
+  e.publisher_ = std::move(norm_publisher);
+  e.name_ = std::move(norm_name);
+  return e;
+}
+
+std::string PurlError::message() const {
+  switch (kind_) {
+    case Kind::WrongShape:
+      return fmt::format(
+          "`{}` is not a valid `pkg:kestro` PURL: expected exactly two `/`-separated segments after "
+          "`pkg:kestro/`, found {}",
+          purl_, segments_);
+    case Kind::InvalidPublisher:
+      return fmt::format(
+          "`{}` is not a valid `pkg:kestro` PURL: publisher segment `{}` is not a valid `pkg:kestro` field "
+          "(3-50 ASCII alphanumeric chars, with single ` ` or `-` separators between words)",
+          purl_, publisher_);
+    case Kind::InvalidName:
+      return fmt::format(
+          "`{}` is not a valid `pkg:kestro` PURL: name segment `{}` is not a valid `pkg:kestro` field "
+          "(3-50 ASCII alphanumeric chars, with single ` `, `-`, or `.` separators between words)",
+          purl_, name_);
+    case Kind::NotNormalized:
+      return fmt::format("`{}` is not a valid `pkg:kestro` PURL, but can be normalized to `pkg:kestro/{}/{}`", purl_,
+                         publisher_, name_);
+  }
+  return {};
+}
+
+std::string PurlError::debug() const {
+  switch (kind_) {
+    case Kind::WrongShape: return fmt::format("WrongShape {{ purl: {}, segments: {} }}", debug_quote(purl_), segments_);
+    case Kind::InvalidPublisher:
+      return fmt::format("InvalidPublisher {{ purl: {}, publisher: {} }}", debug_quote(purl_), debug_quote(publisher_));
+    case Kind::InvalidName:
+      return fmt::format("InvalidName {{ purl: {}, name: {} }}", debug_quote(purl_), debug_quote(name_));
+    case Kind::NotNormalized:
+      return fmt::format("NotNormalized {{ purl: {}, norm_publisher: {}, norm_name: {} }}", debug_quote(purl_),
+                         debug_quote(publisher_), debug_quote(name_));
+  }
+  return {};
+}
+
+std::string normalize_purl_field(std::string_view field) {
+  std::string out(field);
+  for (char& c : out) c = normalize_byte(c);
+  return out;
+}
+
+bool is_valid_purl_field(std::string_view field, PurlField kind) { return field_ok(field, kind, true); }
+
+std::expected<std::optional<KestroPurl>, PurlError> parse_kestro_purl(std::string_view text) {
+  if (text.size() < kPrefixSize) return std::nullopt;
+  for (std::size_t i = 0; i < 3; ++i)
+    if ((text[i] | 0x20) != "pkg"[i]) return std::nullopt;
+  if (text.substr(3, kPrefixRest.size()) != kPrefixRest) return std::nullopt;
+
+  std::string_view rest = text.substr(kPrefixSize);
+  std::size_t segments = 1;
+  for (char c : rest) segments += c == '/';
+  if (segments != 2) return std::unexpected(PurlError::wrong_shape(std::string(text), segments));
+  auto slash = rest.find('/');
+  std::string_view publisher = rest.substr(0, slash), name = rest.substr(slash + 1);
+
+  // A segment is reported as invalid only when normalisation could not
+  // repair it; two repairable segments make the identifier not normalised.
+  if (!is_valid_purl_field(publisher, PurlField::Publisher))
+    return std::unexpected(PurlError::invalid_publisher(std::string(text), std::string(publisher)));
+  if (!is_valid_purl_field(name, PurlField::Name))
+    return std::unexpected(PurlError::invalid_name(std::string(text), std::string(name)));
+  if (field_ok(publisher, PurlField::Publisher, false) && field_ok(name, PurlField::Name, false))
+    return KestroPurl{publisher, name};
+  return std::unexpected(PurlError::not_normalized(std::string(text), normalize_purl_field(publisher),
+                                                   normalize_purl_field(name)));
+}
+
+}  // namespace kestro
