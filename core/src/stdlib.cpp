@@ -5,7 +5,7 @@
 
 #include "kestro/utils/error.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 namespace {
 
@@ -649,4 +649,4 @@ std::unordered_map<std::string, std::vector<InMemoryProject>> standard_library_p
   return table;
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

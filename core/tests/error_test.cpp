@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kestro {
+namespace kestro::index {
 namespace {
 
 TEST(ErrorChain, Shapes) {
@@ -45,4 +45,4 @@ TEST(InternalErrorTest, ThrowsInsteadOfAborting) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::index

@@ -11,7 +11,7 @@
 #include "kestro/project/utils.hpp"
 #include "test_support.hpp"
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 TEST(FsIoErrorText, Variants) {
@@ -137,9 +137,9 @@ TEST(ReadFile, Errors) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 TEST(PathsWithNul, AreRefusedNotShortened) {
@@ -158,4 +158,4 @@ TEST(PathsWithNul, AreRefusedNotShortened) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project

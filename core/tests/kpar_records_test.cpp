@@ -4,7 +4,7 @@
 #include "test_support.hpp"
 #include "zip_fixture.hpp"
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 constexpr const char* kInfo = R"({"name":"P","version":"1.0.0"})";
@@ -83,4 +83,4 @@ TEST(IndexedSymbols, ExactPaths) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project

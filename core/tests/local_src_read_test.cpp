@@ -5,7 +5,7 @@
 #include "kestro/project/record_files.hpp"
 #include "test_support.hpp"
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 constexpr const char* kMeta = R"({"index":{},"created":"2025-01-01T00:00:00Z"})";
@@ -81,9 +81,9 @@ TEST(ReadLocalSrcProject, BrokenDocuments) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 TEST(ReadLocalSrcProject, PermissionFailures) {
@@ -110,4 +110,4 @@ TEST(ReadLocalSrcProject, PermissionFailures) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project

@@ -6,7 +6,7 @@
 
 #include "test_support.hpp"
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 constexpr const char* kInfo = R"({"name":"A","publisher":"acme","version":"1.2.0","usage":[]})";
@@ -166,4 +166,4 @@ TEST(LocalSrcProject, ListedFileUnreadable) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project

@@ -7,7 +7,7 @@
 #include "kestro/model/relative_path.hpp"
 #include "kestro/project/checksum.hpp"
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 const char* kRelativize = "unable to relativize path `/a` with respect to `b`";
@@ -128,4 +128,4 @@ TEST(ProjectErrorConversion, KindsAcceptOnlyTheirVariants) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project

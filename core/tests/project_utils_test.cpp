@@ -3,7 +3,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 TEST(GetSourcePath, ResolvesUnderRoot) {
@@ -70,4 +70,4 @@ TEST(PathComponents, EqualSpellingsAreOneKey) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project

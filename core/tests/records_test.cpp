@@ -5,7 +5,7 @@
 #include "kestro/utils/fs.hpp"
 #include "test_support.hpp"
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 std::string info_error(std::string_view text) {
@@ -251,4 +251,4 @@ TEST(CanonicalDigest, WorkedExampleAndSensitivity) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project

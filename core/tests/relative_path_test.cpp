@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kestro {
+namespace kestro::model {
 namespace {
 
 using K = RelativePathError::Kind;
@@ -75,4 +75,4 @@ TEST(RelativePath, OrderOfChecks) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::model

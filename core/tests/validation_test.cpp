@@ -4,7 +4,7 @@
 
 #include "kestro/utils/log.hpp"
 
-namespace kestro {
+namespace kestro::model {
 namespace {
 
 InterchangeProjectInfoRaw info_with(std::string version, std::vector<InterchangeProjectUsageRaw> usages = {},
@@ -219,4 +219,4 @@ TEST(ProjectMetaToRaw, WritesUtcWithTrimmedFraction) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::model

@@ -4,7 +4,7 @@
 
 #include "kestro/utils/text.hpp"
 
-namespace kestro {
+namespace kestro::index {
 
 std::string IndexError::message() const {
   std::string text = render_error_chain(*inner_);
@@ -21,4 +21,4 @@ std::string IndexError::debug() const {
                      inner_->debug());
 }
 
-}  // namespace kestro
+}  // namespace kestro::index

@@ -9,7 +9,7 @@
 #include "kestro/utils/json_writer.hpp"
 #include "kestro/utils/text.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 namespace {
 
@@ -256,4 +256,4 @@ std::string to_pretty_json(const VersionsJson& versions) {
   return w.take() + '\n';
 }
 
-}  // namespace kestro
+}  // namespace kestro::model

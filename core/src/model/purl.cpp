@@ -4,7 +4,7 @@
 
 #include "kestro/utils/text.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 namespace {
 
@@ -130,4 +130,4 @@ std::expected<std::optional<KestroPurl>, PurlError> parse_kestro_purl(std::strin
                                                    normalize_purl_field(name)));
 }
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -4,7 +4,7 @@
 
 #include "kestro/utils/text.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 namespace {
 
@@ -89,4 +89,4 @@ std::expected<std::string_view, RelativePathError> validate_relative_path(std::s
   }
 }
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -1,6 +1,6 @@
 #include "kestro/model/usage.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 namespace {
 
@@ -113,4 +113,4 @@ std::string describe_usage_keys(const json::Object& object) {
   return text;
 }
 
-}  // namespace kestro
+}  // namespace kestro::model

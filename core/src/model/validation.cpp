@@ -5,7 +5,7 @@
 #include "kestro/model/purl.hpp"
 #include "kestro/utils/log.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 namespace {
 
@@ -288,4 +288,4 @@ std::string metamodel_base_iri(MetamodelKind kind) {
   return out;
 }
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -4,7 +4,7 @@
 
 #include "kestro/utils/text.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 std::string ZipArchiveError::message() const {
   auto zip = [&] { return zip_ ? zip_->message() : std::string(); };
@@ -53,4 +53,4 @@ std::expected<KparCompression, CompressionError> parse_compression(std::string_v
   return std::unexpected(CompressionError::invalid(fmt::format("Compression method `{}` is invalid", name)));
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

@@ -5,7 +5,7 @@
 #include "kestro/project/kpar_records.hpp"
 #include "kestro/utils/fs.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 namespace {
 
@@ -97,4 +97,4 @@ std::set<std::string> indexed_symbols_for_file(const OrderedMap<std::string>& in
   return symbols;
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

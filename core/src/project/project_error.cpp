@@ -6,7 +6,7 @@
 
 #include "kestro/utils/text.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 namespace {
 
@@ -233,4 +233,4 @@ std::string ProjectSourcesError::debug() const {
   return {};
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

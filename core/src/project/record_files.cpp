@@ -6,7 +6,7 @@
 #include "kestro/project/record_files.hpp"
 #include "kestro/utils/fs.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 namespace {
 
@@ -71,4 +71,4 @@ std::expected<void, LocalSrcError> write_project_meta(const LocalSrcProject& pro
   return write_record_file(project.meta_path(), to_pretty_json(meta), overwrite, "'.meta.json' already exists");
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

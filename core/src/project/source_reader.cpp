@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace kestro {
+namespace kestro::project {
 
 std::expected<std::unique_ptr<FileSourceReader>, FsIoError> FileSourceReader::open(const std::filesystem::path& path) {
   auto fd = open_fd(path, O_RDONLY);
@@ -34,4 +34,4 @@ std::expected<std::size_t, IoError> BytesSourceReader::read(std::span<char> buff
   return n;
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

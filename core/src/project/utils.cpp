@@ -6,7 +6,7 @@
 
 #include "kestro/utils/text.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 namespace {
 
@@ -105,4 +105,4 @@ std::expected<std::string, RelativizeError> relativize_path(const std::filesyste
   return out.empty() ? std::string(".") : out;
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

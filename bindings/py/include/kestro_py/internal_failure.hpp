@@ -5,6 +5,8 @@
 // does not swallow it.
 #pragma once
 
+#include "kestro_py/namespace.hpp"
+
 #include <exception>
 #include <string_view>
 

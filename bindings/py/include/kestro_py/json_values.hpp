@@ -3,6 +3,8 @@
 // recursion limit, so a list that contains itself raises RecursionError.
 #pragma once
 
+#include "kestro_py/namespace.hpp"
+
 #include <Python.h>
 
 #include "kestro/utils/json_value.hpp"

@@ -1,6 +1,8 @@
 // Walking and building dicts.
 #pragma once
 
+#include "kestro_py/namespace.hpp"
+
 #include <Python.h>
 
 #include <functional>

@@ -7,7 +7,7 @@
 
 #include "kestro/utils/fs_error.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 // A rejected project-relative path.
 class RelativePathError : public Error {
@@ -46,4 +46,4 @@ enum class RelativePathKind {
 std::expected<std::string_view, RelativePathError> validate_relative_path(std::string_view path,
                                                                           RelativePathKind kind);
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -10,7 +10,7 @@
 #include "kestro/utils/json_value.hpp"
 #include "kestro/utils/json_writer.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 // A project named by its IRI, with an optional version requirement.
 template <typename Iri, typename Constraint>
@@ -69,4 +69,4 @@ void serialize_usage(const InterchangeProjectUsageRaw& usage, json::Writer& writ
 // "`kind`, `path`", or "no keys".
 std::string describe_usage_keys(const json::Object& object);
 
-}  // namespace kestro
+}  // namespace kestro::model

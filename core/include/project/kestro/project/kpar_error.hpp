@@ -2,13 +2,15 @@
 // container, and the compression names a KPAR may be written with.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <expected>
 #include <string>
 #include <string_view>
 
 #include "kestro/utils/error.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 // A failure of the zip facility while reading or writing a KPAR. The zip
 // error is the facility's own error value.
@@ -52,4 +54,4 @@ enum class KparCompression { Stored, Deflated };
 // "STORED" and "DEFLATED", matched exactly.
 std::expected<KparCompression, CompressionError> parse_compression(std::string_view name);
 
-}  // namespace kestro
+}  // namespace kestro::project

@@ -2,6 +2,8 @@
 // at its root.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <expected>
 #include <filesystem>
 #include <optional>
@@ -14,7 +16,7 @@
 #include "kestro/project/project_error.hpp"
 #include "kestro/project/read_project.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 // Holds no open files and caches nothing: every operation reads the
 // directory afresh. Copies share nothing.
@@ -65,4 +67,4 @@ class LocalSrcProject : public ReadProject<LocalSrcError> {
   Result<EnvProjectChecksum> checksum_hex() const override;
 };
 
-}  // namespace kestro
+}  // namespace kestro::project

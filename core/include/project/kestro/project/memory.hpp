@@ -4,6 +4,8 @@
 // creation, so any number of threads may read it at once.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <map>
 #include <optional>
 #include <string>
@@ -13,7 +15,7 @@
 #include "kestro/project/read_project.hpp"
 #include "kestro/project/utils.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 // Project-relative Unix path to the file's bytes; `a/b`, `a//b` and `a/./b`
 // name one entry.
@@ -47,4 +49,4 @@ class InMemoryProject : public ReadProject<InMemoryProjectError> {
   Result<EnvProjectChecksum> checksum_hex() const override;
 };
 
-}  // namespace kestro
+}  // namespace kestro::project

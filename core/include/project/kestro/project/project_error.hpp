@@ -3,6 +3,8 @@
 // shared shapes and each kind's error type is a distinct type over it.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -14,7 +16,7 @@
 #include "kestro/utils/fs_error.hpp"
 #include "kestro/utils/json_reader.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 class ProjectError : public Error {
  public:
@@ -157,4 +159,4 @@ class ProjectSourcesError : public Error {
   ErrorPtr inner_;
 };
 
-}  // namespace kestro
+}  // namespace kestro::project

@@ -3,6 +3,8 @@
 // normal.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <cstddef>
 #include <expected>
 #include <filesystem>
@@ -13,7 +15,7 @@
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/fs_error.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 class SourceReader {
  public:
@@ -49,4 +51,4 @@ class BytesSourceReader : public SourceReader {
   std::size_t pos_ = 0;
 };
 
-}  // namespace kestro
+}  // namespace kestro::project

@@ -3,6 +3,8 @@
 // another.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <expected>
 #include <filesystem>
 #include <string>
@@ -11,7 +13,7 @@
 
 #include "kestro/utils/fs_error.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 // A project-relative path that cannot be resolved under a project root.
 class PathCheckError : public Error {
@@ -78,4 +80,4 @@ struct PathComponentLess {
   bool operator()(std::string_view a, std::string_view b) const;
 };
 
-}  // namespace kestro
+}  // namespace kestro::project
