@@ -14,13 +14,12 @@
 // nothing may follow. The offset only places the instant; it is not kept.
 #pragma once
 
-#include <compare>
-#include <cstdint>
 #include <expected>
 #include <string>
 #include <string_view>
 
 #include "kestro/error.hpp"
+#include "kestro/utils/calendar.hpp"
 
 namespace kestro::time {
 
@@ -28,24 +27,6 @@ class Rfc3339Error : public MessageError {
  public:
   explicit Rfc3339Error(std::string text) : MessageError(std::move(text)) {}
 };
-
-// An instant: seconds and nanoseconds since 1970-01-01T00:00:00Z.
-struct Timestamp {
-  std::int64_t seconds = 0;
-  std::uint32_t nanos = 0;  // 0 to 999'999'999
-
-  static Timestamp now();
-  friend auto operator<=>(const Timestamp&, const Timestamp&) = default;
-};
-
-// The civil date and time of an instant in UTC (proleptic Gregorian
-// calendar). Years must stay within -32767 to 32767.
-struct CivilTime {
-  int year;
-  unsigned month, day, hour, minute, second;
-  std::uint32_t nanos;
-};
-CivilTime to_civil_utc(Timestamp t);
 
 std::expected<Timestamp, Rfc3339Error> parse_rfc3339(std::string_view text);
 

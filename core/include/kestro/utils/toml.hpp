@@ -25,11 +25,15 @@
 #include <string_view>
 #include <vector>
 
+#include "kestro/utils/ascii.hpp"
 #include "kestro/utils/toml_error.hpp"
 
 namespace kestro::toml {
 
 inline constexpr int kMaxDepth = 128;
+
+// A byte that may stand in a bare key: A-Z, a-z, 0-9, `_` and `-`.
+constexpr bool is_bare_key_char(char c) { return is_ascii_alnum(c) || c == '_' || c == '-'; }
 
 using NodeId = uint32_t;
 inline constexpr NodeId kNoNode = UINT32_MAX;
