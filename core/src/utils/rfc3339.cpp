@@ -12,6 +12,10 @@ namespace kestro::time {
 
 namespace {
 
+// The instants whose UTC year has four digits.
+constexpr Timestamp kFirstInstant{-62167219200, 0};                // 0000-01-01T00:00:00Z
+constexpr Timestamp kLastInstant{253402300799, 999'999'999};       // 9999-12-31T23:59:59.999999999Z
+
 std::unexpected<Rfc3339Error> fail(std::string text) { return std::unexpected(Rfc3339Error(std::move(text))); }
 
 struct Cursor : TextCursor {
@@ -179,7 +183,11 @@ std::expected<Timestamp, Rfc3339Error> parse_rfc3339(std::string_view text) {
 
   std::int64_t days = days_since_epoch(*year, static_cast<unsigned>(*month), static_cast<unsigned>(*day));
   std::int64_t seconds = days * kSecondsPerDay + *hour * 3600 + *minute * 60 + std::min(*second, 59) - offset;
-  return Timestamp{seconds, nanos};
+  Timestamp instant{seconds, nanos};
+  // What is read must be what is written back: the formatter's four-digit year.
+  if (instant < kFirstInstant || instant > kLastInstant)
+    return fail(fmt::format("the instant is {} in UTC, outside the years 0000 to 9999", format_rfc3339_utc(instant)));
+  return instant;
 }
 
 std::string format_rfc3339_utc(Timestamp t) {
