@@ -16,12 +16,8 @@ namespace kestro::toml {
 
 namespace {
 
-// The controls that strings do not take as they stand.
+// The controls that neither strings nor comments take as they stand.
 bool is_control(char c) { return is_ascii_control(c) && c != '\t'; }
-
-// Comments take every character but NUL and the line-break controls U+000A
-// to U+000D; a carriage return only as the start of a CRLF line end.
-bool is_forbidden_in_comment(unsigned char c) { return c == 0 || (c >= 0x0A && c <= 0x0D); }
 
 struct KeySegment {
   std::string text;
@@ -156,7 +152,7 @@ bool Parser::comment() {
       size_t len = utf8_sequence_length(s_, pos_);
       if (len == 0) return fail("invalid UTF-8", pos_);
       pos_ += len;
-    } else if (is_forbidden_in_comment(c)) {
+    } else if (is_control(static_cast<char>(c))) {
       return fail("control characters are not allowed in comments", pos_);
     } else {
       ++pos_;
