@@ -1,8 +1,11 @@
 #include "kestro/model/validation.hpp"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 
 #include "kestro/model/purl.hpp"
+#include "kestro/utils/ascii.hpp"
 #include "kestro/utils/log.hpp"
 
 namespace kestro::model {
@@ -25,11 +28,7 @@ bool is_known_metamodel(std::string_view text) {
   return false;
 }
 
-bool is_hex(std::string_view text) {
-  for (unsigned char c : text)
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
-  return true;
-}
+bool is_hex(std::string_view text) { return std::ranges::all_of(text, is_ascii_hex_digit); }
 
 }  // namespace
 

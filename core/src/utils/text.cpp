@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include "kestro/utils/ascii.hpp"
+
 namespace kestro {
 
 namespace {
@@ -46,13 +48,6 @@ size_t utf8_sequence_length(std::string_view s, size_t i) {
     return cont(1) && cont(2) && cont(3) ? 4 : 0;
   }
   return 0;
-}
-
-int hex_digit_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 bool is_valid_utf8(std::string_view bytes) {
@@ -141,7 +136,7 @@ std::string debug_quote(std::string_view text) {
       case '\\': out += "\\\\"; break;
       case '"': out += "\\\""; break;
       default:
-        if (c < 0x20 || c == 0x7F)
+        if (is_ascii_control(static_cast<char>(c)))
           out += fmt::format("\\u{{{:x}}}", c);
         else
           out += static_cast<char>(c);
@@ -153,8 +148,7 @@ std::string debug_quote(std::string_view text) {
 
 std::string ascii_lowercase(std::string_view text) {
   std::string out(text);
-  for (auto& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  for (auto& c : out) c = to_ascii_lower(c);
   return out;
 }
 

@@ -13,9 +13,6 @@ bool is_valid_utf8(std::string_view bytes);
 // bytes there are no valid sequence.
 size_t utf8_sequence_length(std::string_view bytes, size_t i);
 
-// The value of a hexadecimal digit (either case), or -1.
-int hex_digit_value(char c);
-
 // Appends the UTF-8 encoding of a Unicode scalar value.
 void append_utf8(std::string& out, char32_t code_point);
 
