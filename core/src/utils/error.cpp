@@ -43,7 +43,7 @@ std::string IoError::message() const {
 std::string IndexError::message() const {
   std::string text = render_error_chain(*inner_);
   if (suggestion_) {
-    text += "\n\n\note: ";
+    text += "\n\nnote: ";
     text += *suggestion_;
   }
   return text;
