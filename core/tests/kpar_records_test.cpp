@@ -73,6 +73,21 @@ TEST(KparRecords, CorruptEntryIsADeserializeError) {
   EXPECT_EQ(r.error().kind(), ProjectError::Kind::Deserialize);
 }
 
+// A record entry that claims more than a record may hold is refused before
+// anything is inflated.
+TEST(KparRecords, OversizedRecordIsRefused) {
+  TempDir dir;
+  auto archive = dir.path() / "p.kpar";
+  make_zip(archive, {{".project.json", kInfo, true}});
+  claim_entry_size(archive, 0xFFFFFFF0u);
+  auto r = read_kpar_project_info(opened(archive, std::nullopt));
+  ASSERT_FALSE(r);
+  EXPECT_EQ(r.error().kind(), ProjectError::Kind::Deserialize);
+  EXPECT_EQ(r.error().message(),
+            "project deserialization error: failed to deserialize `.project.json`: the entry declares 4294967280 "
+            "bytes, more than the 268435456 bytes a project record may hold");
+}
+
 TEST(IndexedSymbols, ExactPaths) {
   OrderedMap<std::string> index;
   index.insert_or_assign("A", "x.sysml");

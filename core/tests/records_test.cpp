@@ -115,7 +115,9 @@ TEST(ChecksumAlgorithmNames, ExactMatch) {
   }
 }
 
-// Which variant a usage element reads as, and what is written back.
+// Which variant a usage element reads as, and what is written back; what is
+// written reads back as the same usage. A repeated key counts with its last
+// value, as the usage keeps it.
 TEST(Usage, VariantTieBreaks) {
   struct Case {
     std::string_view element;
@@ -128,7 +130,15 @@ TEST(Usage, VariantTieBreaks) {
       {R"({"dir":"d","kparPath":"k","publisher":"p","name":"n"})", 1, R"({"dir":"d","publisher":"p","name":"n"})"},
       {R"({"name":"n","kparPath":"k","publisher":"p"})", 2, R"({"kparPath":"k","publisher":"p","name":"n"})"},
       {R"({"resource":1})", 3, R"({"resource":1})"},
-      {R"({"resource":"a","resource":"b"})", 3, R"({"resource":"b"})"},
+      {R"({"resource":"a","resource":"b"})", 0, R"({"resource":"b"})"},
+      {R"({"resource":"urn:a:b","resource":"pkg:kestro/acme/base"})", 0, R"({"resource":"pkg:kestro/acme/base"})"},
+      {R"({"resource":1,"resource":"b"})", 0, R"({"resource":"b"})"},
+      {R"({"resource":"b","resource":1})", 3, R"({"resource":1})"},
+      {R"({"resource":"r","versionConstraint":"1","versionConstraint":null})", 0, R"({"resource":"r"})"},
+      {R"({"resource":"r","versionConstraint":null,"versionConstraint":2})", 3, R"({"resource":"r","versionConstraint":2})"},
+      {R"({"dir":"a","publisher":"p","dir":"b","name":"n"})", 1, R"({"dir":"b","publisher":"p","name":"n"})"},
+      {R"({"kparPath":"k","publisher":"p","name":null,"name":"n"})", 2, R"({"kparPath":"k","publisher":"p","name":"n"})"},
+      {R"({"kind":"x","kind":{"a":1,"b":2,"a":3}})", 3, R"({"kind":{"a":3,"b":2}})"},
       {R"({"resource":"r","versionConstraint":2})", 3, R"({"resource":"r","versionConstraint":2})"},
       {R"({"resource":2,"dir":"d","publisher":"p","name":"n"})", 1, R"({"dir":"d","publisher":"p","name":"n"})"},
       {R"({"dir":"d","name":"n","publisher":null})", 3, R"({"dir":"d","name":"n","publisher":null})"},
@@ -147,6 +157,9 @@ TEST(Usage, VariantTieBreaks) {
     json::Writer w;
     serialize_usage(*usage, w);
     EXPECT_EQ(w.str(), c.written) << c.element;
+    auto again = deserialize_usage(*json::Reader(w.str()).read_value());
+    ASSERT_TRUE(again) << c.element;
+    EXPECT_EQ(*again, *usage) << c.element;
   }
 }
 

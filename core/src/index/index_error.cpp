@@ -9,7 +9,7 @@ namespace kestro::index {
 std::string IndexError::message() const {
   std::string text = render_error_chain(*inner_);
   if (suggestion_) {
-    text += "\n\n\note: ";
+    text += "\n\nnote: ";
     text += *suggestion_;
   }
   return text;

@@ -2,12 +2,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <fmt/format.h>
+
 #include "kestro/project/kpar_records.hpp"
 #include "kestro/utils/fs.hpp"
 
 namespace kestro::project {
 
 namespace {
+
+// The largest record document read from an archive; a larger claim is
+// refused before anything is inflated.
+constexpr std::uint64_t kMaxRecordSize = 256 * 1024 * 1024;
 
 template <typename T, typename Parse>
 std::expected<std::optional<T>, LocalKparError> read_entry_record(const OpenedKpar& kpar,
@@ -20,6 +26,11 @@ std::expected<std::optional<T>, LocalKparError> read_entry_record(const OpenedKp
     return std::unexpected(ProjectError::zip(
         ZipArchiveError(ZipArchiveError::Kind::NamedFileMeta, name, make_error<zip::ZipError>(std::move(err)))));
   }
+  if (std::uint64_t size = reader->entry().size; size > kMaxRecordSize)
+    return std::unexpected(ProjectError::deserialize(
+        std::string(document),
+        json::JsonError(fmt::format("the entry declares {} bytes, more than the {} bytes a project record may hold",
+                                    size, kMaxRecordSize))));
   // Decompression and integrity failures surface while the record is read.
   auto bytes = reader->read_all();
   if (!bytes) return std::unexpected(ProjectError::deserialize(std::string(document), json::JsonError(bytes.error().message())));

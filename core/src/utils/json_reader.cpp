@@ -1,7 +1,5 @@
 #include "kestro/utils/json_reader.hpp"
 
-#include <cerrno>
-#include <cstdlib>
 #include <vector>
 
 #include <fmt/format.h>
@@ -305,12 +303,10 @@ Result<Number> Reader::parse_number_body(bool positive, bool syntax_only) {
     return n;
   }
   if (syntax_only) return Number{Number::Kind::F64};
-  std::string text(in_.substr(start, pos_ - start));
-  errno = 0;
-  double f = std::strtod(text.c_str(), nullptr);
-  if (errno == ERANGE && (f == HUGE_VAL || f == -HUGE_VAL)) return std::unexpected(error("number out of range"));
+  auto f = parse_decimal_double(in_.substr(start, pos_ - start));
+  if (!f) return std::unexpected(error("number out of range"));
   n.kind = Number::Kind::F64;
-  n.f = f;
+  n.f = *f;
   return n;
 }
 

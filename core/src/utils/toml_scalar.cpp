@@ -6,6 +6,7 @@
 
 #include "kestro/utils/ascii.hpp"
 #include "kestro/utils/calendar.hpp"
+#include "kestro/utils/text.hpp"
 
 namespace kestro::toml::detail {
 
@@ -125,30 +126,6 @@ bool accumulate(std::string_view digits, unsigned base, bool negative, Integer& 
   return true;
 }
 
-// The decimal exponent of the leading digit of a float text that has no
-// underscores and no sign, to tell an overflow from an underflow.
-long long leading_exponent(std::string_view t) {
-  size_t e = t.find_first_of("eE");
-  std::string_view mantissa = t.substr(0, e);
-  long long exp = 0;
-  if (e != std::string_view::npos) {
-    std::string_view digits = t.substr(e + 1);
-    bool neg = !digits.empty() && digits[0] == '-';
-    if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) digits.remove_prefix(1);
-    for (char c : digits) exp = std::min<long long>(exp * 10 + (c - '0'), 1LL << 40);
-    if (neg) exp = -exp;
-  }
-  size_t dot = mantissa.find('.');
-  std::string_view whole = mantissa.substr(0, dot);
-  size_t first = whole.find_first_not_of('0');
-  if (first != std::string_view::npos) return exp + static_cast<long long>(whole.size() - first) - 1;
-  if (dot == std::string_view::npos) return std::numeric_limits<long long>::min();
-  std::string_view frac = mantissa.substr(dot + 1);
-  size_t nz = frac.find_first_not_of('0');
-  if (nz == std::string_view::npos) return std::numeric_limits<long long>::min();
-  return exp - static_cast<long long>(nz) - 1;
-}
-
 bool scan_number(std::string_view s, size_t pos, Scalar& out, ScanFailure& failure) {
   size_t end = pos;
   while (end < s.size() && is_token_char(s[end])) ++end;
@@ -206,16 +183,13 @@ bool scan_number(std::string_view s, size_t pos, Scalar& out, ScanFailure& failu
   clean.reserve(rest.size());
   for (char c : rest)
     if (c != '_') clean += c;
-  double v = 0;
-  auto [ptr, ec] = std::from_chars(clean.data(), clean.data() + clean.size(), v);
-  if (ec == std::errc::result_out_of_range) {
-    if (leading_exponent(clean) > 0) return fail(failure, "floating-point number overflowed", pos, end);
-    v = 0;
-  } else if (ec != std::errc() || ptr != clean.data() + clean.size()) {
+  auto v = parse_decimal_double(clean);
+  if (!v) {
+    if (v.error() == std::errc::result_out_of_range) return fail(failure, "floating-point number overflowed", pos, end);
     return fail(failure, "invalid number", pos, end);
   }
   out.kind = Kind::Float;
-  out.number = negative ? -v : v;
+  out.number = negative ? -*v : *v;
   return true;
 }
 

@@ -26,9 +26,10 @@ namespace f = format;
 namespace {
 
 constexpr std::size_t kInputBufferSize = 64 * 1024;
-// No deflate stream inflates to more than about 1032 times its size; a size
-// claimed beyond that is not trusted for allocation.
-constexpr std::uint64_t kMaxDeflateRatio = 1032;
+// The most that read_all allocates for a deflated entry before inflating: the
+// recorded size is only a claim, so a larger entry grows its buffer with the
+// bytes actually inflated.
+constexpr std::uint64_t kFirstInflateBuffer = 1024 * 1024;
 
 std::expected<void, ZipError> pread_full(int fd, std::uint64_t offset, char* out, std::size_t n) {
   while (n > 0) {
@@ -465,13 +466,19 @@ std::expected<std::size_t, ZipError> ZipEntryReader::read(std::span<char> out) {
 }
 
 std::expected<std::string, ZipError> ZipEntryReader::read_all() {
-  // The recorded size guides the first allocation, within what the
-  // compressed size can possibly expand to.
-  std::uint64_t bound = inflater_ ? entry_.compressed_size * kMaxDeflateRatio + 64 : entry_.compressed_size;
-  std::string out(static_cast<std::size_t>(std::min(entry_.size - produced_, bound)) + 1, '\0');
+  // One byte past the recorded size lets the last read return 0 and check
+  // the entry. Stored bytes lie in the file, whose bounds are checked; a
+  // deflated entry starts small and doubles as it inflates, up to its claim.
+  const std::uint64_t claimed = std::min<std::uint64_t>(entry_.size - produced_, UINT64_MAX - 1) + 1;
+  const std::uint64_t first = std::min(claimed, inflater_ ? kFirstInflateBuffer : remaining_ + 1);
+  std::string out(static_cast<std::size_t>(first), '\0');
   std::size_t filled = 0;
   while (true) {
-    if (filled == out.size()) out.resize(std::max<std::size_t>(out.size() * 2, 64 * 1024));
+    if (filled == out.size()) {
+      std::uint64_t grown = std::max<std::uint64_t>(out.size() * 2, 64 * 1024);
+      if (claimed > out.size()) grown = std::min(grown, claimed);
+      out.resize(static_cast<std::size_t>(grown));
+    }
     auto n = read(std::span<char>(out.data() + filled, out.size() - filled));
     if (!n) return std::unexpected(std::move(n.error()));
     if (*n == 0) break;

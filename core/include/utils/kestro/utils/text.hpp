@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <expected>
 #include <string>
+#include <system_error>
 #include <string_view>
 
 namespace kestro {
@@ -47,6 +49,13 @@ struct TextCursor {
   // "end of input", or the character at the cursor as describe_char_at.
   std::string found() const { return at_end() ? "end of input" : describe_char_at(text, i); }
 };
+
+// The double nearest to a decimal number text: an optional `-`, digits, an
+// optional fraction and an optional exponent, nothing else. The process
+// locale plays no part. A value too small for a double is a zero of the
+// text's sign; one too large fails with result_out_of_range, any other text
+// with invalid_argument.
+std::expected<double, std::errc> parse_decimal_double(std::string_view text);
 
 // The text with A-Z lowered; every other byte unchanged.
 std::string ascii_lowercase(std::string_view text);
