@@ -2,7 +2,9 @@
 #pragma once
 
 #include <grp.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,20 +35,42 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// Runs `body` in a child process and returns its exit status (126 when the
+// child was killed, by a signal such as SIGALRM or SIGSEGV), so that a hang,
+// a crash or a process-wide restriction stays inside the child.
+inline int run_in_child(const std::function<int()>& body) {
+  pid_t pid = ::fork();
+  if (pid == 0) ::_exit(body());
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 126;
+}
+
 // Runs `body` in a child process without privileges (as nobody when the
 // tests run as root, as the current user otherwise) and returns its result,
 // so that permission failures are real even under a root CI.
 inline int run_unprivileged(const std::function<int()>& body) {
-  pid_t pid = ::fork();
-  if (pid == 0) {
+  return run_in_child([&] {
     if (::geteuid() == 0) {
-      if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(125);
+      if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) return 125;
     }
-    ::_exit(body());
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 126;
+    return body();
+  });
+}
+
+// Runs `body` with files limited to `bytes` (a write past it fails with
+// EFBIG, as on a full disk) and returns its result; the limit is lifted after.
+template <typename Body>
+auto with_file_size_limit(rlim_t bytes, Body&& body) {
+  struct rlimit old;
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = {bytes, old.rlim_max};
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  auto result = body();
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, old_handler);
+  return result;
 }
 
 inline void write_text(const std::filesystem::path& path, std::string_view text) {
