@@ -116,6 +116,15 @@ TEST(ReadLocalSrcProject, PermissionFailures) {
 namespace kestro {
 namespace {
 
+// The address space this process maps now.
+rlim_t mapped_bytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.starts_with("VmSize:")) return std::stoull(line.substr(7)) * 1024;
+  return 0;
+}
+
 TEST(ReadLocalSrcProject, RecordThatIsNoPlainFile) {
   // What a hostile directory can put at `.project.json`: each is refused at
   // once with the file's path, the reader neither waiting for a writer nor
@@ -144,7 +153,8 @@ TEST(ReadLocalSrcProject, RecordThatIsNoPlainFile) {
     std::string expected = "failed to read file\n  `" + record.string() + "`:\n  " + c.io_text;
     int status = run_in_child([&] {
       ::alarm(10);
-      struct rlimit memory = {std::size_t{1} << 30, std::size_t{1} << 30};
+      // 1 GiB more than the child already maps (a sanitizer's shadow included).
+      struct rlimit memory = {mapped_bytes() + (rlim_t{1} << 30), RLIM_INFINITY};
       ::setrlimit(RLIMIT_AS, &memory);
       auto r = read_local_src_project(LocalSrcProject{dir.path()});
       if (r) return 1;
