@@ -130,9 +130,13 @@ TEST(LocalSrcProject, Sources) {
 
   project.nominal_path.reset();
   EXPECT_THROW((void)project.sources(ProjectContext{}), InternalError);
-  auto relative = project.sources(ProjectContext{std::nullopt, "ws"});
-  ASSERT_FALSE(relative);
-  EXPECT_EQ(relative.error().kind(), ProjectError::Kind::ImpossibleRelativePath);
+  // A relative root, or a root spelt with `..`, has no relative path to the
+  // project: an error value the caller can report.
+  for (std::filesystem::path base : {std::filesystem::path("ws"), dir.path() / "ws/../ws"}) {
+    auto relative = project.sources(ProjectContext{std::nullopt, base});
+    ASSERT_FALSE(relative) << base;
+    EXPECT_EQ(relative.error().kind(), ProjectError::Kind::ImpossibleRelativePath) << base;
+  }
 }
 
 TEST(LocalSrcProject, KnownChecksumReadsNothing) {

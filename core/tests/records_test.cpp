@@ -265,3 +265,66 @@ TEST(CanonicalDigest, WorkedExampleAndSensitivity) {
 
 }  // namespace
 }  // namespace kestro::project
+
+namespace kestro::project {
+namespace {
+
+TEST(RecordFiles, WriteThroughLinkKeepsLinkAndMode) {
+  // A project whose `.project.json` is a link (a record shared between
+  // checkouts): the file it leads to is rewritten, the link and the file's
+  // permission bits stay, and nothing is left beside either.
+  TempDir dir;
+  auto shared = dir.path() / "shared/info.json";
+  write_text(shared, "{}");
+  ::chmod(shared.c_str(), 0600);
+  std::filesystem::create_directory(dir.path() / "p");
+  std::filesystem::create_symlink("../shared/info.json", dir.path() / "p/.project.json");
+  LocalSrcProject project{dir.path() / "p"};
+  auto info = minimal_info("linked", "1.0.0");
+  ASSERT_TRUE(write_project_info(project, info, true));
+  EXPECT_TRUE(std::filesystem::is_symlink(project.info_path()));
+  EXPECT_EQ(*read_file(shared), to_pretty_json(info));
+  struct stat st;
+  ::stat(shared.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  for (auto sub : {"p", "shared"})
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / sub), std::filesystem::directory_iterator()), 1);
+  // Without overwrite, the file the link leads to counts as existing.
+  EXPECT_EQ(write_project_info(project, info, false).error().kind(), ProjectError::Kind::AlreadyExists);
+}
+
+TEST(RecordFiles, FailedWriteIsASerializationFailure) {
+  // The record's text cannot be written (a file-size limit stands for a full
+  // disk): the serialization failure names the target, and the previous
+  // record stays whole.
+  TempDir dir;
+  LocalSrcProject project{dir.path()};
+  InterchangeProjectMetadataRaw meta;
+  meta.created = "2025-01-01T00:00:00Z";
+  ASSERT_TRUE(write_project_meta(project, meta, false));
+  auto info = minimal_info("big", "1.0.0");
+  info.description = std::string(100000, 'd');
+  meta.metamodel = std::string(100000, 'm');
+  struct Case {
+    std::function<std::expected<void, LocalSrcError>()> write;
+    std::filesystem::path target;
+    std::string context;
+  } cases[] = {
+      {[&] { return write_project_info(project, info, true); }, project.info_path(),
+       "failed to serialize and write project info to"},
+      {[&] { return write_project_meta(project, meta, true); }, project.meta_path(),
+       "failed to serialize and write project metadata to"},
+  };
+  for (const auto& c : cases) {
+    auto before = std::filesystem::exists(c.target) ? *read_file(c.target) : std::string();
+    auto r = with_file_size_limit(4096, c.write);
+    ASSERT_FALSE(r) << c.target;
+    EXPECT_EQ(r.error().kind(), ProjectError::Kind::Serialize);
+    EXPECT_EQ(r.error().message(), "project serialization error: " + c.context + " `" + c.target.string() +
+                                       "`: File too large (os error 27)");
+    EXPECT_EQ(std::filesystem::exists(c.target) ? *read_file(c.target) : std::string(), before);
+  }
+}
+
+}  // namespace
+}  // namespace kestro::project

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <grp.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -51,6 +52,21 @@ inline int run_in_child(const std::function<int()>& body) {
   int status = 0;
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 126;
+}
+
+// Runs `body` with files limited to `bytes` (a write past it fails with
+// EFBIG, as on a full disk) and returns its result; the limit is lifted after.
+template <typename Body>
+auto with_file_size_limit(rlim_t bytes, Body&& body) {
+  struct rlimit old;
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = {bytes, old.rlim_max};
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  auto result = body();
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, old_handler);
+  return result;
 }
 
 // Runs `body` in a child process without privileges (as nobody when the

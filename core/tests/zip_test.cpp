@@ -273,7 +273,7 @@ TEST_F(ZipReaderTest, FromDescriptorIgnoresThePosition) {
   int fd = ::open(path.c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
   ::lseek(fd, 3, SEEK_SET);
-  auto archive = ZipArchive::from_fd(fd);
+  auto archive = ZipArchive::from_fd(UniqueFd(fd));
   ASSERT_TRUE(archive) << archive.error().message();
   ZipArchive moved = std::move(*archive);
   EXPECT_EQ(moved.read_entry("a").value(), "bytes");

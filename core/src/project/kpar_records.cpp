@@ -44,7 +44,7 @@ std::expected<std::optional<T>, LocalKparError> read_entry_record(const OpenedKp
 std::expected<zip::ZipArchive, LocalKparError> open_kpar_file(const OpenedKpar& kpar) {
   auto fd = open_fd(kpar.archive_path, O_RDONLY);
   if (!fd) return std::unexpected(ProjectError::io(FsIoError(FsIoError::Kind::OpenFile, kpar.archive_path, fd.error())));
-  auto archive = zip::ZipArchive::from_fd(*fd);
+  auto archive = zip::ZipArchive::from_fd(std::move(*fd));
   if (!archive)
     return std::unexpected(ProjectError::zip(ZipArchiveError(ZipArchiveError::Kind::ReadArchive,
                                                              display_path(kpar.archive_path),

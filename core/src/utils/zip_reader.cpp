@@ -186,43 +186,24 @@ bool ZipEntry::has_safe_name() const {
 std::expected<ZipArchive, ZipError> ZipArchive::open(const std::filesystem::path& path) {
   auto fd = open_fd(path, O_RDONLY);
   if (!fd) return std::unexpected(ZipError::io(fd.error()));
-  return from_fd(*fd);
+  return from_fd(std::move(*fd));
 }
 
-std::expected<ZipArchive, ZipError> ZipArchive::from_fd(int fd) {
-  ZipArchive archive(fd);
+std::expected<ZipArchive, ZipError> ZipArchive::from_fd(UniqueFd fd) {
+  ZipArchive archive(std::move(fd));
   if (auto r = archive.read_directory(); !r) return std::unexpected(std::move(r.error()));
   return archive;
 }
 
-ZipArchive::ZipArchive(ZipArchive&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      file_size_(other.file_size_),
-      directory_offset_(other.directory_offset_),
-      entries_(std::move(other.entries_)),
-      by_name_(std::move(other.by_name_)),
-      comment_(std::move(other.comment_)) {}
-
-ZipArchive& ZipArchive::operator=(ZipArchive&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-    file_size_ = other.file_size_;
-    directory_offset_ = other.directory_offset_;
-    entries_ = std::move(other.entries_);
-    by_name_ = std::move(other.by_name_);
-    comment_ = std::move(other.comment_);
-  }
-  return *this;
-}
-
-ZipArchive::~ZipArchive() {
-  if (fd_ >= 0) ::close(fd_);
-}
+// The views of by_name_ point into the entries' own strings, which a move
+// of the vector keeps in place.
+ZipArchive::ZipArchive(ZipArchive&& other) noexcept = default;
+ZipArchive& ZipArchive::operator=(ZipArchive&& other) noexcept = default;
+ZipArchive::~ZipArchive() = default;
 
 std::expected<void, ZipError> ZipArchive::read_directory() {
   struct stat st;
-  if (::fstat(fd_, &st) != 0) return std::unexpected(ZipError::io(IoError::last()));
+  if (::fstat(fd_.get(), &st) != 0) return std::unexpected(ZipError::io(IoError::last()));
   file_size_ = static_cast<std::uint64_t>(st.st_size);
   if (file_size_ < f::kEndSize) return std::unexpected(ZipError::invalid("could not find end of central directory record"));
 
@@ -231,7 +212,7 @@ std::expected<void, ZipError> ZipArchive::read_directory() {
   std::size_t tail_size = static_cast<std::size_t>(std::min<std::uint64_t>(file_size_, f::kEndSize + f::kMaxCommentSize));
   std::uint64_t tail_offset = file_size_ - tail_size;
   std::string tail(tail_size, '\0');
-  if (auto r = pread_full(fd_, tail_offset, tail.data(), tail_size); !r) return r;
+  if (auto r = pread_full(fd_.get(), tail_offset, tail.data(), tail_size); !r) return r;
   std::optional<std::size_t> end_pos;
   for (std::size_t pos = tail_size - f::kEndSize + 1; pos-- > 0;) {
     if (f::le32(tail.data() + pos) != f::kEndSig) continue;
@@ -258,7 +239,7 @@ std::expected<void, ZipError> ZipArchive::read_directory() {
     char buffer[f::kZip64LocatorSize];
     const char* locator = end - f::kZip64LocatorSize;
     if (*end_pos < f::kZip64LocatorSize) {
-      if (auto r = pread_full(fd_, locator_offset, buffer, sizeof buffer); !r) return r;
+      if (auto r = pread_full(fd_.get(), locator_offset, buffer, sizeof buffer); !r) return r;
       locator = buffer;
     }
     if (f::le32(locator) == f::kZip64LocatorSig) {
@@ -270,7 +251,7 @@ std::expected<void, ZipError> ZipArchive::read_directory() {
       std::optional<std::uint64_t> record_offset;
       for (std::uint64_t at : candidates) {
         if (at > locator_offset || locator_offset - at < f::kZip64EndSize) continue;
-        if (auto r = pread_full(fd_, at, record, sizeof record); !r) return r;
+        if (auto r = pread_full(fd_.get(), at, record, sizeof record); !r) return r;
         if (f::le32(record) == f::kZip64EndSig) {
           record_offset = at;
           break;
@@ -297,7 +278,7 @@ std::expected<void, ZipError> ZipArchive::read_directory() {
   directory_offset_ = shift + directory_offset;
 
   std::string directory(static_cast<std::size_t>(directory_size), '\0');
-  if (auto r = pread_full(fd_, directory_offset_, directory.data(), directory.size()); !r) return r;
+  if (auto r = pread_full(fd_.get(), directory_offset_, directory.data(), directory.size()); !r) return r;
   entries_.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(total_entries, directory_size / f::kCentralHeaderSize)));
   std::string_view rest = directory;
   for (std::uint64_t i = 0; i < total_entries; ++i) {
@@ -347,7 +328,7 @@ std::expected<std::uint64_t, ZipError> ZipArchive::data_offset(const ZipEntry& e
   char header[f::kLocalHeaderSize];
   if (entry.local_header_offset + f::kLocalHeaderSize > directory_offset_)
     return std::unexpected(ZipError::invalid(fmt::format("local header of `{}` out of range", entry.name)));
-  if (auto r = pread_full(fd_, entry.local_header_offset, header, sizeof header); !r) return std::unexpected(r.error());
+  if (auto r = pread_full(fd_.get(), entry.local_header_offset, header, sizeof header); !r) return std::unexpected(r.error());
   if (f::le32(header) != f::kLocalHeaderSig)
     return std::unexpected(ZipError::invalid(fmt::format("invalid local file header of `{}`", entry.name)));
   std::uint64_t offset = entry.local_header_offset + f::kLocalHeaderSize + f::le16(header + 26) + f::le16(header + 28);
@@ -368,7 +349,7 @@ std::expected<ZipEntryReader, ZipError> ZipArchive::open_entry(std::size_t index
     return std::unexpected(ZipError::invalid(fmt::format("stored entry `{}` has differing sizes", entry.name)));
   auto offset = data_offset(entry);
   if (!offset) return std::unexpected(std::move(offset.error()));
-  return ZipEntryReader(fd_, entry, *offset);
+  return ZipEntryReader(fd_.get(), entry, *offset);
 }
 
 std::expected<ZipEntryReader, ZipError> ZipArchive::open_entry(std::string_view name) const {

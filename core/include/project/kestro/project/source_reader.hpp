@@ -14,6 +14,7 @@
 
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/fs_error.hpp"
+#include "kestro/utils/unique_fd.hpp"
 
 namespace kestro::project {
 
@@ -30,14 +31,13 @@ class FileSourceReader : public SourceReader {
  public:
   // Fails with OpenFile naming `path`.
   static std::expected<std::unique_ptr<FileSourceReader>, FsIoError> open(const std::filesystem::path& path);
-  ~FileSourceReader() override;
   FileSourceReader(const FileSourceReader&) = delete;
   FileSourceReader& operator=(const FileSourceReader&) = delete;
   std::expected<std::size_t, IoError> read(std::span<char> buffer) override;
 
  private:
-  explicit FileSourceReader(int fd) : fd_(fd) {}
-  int fd_;
+  explicit FileSourceReader(UniqueFd fd) : fd_(std::move(fd)) {}
+  UniqueFd fd_;
 };
 
 // A reader over its own copy of some bytes.
