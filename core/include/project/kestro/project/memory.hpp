@@ -24,12 +24,12 @@ using InMemoryFiles = std::map<std::string, std::string, PathComponentLess>;
 class InMemoryProject : public ReadProject<InMemoryProjectError> {
  public:
   InMemoryProject() = default;
-  InMemoryProject(std::vector<Source> lock_sources, std::optional<InterchangeProjectInfoRaw> info,
-                  std::optional<InterchangeProjectMetadataRaw> meta, InMemoryFiles files = {})
-      : lock_sources(std::move(lock_sources)),
-        info(std::move(info)),
-        meta(std::move(meta)),
-        files(std::move(files)) {}
+  InMemoryProject(std::vector<Source> sources_in_order, std::optional<InterchangeProjectInfoRaw> info_record,
+                  std::optional<InterchangeProjectMetadataRaw> meta_record, InMemoryFiles project_files = {})
+      : lock_sources(std::move(sources_in_order)),
+        info(std::move(info_record)),
+        meta(std::move(meta_record)),
+        files(std::move(project_files)) {}
 
   // What `sources` returns, in this order.
   std::vector<Source> lock_sources;
