@@ -22,8 +22,9 @@ class Object {
   Object() = default;
   const std::vector<Member>& members() const { return members_; }
   std::vector<Member>& members() { return members_; }
-  bool empty() const { return members_.empty(); }
-  size_t size() const { return members_.size(); }
+  // Defined after `Value`: a body here would need the member type complete.
+  bool empty() const;
+  size_t size() const;
 
   // Appends a member, repeated keys included.
   void push_back(std::string key, Value value);
@@ -67,6 +68,9 @@ struct Value {
 
   bool operator==(const Value&) const;
 };
+
+inline bool Object::empty() const { return members_.empty(); }
+inline size_t Object::size() const { return members_.size(); }
 
 // A copy whose objects, at every depth, hold each key once.
 Value normalized(const Value& value);
