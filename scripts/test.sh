@@ -11,3 +11,4 @@ export PYTHONPATH="$build/python:/usr/lib/python3/dist-packages"
 cd "$root"
 "$py" -m pytest -q -p no:cacheprovider \
   bindings/py/tests modeler-tables-ext/tests "$@"
+"$root/scripts/fuzz-smoke.sh"
