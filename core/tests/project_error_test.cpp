@@ -121,10 +121,10 @@ TEST(ProjectErrorConversion, LocalPathFromKinds) {
 }
 
 TEST(ProjectErrorConversion, KindsAcceptOnlyTheirVariants) {
-  EXPECT_THROW(LocalSrcError(ProjectError::file_not_found("a")), InternalError);
-  EXPECT_THROW(InMemoryProjectError(ProjectError::missing_meta()), InternalError);
-  EXPECT_THROW(LocalKparError(ProjectError::other("x")), InternalError);
-  EXPECT_NO_THROW(LocalKparError(ProjectError::missing_info()));
+  EXPECT_THROW(LocalSrcError{ProjectError::file_not_found("a")}, InternalError);
+  EXPECT_THROW(InMemoryProjectError{ProjectError::missing_meta()}, InternalError);
+  EXPECT_THROW(LocalKparError{ProjectError::other("x")}, InternalError);
+  EXPECT_NO_THROW(LocalKparError{ProjectError::missing_info()});
 }
 
 }  // namespace

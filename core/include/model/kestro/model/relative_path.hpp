@@ -21,7 +21,10 @@ class RelativePathError : public Error {
   const std::string& path() const { return path_; }
   std::string message() const override;
   std::string debug() const override;
-  bool operator==(const RelativePathError&) const = default;
+  // Spelled out: the base has no comparison for a defaulted one to use.
+  friend bool operator==(const RelativePathError& a, const RelativePathError& b) {
+    return a.kind_ == b.kind_ && a.path_ == b.path_;
+  }
 
  private:
   Kind kind_;
