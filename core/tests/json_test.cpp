@@ -4,6 +4,7 @@
 
 #include "kestro/utils/json_reader.hpp"
 #include "kestro/utils/json_writer.hpp"
+#include "kestro/utils/text.hpp"
 #include "test_support.hpp"
 
 namespace kestro::json {
@@ -48,6 +49,72 @@ TEST(JsonReader, SyntaxErrors) {
       {"\"\\udc00\"", "lone leading surrogate in hex escape at line 1 column 7"},
   };
   for (const auto& c : cases) EXPECT_EQ(read_error(c.input), c.message) << c.input;
+}
+
+// The string scanner takes eight bytes at a time: every byte that ends or
+// changes a run must be found wherever it falls within a word, and bytes
+// next to the stopping values (0x1F/0x20, 0x7F/0x80) must be judged alike.
+TEST(JsonReader, StringBytesAtEveryOffset) {
+  struct Case {
+    std::string_view middle;
+    std::string_view decoded;  // the middle as read, or the error's text
+    bool ok;
+  } cases[] = {
+      {"\\n", "\n", true},
+      {"\\\"", "\"", true},
+      {"\\u00e9", "\xC3\xA9", true},
+      {"\x7F", "\x7F", true},
+      {" ", " ", true},
+      {"\xC3\xA9", "\xC3\xA9", true},
+      {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", true},
+      {"\x1F", "control character (\\u0000-\\u001F) found while parsing a string", false},
+      {std::string_view("\0", 1), "control character (\\u0000-\\u001F) found while parsing a string", false},
+      {"\xC3", "invalid unicode code point", false},
+      {"\x80", "invalid unicode code point", false},
+      {"\xED\xA0\x80", "invalid unicode code point", false},
+  };
+  for (const auto& c : cases) {
+    for (size_t before = 0; before <= 17; ++before) {
+      for (size_t after : {size_t{0}, size_t{3}, size_t{9}}) {
+        std::string text = "\"" + std::string(before, 'a') + std::string(c.middle) + std::string(after, 'b') + "\"";
+        Reader r(text);
+        auto s = r.read_string();
+        SCOPED_TRACE(::testing::Message() << debug_quote(text));
+        if (c.ok) {
+          ASSERT_TRUE(s) << s.error().message();
+          EXPECT_EQ(*s, std::string(before, 'a') + std::string(c.decoded) + std::string(after, 'b'));
+          EXPECT_EQ(r.offset(), text.size());
+        } else {
+          ASSERT_FALSE(s);
+          EXPECT_EQ(s.error().text(), c.decoded);
+        }
+      }
+    }
+  }
+}
+
+// Keys are compared as read, escapes decoded, and a decoded key stays
+// intact until its value is read.
+TEST(JsonReader, RecordKeysWithEscapes) {
+  constexpr Field kFields[] = {{"name", true}, {"version", true}};
+  struct Case {
+    std::string_view input;
+    std::string_view result;
+  } cases[] = {
+      {R"({"na\u006de":"x\ty","version":"1"})", "x\ty|1"},
+      {R"({"\u0076ersion":"1\n","name":"a\u00e9"})", "a\xC3\xA9|1\n"},
+      {R"({"name":"a","n\u0061me":"b","version":"1"})", "duplicate field `name` at line 1 column 23"},
+      {R"({"nam\u0065x":"a","version":"1"})", "missing field `name` at line 1 column 32"},
+  };
+  for (const auto& c : cases) {
+    std::string fields[2];
+    auto read = parse_document<std::string>(c.input, [&](Reader& r) -> Result<std::string> {
+      auto done = read_record(r, "struct T", kFields, [&](size_t i, Reader& rd) { return assign(rd.read_string(), fields[i]); });
+      if (!done) return std::unexpected(done.error());
+      return fields[0] + "|" + fields[1];
+    });
+    EXPECT_EQ(read ? *read : read.error().message(), c.result) << c.input;
+  }
 }
 
 TEST(JsonReader, NestingLimit) {

@@ -1,5 +1,6 @@
 #include "kestro/utils/json_reader.hpp"
 
+#include <cstring>
 #include <vector>
 
 #include <fmt/format.h>
@@ -159,38 +160,75 @@ JsonError Reader::invalid_type(std::string_view expected) {
   }
 }
 
-Result<void> Reader::skip_plain_run() {
-  while (pos_ < in_.size()) {
-    unsigned char c = static_cast<unsigned char>(in_[pos_]);
-    if (c == '"' || c == '\\' || c < 0x20) return {};
+Result<bool> Reader::skip_plain_run() {
+  // Eight bytes at a time while none of them stops the run: a byte equal to
+  // a quote or a backslash, or below 0x20, sets the high bit of its lane in
+  // `stop` (a lane above a true hit may be set too, which only ends the fast
+  // loop where the byte loop takes over anyway).
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+  const char* data = in_.data();
+  const size_t size = in_.size();
+  std::uint64_t seen = 0;
+  while (pos_ + 8 <= size) {
+    std::uint64_t w;
+    std::memcpy(&w, data + pos_, 8);
+    const std::uint64_t quote = w ^ (kOnes * '"');
+    const std::uint64_t backslash = w ^ (kOnes * '\\');
+    const std::uint64_t stop =
+        (((quote - kOnes) & ~quote) | ((backslash - kOnes) & ~backslash) | ((w - kOnes * 0x20) & ~w)) & kHigh;
+    if (stop != 0) break;
+    seen |= w;
+    pos_ += 8;
+  }
+  while (pos_ < size) {
+    unsigned char c = static_cast<unsigned char>(data[pos_]);
+    if (c == '"' || c == '\\' || c < 0x20) return (seen & kHigh) != 0;
+    seen |= c;
     ++pos_;
   }
   return std::unexpected(error(kEofString));
 }
 
 Result<std::string> Reader::parse_string_body() {
-  std::string out;
+  auto view = parse_string_view();
+  if (!view) return std::unexpected(view.error());
+  return std::string(*view);
+}
+
+Result<std::string_view> Reader::parse_string_view() {
+  std::string* out = nullptr;  // set at the first escape
   size_t run_start = pos_;
   for (;;) {
-    // Copy the longest run without escapes or control characters at once.
-    if (auto e = skip_plain_run(); !e) return std::unexpected(e.error());
+    // Take the longest run without escapes or control characters at once;
+    // only a run holding a byte beyond ASCII needs its UTF-8 checked.
+    auto non_ascii = skip_plain_run();
+    if (!non_ascii) return std::unexpected(non_ascii.error());
     std::string_view run = in_.substr(run_start, pos_ - run_start);
-    if (!is_valid_utf8(run)) return std::unexpected(error("invalid unicode code point"));
-    out.append(run);
+    if (*non_ascii && !is_valid_utf8(run)) return std::unexpected(error("invalid unicode code point"));
     unsigned char c = static_cast<unsigned char>(in_[pos_++]);
-    if (c == '"') return out;
+    if (c == '"') {
+      if (out == nullptr) return run;
+      out->append(run);
+      return std::string_view(*out);
+    }
+    if (out == nullptr) {
+      out = &unescaped_;
+      out->clear();
+    }
+    out->append(run);
     if (c != '\\') return std::unexpected(error(kControlInString));
     if (pos_ >= in_.size()) return std::unexpected(error(kEofString));
     char e = in_[pos_++];
     switch (e) {
-      case '"': out += '"'; break;
-      case '\\': out += '\\'; break;
-      case '/': out += '/'; break;
-      case 'b': out += '\b'; break;
-      case 'f': out += '\f'; break;
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case 't': out += '\t'; break;
+      case '"': *out += '"'; break;
+      case '\\': *out += '\\'; break;
+      case '/': *out += '/'; break;
+      case 'b': *out += '\b'; break;
+      case 'f': *out += '\f'; break;
+      case 'n': *out += '\n'; break;
+      case 'r': *out += '\r'; break;
+      case 't': *out += '\t'; break;
       case 'u': {
         auto first = parse_hex4();
         if (!first) return std::unexpected(first.error());
@@ -212,7 +250,7 @@ Result<std::string> Reader::parse_string_body() {
           if (*second < 0xDC00 || *second > 0xDFFF) return std::unexpected(error("lone leading surrogate in hex escape"));
           cp = 0x10000 + ((cp - 0xD800) << 10) + (*second - 0xDC00);
         }
-        append_utf8(out, cp);
+        append_utf8(*out, cp);
         break;
       }
       default: return std::unexpected(error("invalid escape"));
@@ -237,7 +275,7 @@ Result<void> Reader::skip_string_body() {
   // and the code points of its escapes (lone surrogates included) are not
   // judged, since nothing is made of them.
   for (;;) {
-    if (auto e = skip_plain_run(); !e) return e;
+    if (auto e = skip_plain_run(); !e) return std::unexpected(e.error());
     unsigned char c = static_cast<unsigned char>(in_[pos_++]);
     if (c == '"') return {};
     if (c != '\\') return std::unexpected(error(kControlInString));
@@ -421,10 +459,10 @@ Result<void> Reader::begin_map(std::string_view expected) {
   return {};
 }
 
-Result<std::optional<std::string>> Reader::map_next_key(bool& first) {
+Result<std::optional<std::string_view>> Reader::map_next_key_view(bool& first) {
   auto c = peek_ws();
   if (!c) return std::unexpected(peek_error(kEofObject));
-  if (*c == '}') return std::optional<std::string>();
+  if (*c == '}') return std::optional<std::string_view>();
   if (first) {
     first = false;
   } else {
@@ -436,9 +474,16 @@ Result<std::optional<std::string>> Reader::map_next_key(bool& first) {
   if (*c == '}') return std::unexpected(peek_error("trailing comma"));
   if (*c != '"') return std::unexpected(peek_error("key must be a string"));
   eat();
-  auto key = parse_string_body();
+  auto key = parse_string_view();
   if (!key) return std::unexpected(key.error());
-  return std::optional<std::string>(std::move(*key));
+  return std::optional<std::string_view>(*key);
+}
+
+Result<std::optional<std::string>> Reader::map_next_key(bool& first) {
+  auto key = map_next_key_view(first);
+  if (!key) return std::unexpected(key.error());
+  if (!*key) return std::optional<std::string>();
+  return std::optional<std::string>(std::string(**key));
 }
 
 Result<void> Reader::map_colon() {
@@ -587,8 +632,8 @@ Result<void> Reader::skip_value() {
   }
 }
 
-Result<void> read_record(Reader& r, std::string_view record, std::span<const Field> fields,
-                         const std::function<Result<void>(size_t, Reader&)>& read_field) {
+Result<void> read_record(Reader& r, std::string_view record, std::span<const Field> fields, FieldReader read_field) {
+  if (fields.size() > kMaxRecordFields) internal_error("a record with more fields than the reader tracks");
   auto c = r.peek_ws();
   if (!c) return std::unexpected(r.peek_error(kEofValue));
   if (*c == '[') {
@@ -618,10 +663,10 @@ Result<void> read_record(Reader& r, std::string_view record, std::span<const Fie
     if (auto e = r.enter(); !e) return e;
     r.eat();
     auto visit = [&]() -> Result<void> {
-      std::vector<bool> seen(fields.size(), false);
+      std::uint64_t seen = 0;  // bit i: field i was read
       bool first = true;
       for (;;) {
-        auto key = r.map_next_key(first);
+        auto key = r.map_next_key_view(first);
         if (!key) return std::unexpected(key.error());
         if (!*key) break;
         size_t idx = fields.size();
@@ -631,18 +676,18 @@ Result<void> read_record(Reader& r, std::string_view record, std::span<const Fie
             break;
           }
         }
-        if (idx < fields.size() && seen[idx])
+        if (idx < fields.size() && (seen >> idx & 1) != 0)
           return std::unexpected(JsonError(fmt::format("duplicate field `{}`", fields[idx].name)));
         if (auto e = r.map_colon(); !e) return e;
         if (idx == fields.size()) {
           if (auto e = r.skip_value(); !e) return e;
           continue;
         }
-        seen[idx] = true;
+        seen |= std::uint64_t{1} << idx;
         if (auto e = read_field(idx, r); !e) return e;
       }
       for (size_t i = 0; i < fields.size(); ++i)
-        if (fields[i].required && !seen[i])
+        if (fields[i].required && (seen >> i & 1) == 0)
           return std::unexpected(JsonError(fmt::format("missing field `{}`", fields[i].name)));
       return {};
     };

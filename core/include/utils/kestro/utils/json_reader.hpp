@@ -6,11 +6,11 @@
 
 #include <cstdint>
 #include <expected>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/json_value.hpp"
@@ -103,6 +103,9 @@ class Reader {
   Result<void> end_seq();
   Result<void> begin_map(std::string_view expected);
   Result<std::optional<std::string>> map_next_key(bool& first);
+  // The same key as a view, valid until the next string is read: into the
+  // input when the key has no escapes, else into the reader's own buffer.
+  Result<std::optional<std::string_view>> map_next_key_view(bool& first);
   Result<void> map_colon();
   Result<void> end_map();
   Result<void> enter();  // counts one nesting level, before the bracket is eaten
@@ -110,6 +113,8 @@ class Reader {
 
  private:
   Result<std::string> parse_string_body();  // after the opening quote
+  // The same string as a view, valid until the next string is read.
+  Result<std::string_view> parse_string_view();
   // `syntax_only`: checks the number's form without converting it.
   Result<Number> parse_number_body(bool positive, bool syntax_only = false);
   Result<uint32_t> parse_hex4();  // after `\u`
@@ -117,13 +122,15 @@ class Reader {
   // `null`, `true` or `false`, the cursor on its first letter.
   Result<Value> parse_literal();
   Result<void> skip_string_body();
-  // Up to the next quote, backslash or control character (EOF fails).
-  Result<void> skip_plain_run();
+  // Up to the next quote, backslash or control character (EOF fails), eight
+  // bytes at a time; true when a byte passed over is not ASCII.
+  Result<bool> skip_plain_run();
   std::pair<size_t, size_t> position_of(size_t index) const;
 
   std::string_view in_;
   size_t pos_ = 0;
   size_t remaining_depth_ = kMaxDepth;
+  std::string unescaped_;  // the last string read that held escapes
 };
 
 // A sequence read element by element: `read_element(reader)` reads one.
@@ -196,10 +203,31 @@ struct Field {
   bool positional_default = false;
 };
 
+// The reader of a record's fields, `read_field(index, reader)`, passed by
+// reference: nothing is allocated to hand it on. It must outlive the call
+// it is passed to.
+class FieldReader {
+ public:
+  template <typename F>
+    requires(!std::is_same_v<std::remove_cvref_t<F>, FieldReader>)
+  FieldReader(F&& read_field)  // NOLINT: converts from any callable
+      : callable_(const_cast<void*>(static_cast<const void*>(&read_field))),
+        call_([](void* callable, size_t index, Reader& r) -> Result<void> {
+          return (*static_cast<std::remove_reference_t<F>*>(callable))(index, r);
+        }) {}
+  Result<void> operator()(size_t index, Reader& r) const { return call_(callable_, index, r); }
+
+ private:
+  void* callable_;
+  Result<void> (*call_)(void*, size_t, Reader&);
+};
+
+// At most this many fields per record.
+inline constexpr size_t kMaxRecordFields = 64;
+
 // Reads a record in object form or as an array of its values in field
 // order. `read_field(index, reader)` reads the value of field `index`.
 // `record` is the expected text ("struct InterchangeProjectInfoG").
-Result<void> read_record(Reader& r, std::string_view record, std::span<const Field> fields,
-                         const std::function<Result<void>(size_t, Reader&)>& read_field);
+Result<void> read_record(Reader& r, std::string_view record, std::span<const Field> fields, FieldReader read_field);
 
 }  // namespace kestro::json

@@ -1,10 +1,12 @@
 // A map from text keys that keeps insertion order. Inserting an existing key
-// replaces its value in place; lookups are hashed.
+// replaces its value in place; lookups are hashed. Each key is stored once,
+// in its entry: the hash index is a flat table of entry positions.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -16,32 +18,34 @@ class OrderedMap {
   using Entry = std::pair<std::string, V>;
 
   void insert_or_assign(std::string key, V value) {
-    if (auto it = index_.find(key); it != index_.end()) {
-      entries_[it->second].second = std::move(value);
+    const size_t hash = hash_of(key);
+    if (const size_t at = position_of(key, hash); at != kAbsent) {
+      entries_[at].second = std::move(value);
       return;
     }
-    index_.emplace(key, entries_.size());
     entries_.emplace_back(std::move(key), std::move(value));
+    if (2 * entries_.size() > slots_.size()) {
+      rebuild();
+    } else {
+      place(hash, entries_.size() - 1);
+    }
   }
 
   const V* find(std::string_view key) const {
-    auto it = index_.find(std::string(key));
-    return it == index_.end() ? nullptr : &entries_[it->second].second;
+    const size_t at = position_of(key, hash_of(key));
+    return at == kAbsent ? nullptr : &entries_[at].second;
   }
   V* find(std::string_view key) {
-    auto it = index_.find(std::string(key));
-    return it == index_.end() ? nullptr : &entries_[it->second].second;
+    const size_t at = position_of(key, hash_of(key));
+    return at == kAbsent ? nullptr : &entries_[at].second;
   }
   bool contains(std::string_view key) const { return find(key) != nullptr; }
 
   bool erase(std::string_view key) {
-    auto it = index_.find(std::string(key));
-    if (it == index_.end()) return false;
-    size_t pos = it->second;
-    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(pos));
-    index_.erase(it);
-    for (auto& [k, i] : index_)
-      if (i > pos) --i;
+    const size_t at = position_of(key, hash_of(key));
+    if (at == kAbsent) return false;
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(at));
+    rebuild();
     return true;
   }
 
@@ -54,8 +58,42 @@ class OrderedMap {
   bool operator==(const OrderedMap& other) const { return entries_ == other.entries_; }
 
  private:
+  static constexpr size_t kAbsent = static_cast<size_t>(-1);
+
+  static size_t hash_of(std::string_view key) { return std::hash<std::string_view>{}(key); }
+  // A slot holds the upper half of its key's hash beside the entry's
+  // position plus one; zero is an empty slot.
+  static std::uint64_t tag_of(size_t hash) { return static_cast<std::uint64_t>(hash) >> 32 << 32; }
+
+  size_t position_of(std::string_view key, size_t hash) const {
+    if (slots_.empty()) return kAbsent;
+    const size_t mask = slots_.size() - 1;
+    const std::uint64_t tag = tag_of(hash);
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+      const std::uint64_t slot = slots_[i];
+      if (slot == 0) return kAbsent;
+      const size_t at = static_cast<size_t>(slot & 0xFFFFFFFFU) - 1;
+      if ((slot & ~std::uint64_t{0xFFFFFFFFU}) == tag && entries_[at].first == key) return at;
+    }
+  }
+
+  void place(size_t hash, size_t at) {
+    const size_t mask = slots_.size() - 1;
+    size_t i = hash & mask;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = tag_of(hash) | static_cast<std::uint64_t>(at + 1);
+  }
+
+  // A table at most half full, filled again from the entries.
+  void rebuild() {
+    size_t capacity = 16;
+    while (capacity < 2 * entries_.size()) capacity *= 2;
+    slots_.assign(capacity, 0);
+    for (size_t at = 0; at < entries_.size(); ++at) place(hash_of(entries_[at].first), at);
+  }
+
   std::vector<Entry> entries_;
-  std::unordered_map<std::string, size_t> index_;
+  std::vector<std::uint64_t> slots_;
 };
 
 }  // namespace kestro
