@@ -169,5 +169,44 @@ TEST(LocalSrcProject, ListedFileUnreadable) {
   }
 }
 
+// The canonical checksum reads the record files once, and gives what the
+// generic reading through `get_info` and `get_meta` gives, failures included.
+TEST(LocalSrcProject, CanonicalChecksumReadsTheRecordsOnce) {
+  struct Counting : LocalSrcProject {
+    using LocalSrcProject::LocalSrcProject;
+    Result<ProjectRecords> get_project() const override {
+      ++reads;
+      return LocalSrcProject::get_project();
+    }
+    mutable int reads = 0;
+  };
+  struct Case {
+    const char* info;
+    const char* meta;
+  } cases[] = {
+      {kInfo, kMeta},
+      {kInfo, nullptr},
+      {nullptr, kMeta},
+      {"{", kMeta},
+      {kInfo, R"({"index":{}})"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    if (c.info) write_text(dir.path() / ".project.json", c.info);
+    if (c.meta) write_text(dir.path() / ".meta.json", c.meta);
+    write_text(dir.path() / "a.sysml", "part a;");
+    Counting project{dir.path()};
+    auto once = project.checksum_canonical_hex();
+    EXPECT_EQ(project.reads, 1);
+    auto generic = canonical_checksum_hex(project);
+    ASSERT_EQ(once.has_value(), generic.has_value());
+    if (once) {
+      EXPECT_EQ(*once, *generic);
+    } else {
+      EXPECT_EQ(once.error().message(), generic.error().message());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kestro::project

@@ -42,6 +42,13 @@ LocalSrcProject::Result<std::vector<Source>> LocalSrcProject::sources(const Proj
   return std::vector<Source>{LocalSrcSource{std::move(src_path), std::move(checksum)}};
 }
 
+std::expected<std::optional<std::string>, CanonicalizationError<LocalSrcError>> LocalSrcProject::checksum_canonical_hex()
+    const {
+  auto records = get_project();
+  if (!records) return std::unexpected(CanonicalizationError<LocalSrcError>::project_read(std::move(records.error())));
+  return canonical_checksum_of_records(*this, records->first, std::move(records->second));
+}
+
 LocalSrcProject::Result<EnvProjectChecksum> LocalSrcProject::checksum_hex() const {
   return source_checksum(checksum_canonical_hex());
 }

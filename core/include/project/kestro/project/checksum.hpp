@@ -99,11 +99,33 @@ auto hash_source(const P& project, std::string path, InterchangeProjectChecksumR
 // a project without records costs no file request.
 enum class RecordCheck { AfterEntries, BeforeEntries };
 
+// The canonical checksum (64 lower-case hex digits) of `project` whose
+// records are `info` and `meta`, or none when either is absent. Entries are
+// canonicalised one after another in map order, and the first failure ends
+// the computation.
+template <typename P>
+auto canonical_checksum_of_records(const P& project, const std::optional<InterchangeProjectInfoRaw>& info,
+                                   std::optional<InterchangeProjectMetadataRaw> meta,
+                                   RecordCheck check = RecordCheck::AfterEntries)
+    -> std::expected<std::optional<std::string>, CanonicalizationError<typename P::error_type>> {
+  const bool complete = info.has_value() && meta.has_value();
+  if (check == RecordCheck::BeforeEntries && !complete) return std::optional<std::string>();
+  if (meta.has_value() && meta->checksum) {
+    ChecksumMapRaw canonical;
+    for (const auto& [path, entry] : *meta->checksum) {
+      auto hashed = hash_source(project, path, entry);
+      if (!hashed) return std::unexpected(std::move(hashed.error()));
+      canonical.insert_or_assign(std::move(hashed->first), std::move(hashed->second));
+    }
+    meta->checksum = std::move(canonical);
+  }
+  if (!complete) return std::optional<std::string>();
+  return std::optional<std::string>(canonical_project_digest_hex(*info, *meta));
+}
+
 // The canonical checksum of `project` (64 lower-case hex digits), or none
 // when its information or metadata record is absent. Records come from
-// `get_info` then `get_meta` (a `get_info` failure skips `get_meta`);
-// entries are canonicalised one after another in map order, and the first
-// failure ends the computation.
+// `get_info` then `get_meta` (a `get_info` failure skips `get_meta`).
 template <typename P>
 auto canonical_checksum_hex(const P& project, RecordCheck check = RecordCheck::AfterEntries)
     -> std::expected<std::optional<std::string>, CanonicalizationError<typename P::error_type>> {
@@ -112,19 +134,7 @@ auto canonical_checksum_hex(const P& project, RecordCheck check = RecordCheck::A
   if (!info) return std::unexpected(CE::project_read(std::move(info.error())));
   auto meta = project.get_meta();
   if (!meta) return std::unexpected(CE::project_read(std::move(meta.error())));
-  const bool complete = info->has_value() && meta->has_value();
-  if (check == RecordCheck::BeforeEntries && !complete) return std::optional<std::string>();
-  if (meta->has_value() && (*meta)->checksum) {
-    ChecksumMapRaw canonical;
-    for (const auto& [path, entry] : *(*meta)->checksum) {
-      auto hashed = hash_source(project, path, entry);
-      if (!hashed) return std::unexpected(std::move(hashed.error()));
-      canonical.insert_or_assign(std::move(hashed->first), std::move(hashed->second));
-    }
-    (*meta)->checksum = std::move(canonical);
-  }
-  if (!complete) return std::optional<std::string>();
-  return std::optional<std::string>(canonical_project_digest_hex(**info, **meta));
+  return canonical_checksum_of_records(project, *info, std::move(*meta), check);
 }
 
 // `checksum_hex` of a source-tree kind: its canonical checksum as a source

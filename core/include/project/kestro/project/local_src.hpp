@@ -63,6 +63,11 @@ class LocalSrcProject : public ReadProject<LocalSrcError> {
   // nominal path and without either root in the context, throws
   // InternalError.
   Result<std::vector<Source>> sources(const ProjectContext& context) const override;
+  // The canonical checksum from one `get_project`: each record file is read
+  // once (the default reads both files for `get_info` and again for
+  // `get_meta`), with the same result and the same first failure.
+  std::expected<std::optional<std::string>, CanonicalizationError<LocalSrcError>> checksum_canonical_hex()
+      const override;
   // The canonical checksum as a source checksum.
   Result<EnvProjectChecksum> checksum_hex() const override;
 };
