@@ -117,6 +117,27 @@ TEST(JsonReader, RecordKeysWithEscapes) {
   }
 }
 
+// Counting the members ahead leaves the reader where it was, and counts
+// only the object's own members; anything not a whole object counts 0.
+TEST(JsonReader, CountMembers) {
+  struct Case {
+    std::string_view input;
+    size_t count;
+  } cases[] = {
+      {" {}", 0},
+      {R"( {"a":1, "b":[1,{"c":2,"d":3}], "a":"x\",y"})", 3},
+      {R"( {"a":1,})", 0},
+      {R"( {"a":1)", 0},
+      {" [1,2]", 0},
+      {" 5", 0},
+  };
+  for (const auto& c : cases) {
+    Reader r(c.input);
+    EXPECT_EQ(count_members(r), c.count) << c.input;
+    EXPECT_EQ(r.offset(), 0u);
+  }
+}
+
 TEST(JsonReader, NestingLimit) {
   std::string ok = std::string(127, '[') + std::string(127, ']');
   EXPECT_EQ(read_error(ok), "ok");

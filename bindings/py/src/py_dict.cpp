@@ -27,6 +27,10 @@ DictBuilder::DictBuilder() : dict_(PyRef::steal(PyDict_New())) {
   if (!dict_) failure_.emplace(PyException::fetch());
 }
 
+DictBuilder::DictBuilder(Py_ssize_t size) : dict_(PyRef::steal(_PyDict_NewPresized(size))) {
+  if (!dict_) failure_.emplace(PyException::fetch());
+}
+
 void DictBuilder::set(std::string_view key, PyResult<PyRef> value) {
   if (failure_) return;
   if (!value) {
@@ -38,7 +42,16 @@ void DictBuilder::set(std::string_view key, PyResult<PyRef> value) {
     failure_.emplace(std::move(name.error()));
     return;
   }
-  if (PyDict_SetItem(dict_.get(), name->get(), value->get()) < 0) failure_.emplace(PyException::fetch());
+  set(name->get(), std::move(value));
+}
+
+void DictBuilder::set(PyObject* key, PyResult<PyRef> value) {
+  if (failure_) return;
+  if (!value) {
+    failure_.emplace(std::move(value.error()));
+    return;
+  }
+  if (PyDict_SetItem(dict_.get(), key, value->get()) < 0) failure_.emplace(PyException::fetch());
 }
 
 PyResult<PyRef> DictBuilder::finish() && {

@@ -11,6 +11,7 @@
 #include "kestro_py/convert.hpp"
 #include "kestro_py/json_values.hpp"
 #include "kestro_py/py_dict.hpp"
+#include "kestro_py/shared_state.hpp"
 
 namespace kestro::py {
 
@@ -23,33 +24,72 @@ PyException field_error(std::string_view record, std::string_view field, PyExcep
   return error;
 }
 
+// The keys of the record dicts.
+enum class Key : std::size_t {
+  Name, Publisher, Description, Version, License, Maintainer, Website, Topic, Usage,
+  Index, Created, Metamodel, IncludesDerived, IncludesImplied, Checksum,
+  Value, Algorithm, Resource, VersionConstraint, Dir, KparPath,
+};
+constexpr std::string_view kKeyTexts[] = {
+    "name",  "publisher", "description", "version", "license", "maintainer", "website", "topic", "usage",
+    "index", "created", "metamodel", "includes_derived", "includes_implied", "checksum",
+    "value", "algorithm", "resource", "version_constraint", "dir", "kpar_path",
+};
+static_assert(std::size(kKeyTexts) <= kRecordKeySlots);
+
+std::string_view text_of(Key key) { return kKeyTexts[static_cast<std::size_t>(key)]; }
+
+// The record keys of the running interpreter: interned strings, made once
+// per interpreter and kept in its shared state, so that every dict built or
+// read here reuses them (with their hashes) instead of making its own.
+class Keys {
+ public:
+  static PyResult<Keys> get() {
+    auto state = shared_state();
+    if (!state) return std::unexpected(std::move(state.error()));
+    auto& slots = (*state)->record_keys;
+    for (std::size_t i = 0; i < std::size(kKeyTexts); ++i) {
+      if (slots[i] != nullptr) continue;
+      PyObject* key = PyUnicode_FromStringAndSize(kKeyTexts[i].data(), static_cast<Py_ssize_t>(kKeyTexts[i].size()));
+      if (key == nullptr) return fetch_error();
+      PyUnicode_InternInPlace(&key);
+      slots[i] = key;
+    }
+    return Keys(slots.data());
+  }
+  PyObject* operator[](Key key) const { return slots_[static_cast<std::size_t>(key)]; }
+
+ private:
+  explicit Keys(PyObject* const* slots) : slots_(slots) {}
+  PyObject* const* slots_;
+};
+
 // Reads the fields of one record from a mapping, by subscription, in the
 // order asked. A failed lookup is kept as it is; a failed conversion is
 // wrapped in the field error. After the first failure nothing more is read.
 class RecordReader {
  public:
-  RecordReader(PyObject* mapping, std::string_view record) : mapping_(mapping), record_(record) {}
+  RecordReader(PyObject* mapping, std::string_view record, const Keys& keys)
+      : mapping_(mapping), record_(record), keys_(keys) {}
 
   template <typename T, typename Convert>
-  bool read(std::string_view key, Convert&& convert, T& out) {
+  bool read(Key key, Convert&& convert, T& out) {
     if (failure_) return false;
-    auto name = str_to_py(key);
-    if (!name) return fail(std::move(name.error()));
-    return read(name->get(), key, convert, out);
-  }
-
-  template <typename T, typename Convert>
-  bool read(PyObject* key, std::string_view key_text, Convert&& convert, T& out) {
-    if (failure_) return false;
-    PyRef value = PyRef::steal(PyObject_GetItem(mapping_, key));
+    PyRef value = PyRef::steal(PyObject_GetItem(mapping_, keys_[key]));
     if (!value) return fail(PyException::fetch());
     auto converted = convert(value.get());
-    if (!converted) return fail(field_error(record_, key_text, std::move(converted.error())));
+    if (!converted) return fail(field_error(record_, text_of(key), std::move(converted.error())));
     out = std::move(*converted);
     return true;
   }
 
   std::unexpected<PyException> failure() && { return std::unexpected(std::move(*failure_)); }
+  // `record` when every read succeeded, else the first failure.
+  template <typename T>
+  PyResult<T> result(T record) && {
+    if (failure_) return std::unexpected(std::move(*failure_));
+    return record;
+  }
 
  private:
   bool fail(PyException exception) {
@@ -59,6 +99,7 @@ class RecordReader {
 
   PyObject* mapping_;
   std::string_view record_;
+  const Keys& keys_;
   std::optional<PyException> failure_;
 };
 
@@ -70,8 +111,8 @@ PyResult<std::optional<bool>> optional_bool_from_py(PyObject* object) {
 }
 
 // A dict (or subclass) with `str` keys, its values converted by `convert`.
-template <typename V>
-PyResult<OrderedMap<V>> map_from_py(PyObject* object, PyResult<V> (*convert)(PyObject*)) {
+template <typename V, typename Convert>
+PyResult<OrderedMap<V>> map_from_py(PyObject* object, Convert&& convert) {
   if (!PyDict_Check(object)) return std::unexpected(not_an_instance(object, "dict"));
   OrderedMap<V> map;
   auto walked = for_each_dict_item(object, [&](PyObject* key, PyObject* value) -> PyResult<void> {
@@ -88,25 +129,26 @@ PyResult<OrderedMap<V>> map_from_py(PyObject* object, PyResult<V> (*convert)(PyO
 
 PyResult<OrderedMap<std::string>> str_map_from_py(PyObject* object) { return map_from_py<std::string>(object, str_from_py); }
 
-PyResult<std::optional<OrderedMap<InterchangeProjectChecksumRaw>>> checksum_map_from_py(PyObject* object) {
+PyResult<InterchangeProjectChecksumRaw> checksum_from_py(PyObject* object, const Keys& keys) {
+  RecordReader reader(object, "InterchangeProjectChecksumRaw", keys);
+  InterchangeProjectChecksumRaw checksum;
+  if (reader.read(Key::Value, str_from_py, checksum.value)) reader.read(Key::Algorithm, str_from_py, checksum.algorithm);
+  return std::move(reader).result(std::move(checksum));
+}
+
+PyResult<std::optional<OrderedMap<InterchangeProjectChecksumRaw>>> checksum_map_from_py(PyObject* object,
+                                                                                       const Keys& keys) {
   if (object == Py_None) return std::nullopt;
-  return map_from_py<InterchangeProjectChecksumRaw>(object, checksum_from_py);
+  return map_from_py<InterchangeProjectChecksumRaw>(object, [&](PyObject* entry) { return checksum_from_py(entry, keys); });
 }
 
 PyResult<std::vector<InterchangeProjectUsageRaw>> usage_list_from_py(PyObject* object) {
   return sequence_from_py<InterchangeProjectUsageRaw>(object, usage_from_dict);
 }
 
-// The key of a checksum entry, made once per process.
-PyObject* interned(const char* text) {
-  PyObject* key = PyUnicode_InternFromString(text);
-  if (key == nullptr) PyErr_Clear();
-  return key;
-}
-
 template <typename V, typename Convert>
 PyResult<PyRef> map_to_py(const OrderedMap<V>& map, Convert&& convert) {
-  DictBuilder dict;
+  DictBuilder dict(static_cast<Py_ssize_t>(map.size()));
   for (const auto& [key, value] : map) dict.set(key, convert(value));
   return std::move(dict).finish();
 }
@@ -139,33 +181,31 @@ std::string describe_with_causes(const PyException& exception) {
   return text;
 }
 
-PyResult<InterchangeProjectUsageRaw> resource_from_dict(PyObject* object) {
-  RecordReader reader(object, "InterchangeProjectUsageG::Resource");
+PyResult<InterchangeProjectUsageRaw> resource_from_dict(PyObject* object, const Keys& keys) {
+  RecordReader reader(object, "InterchangeProjectUsageG::Resource", keys);
   ResourceUsageRaw usage;
-  if (!reader.read("resource", str_from_py, usage.resource) ||
-      !reader.read("version_constraint", optional_str_from_py, usage.version_constraint)) {
-    return std::move(reader).failure();
-  }
-  return usage;
+  if (reader.read(Key::Resource, str_from_py, usage.resource))
+    reader.read(Key::VersionConstraint, optional_str_from_py, usage.version_constraint);
+  return std::move(reader).result<InterchangeProjectUsageRaw>(std::move(usage));
 }
 
 template <typename Usage>
-PyResult<InterchangeProjectUsageRaw> path_usage_from_dict(PyObject* object, std::string_view record,
-                                                          std::string_view path_key) {
-  RecordReader reader(object, record);
+PyResult<InterchangeProjectUsageRaw> path_usage_from_dict(PyObject* object, const Keys& keys,
+                                                          std::string_view record, Key path_key) {
+  RecordReader reader(object, record, keys);
   Usage usage;
   std::string& path = [&]() -> std::string& {
     if constexpr (std::is_same_v<Usage, DirectoryUsageRaw>) return usage.dir;
     else return usage.kpar_path;
   }();
-  if (!reader.read(path_key, str_from_py, path) || !reader.read("publisher", str_from_py, usage.publisher) ||
-      !reader.read("name", str_from_py, usage.name)) {
+  if (!reader.read(path_key, str_from_py, path) || !reader.read(Key::Publisher, str_from_py, usage.publisher) ||
+      !reader.read(Key::Name, str_from_py, usage.name)) {
     return std::move(reader).failure();
   }
   return usage;
 }
 
-PyResult<InterchangeProjectUsageRaw> unknown_from_dict(PyObject* object) {
+PyResult<InterchangeProjectUsageRaw> unknown_from_dict(PyObject* object, const Keys&) {
   auto members = usage_from_py(object);
   if (!members) return std::unexpected(field_error("InterchangeProjectUsageG::Unknown", "0", std::move(members.error())));
   return UnknownUsage{std::move(*members)};
@@ -174,28 +214,35 @@ PyResult<InterchangeProjectUsageRaw> unknown_from_dict(PyObject* object) {
 }  // namespace
 
 PyResult<InterchangeProjectInfoRaw> info_from_dict(PyObject* object) {
-  RecordReader reader(object, "InterchangeProjectInfoG");
+  auto keys = Keys::get();
+  if (!keys) return std::unexpected(std::move(keys.error()));
+  RecordReader reader(object, "InterchangeProjectInfoG", *keys);
   InterchangeProjectInfoRaw info;
-  if (!reader.read("name", str_from_py, info.name) || !reader.read("publisher", optional_str_from_py, info.publisher) ||
-      !reader.read("description", optional_str_from_py, info.description) ||
-      !reader.read("version", str_from_py, info.version) ||
-      !reader.read("license", optional_str_from_py, info.license) ||
-      !reader.read("maintainer", str_list_from_py, info.maintainer) ||
-      !reader.read("website", optional_str_from_py, info.website) ||
-      !reader.read("topic", str_list_from_py, info.topic) || !reader.read("usage", usage_list_from_py, info.usage)) {
+  if (!reader.read(Key::Name, str_from_py, info.name) ||
+      !reader.read(Key::Publisher, optional_str_from_py, info.publisher) ||
+      !reader.read(Key::Description, optional_str_from_py, info.description) ||
+      !reader.read(Key::Version, str_from_py, info.version) ||
+      !reader.read(Key::License, optional_str_from_py, info.license) ||
+      !reader.read(Key::Maintainer, str_list_from_py, info.maintainer) ||
+      !reader.read(Key::Website, optional_str_from_py, info.website) ||
+      !reader.read(Key::Topic, str_list_from_py, info.topic) ||
+      !reader.read(Key::Usage, usage_list_from_py, info.usage)) {
     return std::move(reader).failure();
   }
   return info;
 }
 
 PyResult<InterchangeProjectMetadataRaw> metadata_from_dict(PyObject* object) {
-  RecordReader reader(object, "InterchangeProjectMetadataG");
+  auto keys = Keys::get();
+  if (!keys) return std::unexpected(std::move(keys.error()));
+  RecordReader reader(object, "InterchangeProjectMetadataG", *keys);
   InterchangeProjectMetadataRaw meta;
-  if (!reader.read("index", str_map_from_py, meta.index) || !reader.read("created", str_from_py, meta.created) ||
-      !reader.read("metamodel", optional_str_from_py, meta.metamodel) ||
-      !reader.read("includes_derived", optional_bool_from_py, meta.includes_derived) ||
-      !reader.read("includes_implied", optional_bool_from_py, meta.includes_implied) ||
-      !reader.read("checksum", checksum_map_from_py, meta.checksum)) {
+  auto checksum_map = [&](PyObject* map) { return checksum_map_from_py(map, *keys); };
+  if (!reader.read(Key::Index, str_map_from_py, meta.index) || !reader.read(Key::Created, str_from_py, meta.created) ||
+      !reader.read(Key::Metamodel, optional_str_from_py, meta.metamodel) ||
+      !reader.read(Key::IncludesDerived, optional_bool_from_py, meta.includes_derived) ||
+      !reader.read(Key::IncludesImplied, optional_bool_from_py, meta.includes_implied) ||
+      !reader.read(Key::Checksum, checksum_map, meta.checksum)) {
     return std::move(reader).failure();
   }
   return meta;
@@ -204,23 +251,25 @@ PyResult<InterchangeProjectMetadataRaw> metadata_from_dict(PyObject* object) {
 PyResult<InterchangeProjectUsageRaw> usage_from_dict(PyObject* object) {
   struct Kind {
     std::string_view name;
-    PyResult<InterchangeProjectUsageRaw> (*read)(PyObject*);
+    PyResult<InterchangeProjectUsageRaw> (*read)(PyObject*, const Keys&);
   };
   static constexpr Kind kKinds[] = {
       {"Resource", resource_from_dict},
       {"Directory",
-       [](PyObject* o) {
-         return path_usage_from_dict<DirectoryUsageRaw>(o, "InterchangeProjectUsageG::Directory", "dir");
+       [](PyObject* o, const Keys& keys) {
+         return path_usage_from_dict<DirectoryUsageRaw>(o, keys, "InterchangeProjectUsageG::Directory", Key::Dir);
        }},
       {"KparPath",
-       [](PyObject* o) {
-         return path_usage_from_dict<KparPathUsageRaw>(o, "InterchangeProjectUsageG::KparPath", "kpar_path");
+       [](PyObject* o, const Keys& keys) {
+         return path_usage_from_dict<KparPathUsageRaw>(o, keys, "InterchangeProjectUsageG::KparPath", Key::KparPath);
        }},
       {"Unknown", unknown_from_dict},
   };
+  auto keys = Keys::get();
+  if (!keys) return std::unexpected(std::move(keys.error()));
   std::string text = "failed to extract enum InterchangeProjectUsageG ('Resource | Directory | KparPath | Unknown')";
   for (const Kind& kind : kKinds) {
-    auto usage = kind.read(object);
+    auto usage = kind.read(object, *keys);
     if (usage) return usage;
     text += fmt::format("\n- variant {} ({}): {}", kind.name, kind.name, describe_with_causes(usage.error()));
   }
@@ -228,72 +277,102 @@ PyResult<InterchangeProjectUsageRaw> usage_from_dict(PyObject* object) {
 }
 
 PyResult<InterchangeProjectChecksumRaw> checksum_from_py(PyObject* object) {
-  static PyObject* const kValue = interned("value");
-  static PyObject* const kAlgorithm = interned("algorithm");
-  if (kValue == nullptr || kAlgorithm == nullptr) return error_of(PyExc_MemoryError, "checksum keys");
-  RecordReader reader(object, "InterchangeProjectChecksumRaw");
-  InterchangeProjectChecksumRaw checksum;
-  if (!reader.read(kValue, "value", str_from_py, checksum.value) ||
-      !reader.read(kAlgorithm, "algorithm", str_from_py, checksum.algorithm)) {
-    return std::move(reader).failure();
-  }
-  return checksum;
+  auto keys = Keys::get();
+  if (!keys) return std::unexpected(std::move(keys.error()));
+  return checksum_from_py(object, *keys);
 }
 
-PyResult<PyRef> checksum_to_py(const InterchangeProjectChecksumRaw& checksum) {
+namespace {
+
+// The dict of one checksum entry. `algorithms` keeps the last algorithm
+// name made, which the next entry shares when it names the same algorithm
+// (a map's entries mostly do).
+PyResult<PyRef> checksum_to_py(const InterchangeProjectChecksumRaw& checksum, const Keys& keys,
+                               std::pair<std::string_view, PyRef>& algorithms) {
+  if (!algorithms.second || algorithms.first != checksum.algorithm) {
+    auto made = str_to_py(checksum.algorithm);
+    if (!made) return made;
+    algorithms = {checksum.algorithm, std::move(*made)};
+  }
   DictBuilder dict;
-  dict.set("value", str_to_py(checksum.value));
-  dict.set("algorithm", str_to_py(checksum.algorithm));
+  dict.set(keys[Key::Value], str_to_py(checksum.value));
+  dict.set(keys[Key::Algorithm], algorithms.second);
   return std::move(dict).finish();
 }
 
-PyResult<PyRef> usage_to_dict(const InterchangeProjectUsageRaw& usage) {
+PyResult<PyRef> usage_to_dict(const InterchangeProjectUsageRaw& usage, const Keys& keys) {
   struct Visitor {
+    const Keys& keys;
     PyResult<PyRef> operator()(const ResourceUsageRaw& u) const {
       DictBuilder dict;
-      dict.set("resource", str_to_py(u.resource));
-      dict.set("version_constraint", optional_str_to_py(u.version_constraint));
+      dict.set(keys[Key::Resource], str_to_py(u.resource));
+      dict.set(keys[Key::VersionConstraint], optional_str_to_py(u.version_constraint));
       return std::move(dict).finish();
     }
-    PyResult<PyRef> operator()(const DirectoryUsageRaw& u) const { return path_usage("dir", u.dir, u.publisher, u.name); }
+    PyResult<PyRef> operator()(const DirectoryUsageRaw& u) const { return path_usage(Key::Dir, u.dir, u.publisher, u.name); }
     PyResult<PyRef> operator()(const KparPathUsageRaw& u) const {
-      return path_usage("kpar_path", u.kpar_path, u.publisher, u.name);
+      return path_usage(Key::KparPath, u.kpar_path, u.publisher, u.name);
     }
     PyResult<PyRef> operator()(const UnknownUsage& u) const { return json_object_to_py(u.object); }
 
-    static PyResult<PyRef> path_usage(std::string_view key, const std::string& path, const std::string& publisher,
-                                      const std::string& name) {
+    PyResult<PyRef> path_usage(Key key, const std::string& path, const std::string& publisher,
+                               const std::string& name) const {
       DictBuilder dict;
-      dict.set(key, str_to_py(path));
-      dict.set("publisher", str_to_py(publisher));
-      dict.set("name", str_to_py(name));
+      dict.set(keys[key], str_to_py(path));
+      dict.set(keys[Key::Publisher], str_to_py(publisher));
+      dict.set(keys[Key::Name], str_to_py(name));
       return std::move(dict).finish();
     }
   };
-  return std::visit(Visitor{}, usage);
+  return std::visit(Visitor{keys}, usage);
+}
+
+}  // namespace
+
+PyResult<PyRef> checksum_to_py(const InterchangeProjectChecksumRaw& checksum) {
+  auto keys = Keys::get();
+  if (!keys) return std::unexpected(std::move(keys.error()));
+  std::pair<std::string_view, PyRef> algorithms;
+  return checksum_to_py(checksum, *keys, algorithms);
+}
+
+PyResult<PyRef> usage_to_dict(const InterchangeProjectUsageRaw& usage) {
+  auto keys = Keys::get();
+  if (!keys) return std::unexpected(std::move(keys.error()));
+  return usage_to_dict(usage, *keys);
 }
 
 PyResult<PyRef> project_to_dicts(const InterchangeProjectInfoRaw& info, const InterchangeProjectMetadataRaw& meta) {
+  auto got = Keys::get();
+  if (!got) return std::unexpected(std::move(got.error()));
+  const Keys& keys = *got;
   DictBuilder info_dict;
-  info_dict.set("name", str_to_py(info.name));
-  info_dict.set("publisher", optional_str_to_py(info.publisher));
-  info_dict.set("description", optional_str_to_py(info.description));
-  info_dict.set("version", str_to_py(info.version));
-  info_dict.set("license", optional_str_to_py(info.license));
-  info_dict.set("maintainer", str_list_to_py(info.maintainer));
-  info_dict.set("website", optional_str_to_py(info.website));
-  info_dict.set("topic", str_list_to_py(info.topic));
-  info_dict.set("usage", list_to_py(info.usage, usage_to_dict));
+  info_dict.set(keys[Key::Name], str_to_py(info.name));
+  info_dict.set(keys[Key::Publisher], optional_str_to_py(info.publisher));
+  info_dict.set(keys[Key::Description], optional_str_to_py(info.description));
+  info_dict.set(keys[Key::Version], str_to_py(info.version));
+  info_dict.set(keys[Key::License], optional_str_to_py(info.license));
+  info_dict.set(keys[Key::Maintainer], str_list_to_py(info.maintainer));
+  info_dict.set(keys[Key::Website], optional_str_to_py(info.website));
+  info_dict.set(keys[Key::Topic], str_list_to_py(info.topic));
+  info_dict.set(keys[Key::Usage],
+                list_to_py(info.usage, [&](const InterchangeProjectUsageRaw& u) { return usage_to_dict(u, keys); }));
   auto info_py = std::move(info_dict).finish();
   if (!info_py) return info_py;
 
   DictBuilder meta_dict;
-  meta_dict.set("index", map_to_py(meta.index, str_to_py));
-  meta_dict.set("created", str_to_py(meta.created));
-  meta_dict.set("metamodel", optional_str_to_py(meta.metamodel));
-  meta_dict.set("includes_derived", optional_bool_to_py(meta.includes_derived));
-  meta_dict.set("includes_implied", optional_bool_to_py(meta.includes_implied));
-  meta_dict.set("checksum", meta.checksum ? map_to_py(*meta.checksum, checksum_to_py) : none());
+  meta_dict.set(keys[Key::Index], map_to_py(meta.index, str_to_py));
+  meta_dict.set(keys[Key::Created], str_to_py(meta.created));
+  meta_dict.set(keys[Key::Metamodel], optional_str_to_py(meta.metamodel));
+  meta_dict.set(keys[Key::IncludesDerived], optional_bool_to_py(meta.includes_derived));
+  meta_dict.set(keys[Key::IncludesImplied], optional_bool_to_py(meta.includes_implied));
+  std::pair<std::string_view, PyRef> algorithms;
+  meta_dict.set(keys[Key::Checksum],
+                meta.checksum ? map_to_py(*meta.checksum,
+                                          [&](const InterchangeProjectChecksumRaw& c) {
+                                            return checksum_to_py(c, keys, algorithms);
+                                          })
+                              : none());
   auto meta_py = std::move(meta_dict).finish();
   if (!meta_py) return meta_py;
   return checked(PyTuple_Pack(2, info_py->get(), meta_py->get()));

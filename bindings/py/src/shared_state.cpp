@@ -5,7 +5,7 @@ namespace kestro::py {
 namespace {
 // The layout is part of the name: a module built from another revision of
 // this struct never reads it.
-constexpr const char* kCapsuleName = "kestro_py.shared_state.v1";
+constexpr const char* kCapsuleName = "kestro_py.shared_state.v2";
 }  // namespace
 
 PyResult<SharedState*> shared_state() {

@@ -1,5 +1,6 @@
 import json
 import pathlib
+import sys
 
 import pytest
 
@@ -91,3 +92,27 @@ def test_numbers_are_read_the_same_under_a_comma_decimal_locale(km_import, tmp_p
         """,
     )
     assert out == repr(usage) + "\n"
+
+
+def test_record_keys_are_shared_and_checksum_entries_stay_apart(km, tmp_path):
+    # Every dict reuses the interpreter's interned key strings; entries that
+    # name the same algorithm stay separate dicts with equal values.
+    checksum = {
+        "a.sysml": {"value": "AB", "algorithm": "SHA256"},
+        "b.sysml": {"value": "cd", "algorithm": "SHA256"},
+        "c.sysml": {"value": "ef", "algorithm": "MD5"},
+    }
+    root = write(tmp_path, {".project.json": PROJECT, ".meta.json": dict(META, checksum=checksum)})
+    first = km.do_info_py_path(root)
+    second = km.do_info_py_path(root)
+    keys = [key for record in first for key in record]
+    keys += [key for entry in first[1]["checksum"].values() for key in entry]
+    assert all(sys.intern(key) is key for key in keys)
+    assert [next(iter(a)) is next(iter(b)) for a, b in zip(first, second)] == [True, True]
+    assert first[1]["checksum"] == checksum
+    entries = list(first[1]["checksum"].values())
+    entries[0]["value"] = "changed"
+    assert entries[1] == {"value": "cd", "algorithm": "SHA256"}
+    model_info, model_meta = km._do_model_roundtrip_py(dict(first[0], usage=[]), first[1])
+    assert model_meta["checksum"] == dict(checksum, **{"a.sysml": {"value": "changed", "algorithm": "SHA256"}})
+    assert all(sys.intern(key) is key for key in model_info)

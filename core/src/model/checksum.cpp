@@ -74,6 +74,7 @@ json::Result<std::optional<ChecksumMapRaw>> read_checksum_map(json::Reader& read
   if (!null) return std::unexpected(null.error());
   if (*null) return std::optional<ChecksumMapRaw>();
   ChecksumMapRaw map;
+  map.reserve(json::count_members(reader));
   auto r = json::read_map(reader, "a map", [&](std::string key, json::Reader& rd) -> json::Result<void> {
     auto entry = read_checksum_entry(rd);
     if (!entry) return std::unexpected(entry.error());

@@ -32,6 +32,7 @@ json::Result<std::vector<std::string>> read_string_list(json::Reader& r) {
 
 json::Result<OrderedMap<std::string>> read_index(json::Reader& r) {
   OrderedMap<std::string> index;
+  index.reserve(json::count_members(r));
   auto res = json::read_map(r, "a map", [&](std::string key, json::Reader& rd) -> json::Result<void> {
     auto path = rd.read_string();
     if (!path) return std::unexpected(path.error());

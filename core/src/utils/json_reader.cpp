@@ -632,6 +632,20 @@ Result<void> Reader::skip_value() {
   }
 }
 
+size_t count_members(const Reader& r) {
+  Reader probe = r;
+  size_t count = 0;
+  if (!probe.begin_map("a map")) return 0;
+  bool first = true;
+  for (;;) {
+    auto key = probe.map_next_key_view(first);
+    if (!key) return 0;
+    if (!*key) return count;
+    if (!probe.map_colon() || !probe.skip_value()) return 0;
+    ++count;
+  }
+}
+
 Result<void> read_record(Reader& r, std::string_view record, std::span<const Field> fields, FieldReader read_field) {
   if (fields.size() > kMaxRecordFields) internal_error("a record with more fields than the reader tracks");
   auto c = r.peek_ws();

@@ -45,7 +45,12 @@ PyResult<void> for_each_dict_item(PyObject* dict, const std::function<PyResult<v
 class DictBuilder {
  public:
   DictBuilder();
+  // Sized for `size` keys up front: the table is not grown (and its keys
+  // not placed again) while it is filled.
+  explicit DictBuilder(Py_ssize_t size);
   void set(std::string_view key, PyResult<PyRef> value);
+  // With a key made by the caller (an interned key keeps its hash).
+  void set(PyObject* key, PyResult<PyRef> value);
   PyResult<PyRef> finish() &&;
 
  private:

@@ -1,5 +1,6 @@
 // State that every module object filled by the module function shares: the
-// registered exception classes and the internal-error class. Both extension
+// registered exception classes, the internal-error class and the keys of the
+// record dicts. Both extension
 // modules carry their own copy of this library, so the state lives in the
 // interpreter (its per-interpreter dict), not in a C++ static; it is made on
 // first use and never freed.
@@ -16,6 +17,7 @@
 namespace kestro::py {
 
 inline constexpr std::size_t kExceptionSlots = 8;
+inline constexpr std::size_t kRecordKeySlots = 24;
 
 struct SharedState {
   // Strong references, set once by the first registration.
@@ -23,6 +25,8 @@ struct SharedState {
   bool registered = false;
   // The class of internal failures, made on first use.
   PyObject* internal_error_type = nullptr;
+  // Interned strings, made together on first use (records.cpp names them).
+  std::array<PyObject*, kRecordKeySlots> record_keys{};
 };
 
 // Requires the GIL, which also guards every access to the state.

@@ -176,6 +176,11 @@ Result<void> read_map(Reader& r, std::string_view expected, F&& read_member) {
   return end;
 }
 
+// The number of members of the object at the cursor, found by a pass over
+// it that leaves `r` where it is; 0 when no well-formed object is there.
+// Lets a reader size its storage once before reading the members.
+size_t count_members(const Reader& r);
+
 // A whole document: `read(reader)` reads the value, then only whitespace
 // may follow.
 template <typename T, typename F>

@@ -31,6 +31,18 @@ class OrderedMap {
     }
   }
 
+  // Room for `count` entries without moving them or growing the index.
+  void reserve(size_t count) {
+    entries_.reserve(count);
+    if (2 * count > slots_.size()) {
+      const size_t held = entries_.size();
+      size_t capacity = 16;
+      while (capacity < 2 * count) capacity *= 2;
+      slots_.assign(capacity, 0);
+      for (size_t at = 0; at < held; ++at) place(hash_of(entries_[at].first), at);
+    }
+  }
+
   const V* find(std::string_view key) const {
     const size_t at = position_of(key, hash_of(key));
     return at == kAbsent ? nullptr : &entries_[at].second;
@@ -86,10 +98,8 @@ class OrderedMap {
 
   // A table at most half full, filled again from the entries.
   void rebuild() {
-    size_t capacity = 16;
-    while (capacity < 2 * entries_.size()) capacity *= 2;
-    slots_.assign(capacity, 0);
-    for (size_t at = 0; at < entries_.size(); ++at) place(hash_of(entries_[at].first), at);
+    slots_.clear();
+    reserve(entries_.size());
   }
 
   std::vector<Entry> entries_;
