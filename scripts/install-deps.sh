@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
   libfmt-dev libgtest-dev googletest
-  zlib1g-dev libssl-dev libicu-dev libcurl4-openssl-dev libgit2-dev
+  zlib1g-dev libdeflate-dev libssl-dev libicu-dev libcurl4-openssl-dev libgit2-dev
   libsecret-1-dev libre2-dev
   python3-pytest
   clang-16 libclang-rt-16-dev libfuzzer-16-dev

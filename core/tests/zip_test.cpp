@@ -1,6 +1,8 @@
 #include "kestro/utils/zip_reader.hpp"
 
 #include <fcntl.h>
+
+#include <functional>
 #include <zlib.h>
 
 #include <gtest/gtest.h>
@@ -171,6 +173,64 @@ TEST_F(ZipReaderTest, DamagedEntryDataFailsTheRead) {
   ASSERT_FALSE(read);
   EXPECT_EQ(read.error().kind(), Kind::InvalidArchive);
   EXPECT_NE(read.error().message().find("entry `deflated`"), std::string::npos) << read.error().message();
+}
+
+// `read_all` inflates a deflated entry in one call, the streaming reader
+// piece by piece with zlib: on a sound entry and on every kind of damage,
+// both give the same bytes or the same failure.
+TEST_F(ZipReaderTest, WholeEntryAndStreamedReadsAgree) {
+  auto crc = [](std::string_view s) { return static_cast<std::uint32_t>(crc32(0, (const Bytef*)s.data(), s.size())); };
+  auto garble = [&](std::size_t at) {
+    auto archive = open_ok();
+    const auto& e = archive.entries()[0];
+    auto offset = archive.data_offset(e).value() + at;
+    std::string bytes = read_bytes(path);
+    for (int i = 0; i < 16; ++i) bytes[offset + i] = static_cast<char>(0xA5 ^ i);
+    write_text(path, bytes);
+  };
+  struct Case {
+    const char* name;
+    std::function<void()> damage;
+    std::string_view error;  // empty: the entry reads whole
+  } cases[] = {
+      {"sound", [] {}, ""},
+      {"claims one byte less", [&] { claim_entry_size(path, 199999); }, "entry `e` is larger than its recorded size"},
+      {"claims one byte more", [&] { claim_entry_size(path, 200001); }, "entry `e` is shorter than its recorded size"},
+      {"claims ten bytes", [&] { claim_entry_size(path, 10); }, "entry `e` is larger than its recorded size"},
+      {"wrong CRC-32", [&] { patch_bytes(path, le32_bytes(crc(big)), le32_bytes(crc(big) ^ 1)); },
+       "CRC-32 mismatch in entry `e`"},
+      {"garbage in the stream", [&] { garble(40); }, "?"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    make_zip(path, {{"e", big, true}});
+    c.damage();
+    auto archive = open_ok();
+    auto whole = archive.read_entry("e");
+    auto reader = archive.open_entry("e").value();
+    std::expected<std::string, ZipError> streamed = std::string();
+    char buffer[1000];
+    for (;;) {
+      auto n = reader.read(buffer);
+      if (!n) {
+        streamed = std::unexpected(n.error());
+        break;
+      }
+      if (*n == 0) break;
+      streamed->append(buffer, *n);
+    }
+    ASSERT_EQ(whole.has_value(), streamed.has_value());
+    if (whole) {
+      EXPECT_TRUE(c.error.empty());
+      EXPECT_EQ(*whole, big);
+      EXPECT_EQ(*streamed, big);
+      continue;
+    }
+    EXPECT_EQ(whole.error().message(), streamed.error().message());
+    if (c.error != "?") {
+      EXPECT_EQ(whole.error().message(), "invalid zip archive: " + std::string(c.error));
+    }
+  }
 }
 
 // A deflated entry of 1 MiB that claims almost 4 GiB: the reader's memory

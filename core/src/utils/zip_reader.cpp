@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -30,6 +31,16 @@ constexpr std::size_t kInputBufferSize = 64 * 1024;
 // recorded size is only a claim, so a larger entry grows its buffer with the
 // bytes actually inflated.
 constexpr std::uint64_t kFirstInflateBuffer = 1024 * 1024;
+// Entries inflated in one call: at most this large, and no larger than
+// deflate can make from their compressed bytes (one 258-byte match per two
+// bits, about 1032 to 1), so that the allocation follows the file's size.
+constexpr std::uint64_t kWholeInflateLimit = 256 * 1024 * 1024;
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
+// Frees a whole-entry inflater.
+struct DecompressorFree {
+  void operator()(libdeflate_decompressor* d) const noexcept { libdeflate_free_decompressor(d); }
+};
 
 std::expected<void, ZipError> pread_full(int fd, std::uint64_t offset, char* out, std::size_t n) {
   while (n > 0) {
@@ -446,7 +457,34 @@ std::expected<std::size_t, ZipError> ZipEntryReader::read(std::span<char> out) {
   return got;
 }
 
+std::optional<std::expected<std::string, ZipError>> ZipEntryReader::inflate_whole() {
+  if (!inflater_ || produced_ != 0 || remaining_ != entry_.compressed_size || entry_.size > kWholeInflateLimit ||
+      entry_.size > entry_.compressed_size * kMaxDeflateRatio + 1024)
+    return std::nullopt;
+  std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(libdeflate_alloc_decompressor());
+  if (!decompressor) throw std::bad_alloc();
+  std::string compressed(static_cast<std::size_t>(entry_.compressed_size), '\0');
+  if (auto r = pread_full(fd_, position_, compressed.data(), compressed.size()); !r)
+    return std::unexpected(std::move(r.error()));
+  std::string out(static_cast<std::size_t>(entry_.size), '\0');
+  std::size_t got = 0;
+  // Anything but a stream that fits the recorded size is left to zlib,
+  // whose reading gives the failure its exact text.
+  if (libdeflate_deflate_decompress(decompressor.get(), compressed.data(), compressed.size(), out.data(), out.size(),
+                                    &got) != LIBDEFLATE_SUCCESS)
+    return std::nullopt;
+  position_ += remaining_;
+  remaining_ = 0;
+  inflater_->ended = true;
+  produced_ = got;
+  crc_ = libdeflate_crc32(0, out.data(), got);
+  if (auto r = finish(); !r) return std::unexpected(std::move(r.error()));
+  out.resize(got);
+  return out;
+}
+
 std::expected<std::string, ZipError> ZipEntryReader::read_all() {
+  if (auto whole = inflate_whole()) return std::move(*whole);
   // One byte past the recorded size lets the last read return 0 and check
   // the entry. Stored bytes lie in the file, whose bounds are checked; a
   // deflated entry starts small and doubles as it inflates, up to its claim.

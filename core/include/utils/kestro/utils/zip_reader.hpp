@@ -92,7 +92,8 @@ class ZipArchive;
 
 // Reads the uncompressed bytes of one entry, inflating as it goes. The last
 // read (the one that returns 0) checks the size and the CRC-32 against the
-// central directory. Borrows the archive's file: the archive must stay open
+// central directory. `read_all` of a deflated entry inflates it in one call
+// where it can, with the same result and the same checks. Borrows the archive's file: the archive must stay open
 // while the reader is used.
 class ZipEntryReader {
  public:
@@ -113,6 +114,10 @@ class ZipEntryReader {
   ZipEntryReader(int fd, const ZipEntry& entry, std::uint64_t data_offset);
   std::expected<std::size_t, ZipError> read_raw(char* out, std::size_t n);
   std::expected<void, ZipError> finish();
+  // The whole entry inflated in one call, when nothing of it was read yet
+  // and its recorded sizes allow it; none leaves the entry to the streaming
+  // inflater (which also gives the exact failure of a damaged stream).
+  std::optional<std::expected<std::string, ZipError>> inflate_whole();
 
   int fd_;
   ZipEntry entry_;
