@@ -1,15 +1,32 @@
 // Parses a large generated TOML document several times and prints the
-// throughput. Usage: bench_toml [megabytes] [rounds]
+// throughput beside Python's `tomllib` on the same text.
+// Usage: bench_toml [megabytes] [rounds]
+#include <stdlib.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 
 #include <fmt/format.h>
 
 #include "kestro/utils/toml_parser.hpp"
+#include "peer.hpp"
 
 namespace {
+
+constexpr std::string_view kPeerScript = R"(import sys, time, tomllib
+text = open(sys.argv[1], encoding='utf-8').read()
+shortest = 1e300
+for _ in range(int(sys.argv[2])):
+    t0 = time.perf_counter()
+    tomllib.loads(text)
+    shortest = min(shortest, time.perf_counter() - t0)
+print('loads', shortest)
+)";
 
 // Lock-file-like entries with comments, arrays, inline tables, every string
 // form, numbers and date-times, until the text reaches `bytes`.
@@ -61,7 +78,17 @@ int main(int argc, char** argv) {
     const double rate = static_cast<double>(text.size()) / (1 << 20) / seconds;
     if (rate > best) best = rate;
   }
-  fmt::print("parsed {:.1f} MB ({} nodes), best of {}: {:.1f} MB/s\n", text.size() / double(1 << 20), nodes, rounds,
-             best);
+  // Python's `tomllib` over the same text.
+  std::string tmpl = (std::filesystem::temp_directory_path() / "bench-toml-XXXXXX").string();
+  std::filesystem::path dir = ::mkdtemp(tmpl.data());
+  std::ofstream(dir / "doc.toml", std::ios::binary) << text;
+  auto peer = bench::run_python(dir, kPeerScript, fmt::format("'{}' {}", (dir / "doc.toml").string(), rounds));
+  std::filesystem::remove_all(dir);
+  const double mb = static_cast<double>(text.size()) / (1 << 20);
+  std::optional<double> peer_rate;
+  if (peer && peer->contains("loads")) peer_rate = mb / peer->at("loads");
+  fmt::print("parsed {:.1f} MB ({} nodes), best of {}\n", mb, nodes, rounds);
+  bench::header();
+  bench::row("TOML parse", best, peer_rate, "MB/s", "tomllib.loads");
   return 0;
 }
