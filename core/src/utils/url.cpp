@@ -74,6 +74,16 @@ constexpr AsciiSet kUserinfoSet = kPathSet.with("/:;=@[\\]^|");
 constexpr AsciiSet kComponentSet = kUserinfoSet.with("$%&+,");
 constexpr AsciiSet kPathSegmentSet = kPathSet.with("/%\\");
 
+constexpr AsciiSet make_unreserved_complement() {
+  AsciiSet s;
+  for (int i = 0; i < 128; ++i) {
+    const char c = static_cast<char>(i);
+    s.in[i] = !(is_ascii_alnum(c) || c == '-' || c == '.' || c == '_' || c == '~');
+  }
+  return s;
+}
+constexpr AsciiSet kNotUnreserved = make_unreserved_complement();
+
 const AsciiSet& set_table(EncodeSet set) {
   switch (set) {
     case EncodeSet::C0Control: return kC0;
@@ -84,6 +94,7 @@ const AsciiSet& set_table(EncodeSet set) {
     case EncodeSet::Userinfo: return kUserinfoSet;
     case EncodeSet::Component: return kComponentSet;
     case EncodeSet::PathSegment: return kPathSegmentSet;
+    case EncodeSet::Unreserved: return kNotUnreserved;
   }
   return kC0;
 }
@@ -413,6 +424,17 @@ std::expected<Host, UrlError> parse_host(std::string_view input, bool not_specia
   }
   return Host{std::move(*ascii), HostKind::Domain};
 }
+
+}  // namespace
+
+std::optional<std::string> canonical_ipv6(std::string_view address) {
+  auto a = parse_ipv6(address);
+  if (!a) return std::nullopt;
+  std::string s = serialize_ipv6(*a);
+  return s.substr(1, s.size() - 2);
+}
+
+namespace {
 
 // ---- the parser --------------------------------------------------------------
 

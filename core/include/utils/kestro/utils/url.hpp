@@ -42,7 +42,7 @@ class UrlError : public Error {
   std::string message() const override;
   // The variant's name.
   std::string debug() const override;
-  friend bool operator==(const UrlError&, const UrlError&) = default;
+  friend bool operator==(const UrlError& a, const UrlError& b) { return a.kind_ == b.kind_; }
 
  private:
   Kind kind_;
@@ -52,7 +52,9 @@ enum class HostKind { None, Domain, Ipv4, Ipv6, Opaque, Empty };
 
 // Which bytes a component writes as %XX (upper-case hex digits). Every byte
 // above 0x7E and every C0 control is in each set.
-enum class EncodeSet { C0Control, Fragment, Query, SpecialQuery, Path, Userinfo, Component, PathSegment };
+// Unreserved: every byte but A-Z a-z 0-9 - . _ ~ (the component encoding
+// of index URL templates).
+enum class EncodeSet { C0Control, Fragment, Query, SpecialQuery, Path, Userinfo, Component, PathSegment, Unreserved };
 
 // Appends `text` to `out`, each byte of the set written as %XX.
 void percent_encode_into(std::string& out, std::string_view text, EncodeSet set);
@@ -65,6 +67,11 @@ std::string percent_decode(std::string_view text);
 // on, hyphen, STD3 and DNS length checks off. nullopt when the domain is no
 // valid international domain name or maps to the empty text.
 std::optional<std::string> domain_to_ascii(std::string_view domain);
+
+// The canonical text of an IPv6 address (without brackets): lower-case hex,
+// no leading zeros, the first longest run of zero groups as `::`; nullopt
+// when the text is no IPv6 address.
+std::optional<std::string> canonical_ipv6(std::string_view address);
 
 class Url {
  public:
