@@ -68,7 +68,7 @@ TEST(ReadLocalSrcProject, BrokenDocuments) {
   write_text(dir.path() / ".meta.json", "{\"index\":{}");
   auto r = read_local_src_project(LocalSrcProject{dir.path()});
   ASSERT_FALSE(r);
-  EXPECT_EQ(r.error().kind(), ProjectError::Kind::Deserialize);
+  EXPECT_TRUE(r.error().holds<LocalSrcError::Deserialize>());
   EXPECT_EQ(r.error().message(),
             "project deserialization error: failed to deserialize `.meta.json`: EOF while parsing an object at line 1 "
             "column 11");
@@ -99,7 +99,7 @@ TEST(ReadLocalSrcProject, PermissionFailures) {
 
   int result = run_unprivileged([&] {
     auto unreadable = read_local_src_project(LocalSrcProject{locked});
-    if (unreadable || unreadable.error().kind() != ProjectError::Kind::Io) return 1;
+    if (unreadable || !unreadable.error().holds<LocalSrcError::Io>()) return 1;
     if (!unreadable.error().message().starts_with("failed to open file\n  `")) return 2;
     if (!unreadable.error().message().ends_with("Permission denied (os error 13)")) return 3;
     auto hidden = read_local_src_project(LocalSrcProject{unsearchable / "p"});

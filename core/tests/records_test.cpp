@@ -226,7 +226,7 @@ TEST(RecordFiles, WriteSameBytesAndRefuseExisting) {
   LocalSrcProject missing{dir.path() / "nope"};
   auto err = write_project_info(missing, info, true);
   ASSERT_FALSE(err);
-  EXPECT_EQ(err.error().kind(), ProjectError::Kind::Io);
+  EXPECT_TRUE(err.error().holds<LocalSrcError::Io>());
   EXPECT_NE(err.error().message().find("failed to create file\n  `"), std::string::npos);
 }
 

@@ -17,14 +17,16 @@ std::expected<std::optional<T>, LocalKparError> read_entry_record(const OpenedKp
   if (!reader) {
     auto& [name, err] = reader.error();
     if (err.is_not_found()) return std::optional<T>();
-    return std::unexpected(ProjectError::zip(
-        ZipArchiveError(ZipArchiveError::Kind::NamedFileMeta, name, make_error<zip::ZipError>(std::move(err)))));
+    return std::unexpected(
+        LocalKparError::Zip{ZipArchiveError::NamedFileMeta{name, make_error<zip::ZipError>(std::move(err))}});
   }
   // Decompression and integrity failures surface while the record is read.
   auto bytes = reader->read_all();
-  if (!bytes) return std::unexpected(ProjectError::deserialize(std::string(document), json::JsonError(bytes.error().message())));
+  if (!bytes)
+    return std::unexpected(
+        LocalKparError::Deserialize{std::string(document), json::JsonError(bytes.error().message())});
   auto record = parse(*bytes);
-  if (!record) return std::unexpected(ProjectError::deserialize(std::string(document), std::move(record.error())));
+  if (!record) return std::unexpected(LocalKparError::Deserialize{std::string(document), std::move(record.error())});
   return std::optional<T>(std::move(*record));
 }
 
@@ -32,12 +34,11 @@ std::expected<std::optional<T>, LocalKparError> read_entry_record(const OpenedKp
 
 std::expected<zip::ZipArchive, LocalKparError> open_kpar_file(const OpenedKpar& kpar) {
   auto fd = open_fd(kpar.archive_path, O_RDONLY);
-  if (!fd) return std::unexpected(ProjectError::io(FsIoError(FsIoError::Kind::OpenFile, kpar.archive_path, fd.error())));
+  if (!fd) return std::unexpected(LocalKparError::Io{FsIoError::OpenFile{kpar.archive_path, fd.error()}});
   auto archive = zip::ZipArchive::from_fd(*fd);
   if (!archive)
-    return std::unexpected(ProjectError::zip(ZipArchiveError(ZipArchiveError::Kind::ReadArchive,
-                                                             display_path(kpar.archive_path),
-                                                             make_error<zip::ZipError>(std::move(archive.error())))));
+    return std::unexpected(LocalKparError::Zip{ZipArchiveError::ReadArchive{
+        display_path(kpar.archive_path), make_error<zip::ZipError>(std::move(archive.error()))}});
   return std::move(*archive);
 }
 

@@ -14,12 +14,12 @@ std::expected<void, LocalSrcError> write_record_file(const std::filesystem::path
                                                      bool overwrite, const char* exists_text) {
   struct stat st;
   bool exists = stat_path(target, st);
-  if (!overwrite && exists) return std::unexpected(ProjectError::already_exists(exists_text));
+  if (!overwrite && exists) return std::unexpected(LocalSrcError::AlreadyExists{exists_text});
   // An existing directory cannot be replaced by a file: report it as the
   // failure to create the file, as opening it for writing would.
   if (exists && S_ISDIR(st.st_mode))
-    return std::unexpected(ProjectError::io(FsIoError(FsIoError::Kind::CreateFile, target, IoError::from_errno(EISDIR))));
-  if (auto w = write_file_atomic(target, text); !w) return std::unexpected(ProjectError::io(std::move(w.error())));
+    return std::unexpected(LocalSrcError::Io{FsIoError::CreateFile{target, IoError::from_errno(EISDIR)}});
+  if (auto w = write_file_atomic(target, text); !w) return std::unexpected(LocalSrcError::Io{std::move(w.error())});
   return {};
 }
 
@@ -31,12 +31,12 @@ std::expected<std::optional<T>, LocalSrcError> read_record_file(const std::files
   struct stat st;
   if (!stat_path(path, st)) return std::optional<T>();
   auto fd = open_fd(path, O_RDONLY);
-  if (!fd) return std::unexpected(ProjectError::io(FsIoError(FsIoError::Kind::OpenFile, path, fd.error())));
+  if (!fd) return std::unexpected(LocalSrcError::Io{FsIoError::OpenFile{path, fd.error()}});
   auto content = read_fd(*fd);
   ::close(*fd);
-  if (!content) return std::unexpected(ProjectError::deserialize(name, json::JsonError(content.error().message())));
+  if (!content) return std::unexpected(LocalSrcError::Deserialize{name, json::JsonError(content.error().message())});
   auto record = parse(*content);
-  if (!record) return std::unexpected(ProjectError::deserialize(name, std::move(record.error())));
+  if (!record) return std::unexpected(LocalSrcError::Deserialize{name, std::move(record.error())});
   return std::optional<T>(std::move(*record));
 }
 
@@ -52,9 +52,9 @@ read_local_src_project(const LocalSrcProject& project) {
   if (*info) {
     const auto& record = **info;
     if (project.expected_publisher && *project.expected_publisher != record.publisher)
-      return std::unexpected(ProjectError::publisher_mismatch(*project.expected_publisher, record.publisher));
+      return std::unexpected(LocalSrcError::PublisherMismatch{*project.expected_publisher, record.publisher});
     if (project.expected_name && *project.expected_name != record.name)
-      return std::unexpected(ProjectError::name_mismatch(*project.expected_name, record.name));
+      return std::unexpected(LocalSrcError::NameMismatch{*project.expected_name, record.name});
   }
   auto meta = read_record_file<InterchangeProjectMetadataRaw>(project.meta_path(), ".meta.json", parse_project_meta);
   if (!meta) return std::unexpected(std::move(meta.error()));

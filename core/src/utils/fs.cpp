@@ -82,20 +82,20 @@ std::expected<std::string, IoError> read_fd(int fd) {
 
 std::expected<std::string, FsIoError> read_file(const fs::path& path) {
   auto opened = open_fd(path, O_RDONLY);
-  if (!opened) return std::unexpected(FsIoError(FsIoError::Kind::OpenFile, path, opened.error()));
+  if (!opened) return std::unexpected(FsIoError(FsIoError::OpenFile{path, opened.error()}));
   Fd f;
   f.fd = *opened;
   auto content = read_fd(f.fd);
-  if (!content) return std::unexpected(FsIoError(FsIoError::Kind::ReadFile, path, content.error()));
+  if (!content) return std::unexpected(FsIoError(FsIoError::ReadFile{path, content.error()}));
   return std::move(*content);
 }
 
 std::expected<std::string, FsIoError> read_utf8_file(const fs::path& path) {
   auto content = read_file(path);
-  if (!content) return std::unexpected(FsIoError(FsIoError::Kind::ReadFile, path, content.error().io()));
+  if (!content) return std::unexpected(FsIoError(FsIoError::ReadFile{path, content.error().io()}));
   if (!is_valid_utf8(*content))
     return std::unexpected(
-        FsIoError(FsIoError::Kind::ReadFile, path, IoError::custom("stream did not contain valid UTF-8")));
+        FsIoError(FsIoError::ReadFile{path, IoError::custom("stream did not contain valid UTF-8")}));
   return std::move(*content);
 }
 
@@ -111,12 +111,12 @@ std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::st
       break;
     }
     if (opened.error().code() != EEXIST || attempt == 15)
-      return std::unexpected(FsIoError(FsIoError::Kind::CreateFile, target, opened.error()));
+      return std::unexpected(FsIoError(FsIoError::CreateFile{target, opened.error()}));
   }
 
   auto fail = [&](IoError io) -> std::expected<void, FsIoError> {
     ::unlink(temp.c_str());
-    return std::unexpected(FsIoError(FsIoError::Kind::WriteFile, target, std::move(io)));
+    return std::unexpected(FsIoError(FsIoError::WriteFile{target, std::move(io)}));
   };
   struct stat st;
   if (stat_path(target, st) && S_ISREG(st.st_mode)) ::fchmod(f.fd, st.st_mode & 07777);
