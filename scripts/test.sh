@@ -11,3 +11,4 @@ export PYTHONPATH="$build/python:$build/python-testing:/usr/lib/python3/dist-pac
 cd "$root"
 "$py" -m pytest -q -p no:cacheprovider \
   bindings/py/tests modeler-tables-ext/tests "$@"
+"$root/scripts/test-sanitize.sh"

@@ -15,6 +15,8 @@
 #include "kestro/project/record_files.hpp"
 
 using namespace kestro;
+using namespace kestro::model;
+using namespace kestro::project;
 using Clock = std::chrono::steady_clock;
 
 static double seconds_since(Clock::time_point t0) {

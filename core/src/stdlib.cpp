@@ -1,11 +1,11 @@
 // The ten standard libraries of the KerML and SysML v2 release 20250201,
-// known without network access. Generated once from the libraries' files;
-// the texts are read with the same reader as files on disk.
+// known without network access: their records as text, read with the same
+// reader as files on disk.
 #include "kestro/stdlib.hpp"
 
 #include "kestro/utils/error.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 namespace {
 
@@ -649,4 +649,4 @@ std::unordered_map<std::string, std::vector<InMemoryProject>> standard_library_p
   return table;
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

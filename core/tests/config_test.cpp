@@ -6,7 +6,7 @@
 #include "kestro/utils/toml_write.hpp"
 #include "test_support.hpp"
 
-namespace kestro {
+namespace kestro::model {
 namespace {
 
 using Kind = OverrideSource::Kind;
@@ -234,4 +234,4 @@ TEST(OverrideSourceWrite, FormsAndRoundTrip) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::model

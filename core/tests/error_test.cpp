@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kestro {
+namespace kestro::index {
 namespace {
 
 TEST(ErrorChain, Shapes) {
@@ -29,7 +29,7 @@ TEST(ErrorChain, IndexErrorAppendsNote) {
   auto inner = make_error<MessageError>("outer", make_error<MessageError>("inner"));
   EXPECT_EQ(IndexError(inner, std::nullopt).message(), "outer\n  caused by: inner\n");
   EXPECT_EQ(IndexError(inner, "try again").message(),
-            "outer\n  caused by: inner\n\n\n\note: try again");
+            "outer\n  caused by: inner\n\n\nnote: try again");
   EXPECT_EQ(IndexError(inner, std::nullopt).cause(), nullptr);
   EXPECT_EQ(IndexError(make_error<IndexError>(inner, std::nullopt), "x").debug(),
             "IndexError { suggestion: Some(\"x\"), inner: IndexError { suggestion: None, inner: outer } }");
@@ -89,4 +89,4 @@ TEST(InternalErrorTest, ThrowsInsteadOfAborting) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::index

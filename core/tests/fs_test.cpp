@@ -11,7 +11,7 @@
 #include "kestro/project/utils.hpp"
 #include "test_support.hpp"
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 TEST(FsIoErrorText, Variants) {
@@ -112,14 +112,7 @@ TEST(AtomicWrite, FailureMidWriteKeepsPreviousContent) {
   auto target = dir.path() / "index.json";
   ASSERT_TRUE(write_file_atomic(target, "previous"));
   // A file-size limit makes the write fail part-way, as a full disk would.
-  struct rlimit old;
-  ::getrlimit(RLIMIT_FSIZE, &old);
-  auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = {4096, old.rlim_max};
-  ::setrlimit(RLIMIT_FSIZE, &small);
-  auto result = write_file_atomic(target, std::string(100000, 'x'));
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  ::signal(SIGXFSZ, old_handler);
+  auto result = with_file_size_limit(4096, [&] { return write_file_atomic(target, std::string(100000, 'x')); });
   ASSERT_FALSE(result);
   EXPECT_TRUE(result.error().holds<FsIoError::WriteFile>());
   EXPECT_EQ(*read_file(target), "previous");
@@ -137,9 +130,9 @@ TEST(ReadFile, Errors) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 TEST(PathsWithNul, AreRefusedNotShortened) {
@@ -158,4 +151,4 @@ TEST(PathsWithNul, AreRefusedNotShortened) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project

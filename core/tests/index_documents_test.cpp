@@ -5,7 +5,7 @@
 #include "kestro/utils/fs.hpp"
 #include "test_support.hpp"
 
-namespace kestro {
+namespace kestro::model {
 namespace {
 
 TEST(IndexConfig, Reading) {
@@ -116,4 +116,4 @@ TEST(IndexFiles, Reading) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::model

@@ -4,7 +4,7 @@
 #include "test_support.hpp"
 #include "zip_fixture.hpp"
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 constexpr const char* kInfo = R"({"name":"P","version":"1.0.0"})";
@@ -73,6 +73,21 @@ TEST(KparRecords, CorruptEntryIsADeserializeError) {
   EXPECT_TRUE(r.error().holds<LocalKparError::Deserialize>());
 }
 
+// A record entry that claims more than a record may hold is refused before
+// anything is inflated.
+TEST(KparRecords, OversizedRecordIsRefused) {
+  TempDir dir;
+  auto archive = dir.path() / "p.kpar";
+  make_zip(archive, {{".project.json", kInfo, true}});
+  claim_entry_size(archive, 0xFFFFFFF0u);
+  auto r = read_kpar_project_info(opened(archive, std::nullopt));
+  ASSERT_FALSE(r);
+  EXPECT_TRUE(r.error().holds<LocalKparError::Deserialize>());
+  EXPECT_EQ(r.error().message(),
+            "project deserialization error: failed to deserialize `.project.json`: the entry declares 4294967280 "
+            "bytes, more than the 268435456 bytes a project record may hold");
+}
+
 TEST(IndexedSymbols, ExactPaths) {
   OrderedMap<std::string> index;
   index.insert_or_assign("A", "x.sysml");
@@ -83,4 +98,4 @@ TEST(IndexedSymbols, ExactPaths) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project

@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "kestro/project/record_files.hpp"
+#include "kestro/utils/fs.hpp"
 #include "test_support.hpp"
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 constexpr const char* kMeta = R"({"index":{},"created":"2025-01-01T00:00:00Z"})";
@@ -81,9 +82,9 @@ TEST(ReadLocalSrcProject, BrokenDocuments) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 TEST(ReadLocalSrcProject, PermissionFailures) {
@@ -110,4 +111,58 @@ TEST(ReadLocalSrcProject, PermissionFailures) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project
+
+namespace kestro::project {
+namespace {
+
+// The address space this process maps now.
+rlim_t mapped_bytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.starts_with("VmSize:")) return std::stoull(line.substr(7)) * 1024;
+  return 0;
+}
+
+TEST(ReadLocalSrcProject, RecordThatIsNoPlainFile) {
+  // What a hostile directory can put at `.project.json`: each is refused at
+  // once with the file's path, the reader neither waiting for a writer nor
+  // reading without end. Each read runs in a child with an alarm and an
+  // address-space bound, so that a reader that waits or grows fails the
+  // test instead of stopping the run.
+  struct Case {
+    const char* name;
+    std::function<void(const std::filesystem::path& record)> make;
+    const char* io_text;
+  } cases[] = {
+      {"FIFO", [](const std::filesystem::path& r) { ::mkfifo(r.c_str(), 0600); }, "not a regular file"},
+      {"link to /dev/zero", [](const std::filesystem::path& r) { std::filesystem::create_symlink("/dev/zero", r); },
+       "not a regular file"},
+      {"sparse file past the size bound",
+       [](const std::filesystem::path& r) {
+         write_text(r, "{");
+         std::filesystem::resize_file(r, kMaxDocumentFileSize + 1);
+       },
+       "file too large"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    auto record = dir.path() / ".project.json";
+    c.make(record);
+    std::string expected = "failed to read file\n  `" + record.string() + "`:\n  " + c.io_text;
+    int status = run_in_child([&] {
+      ::alarm(10);
+      // 1 GiB more than the child already maps (a sanitizer's shadow included).
+      struct rlimit memory = {mapped_bytes() + (rlim_t{1} << 30), RLIM_INFINITY};
+      ::setrlimit(RLIMIT_AS, &memory);
+      auto r = read_local_src_project(LocalSrcProject{dir.path()});
+      if (r) return 1;
+      return r.error().holds<LocalSrcError::Io>() && r.error().message() == expected ? 0 : 2;
+    });
+    EXPECT_EQ(status, 0) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace kestro::project

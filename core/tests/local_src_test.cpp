@@ -6,7 +6,7 @@
 
 #include "test_support.hpp"
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 constexpr const char* kInfo = R"({"name":"A","publisher":"acme","version":"1.2.0","usage":[]})";
@@ -130,9 +130,13 @@ TEST(LocalSrcProject, Sources) {
 
   project.nominal_path.reset();
   EXPECT_THROW((void)project.sources(ProjectContext{}), InternalError);
-  auto relative = project.sources(ProjectContext{std::nullopt, "ws"});
-  ASSERT_FALSE(relative);
-  EXPECT_TRUE(relative.error().holds<LocalSrcError::ImpossibleRelativePath>());
+  // A relative root, or a root spelt with `..`, has no relative path to the
+  // project: an error value the caller can report.
+  for (std::filesystem::path base : {std::filesystem::path("ws"), dir.path() / "ws/../ws"}) {
+    auto relative = project.sources(ProjectContext{std::nullopt, base});
+    ASSERT_FALSE(relative) << base;
+    EXPECT_TRUE(relative.error().holds<LocalSrcError::ImpossibleRelativePath>()) << base;
+  }
 }
 
 TEST(LocalSrcProject, KnownChecksumReadsNothing) {
@@ -166,4 +170,4 @@ TEST(LocalSrcProject, ListedFileUnreadable) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project

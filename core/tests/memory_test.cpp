@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 InterchangeProjectInfoRaw info() {
@@ -61,4 +61,4 @@ TEST(InMemoryProject, ReadSourceAndSources) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project

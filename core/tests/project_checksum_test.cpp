@@ -5,7 +5,7 @@
 #include "kestro/project/memory.hpp"
 #include "kestro/utils/sha256.hpp"
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 const std::string kBody = "package A;";
@@ -139,4 +139,4 @@ TEST(HashReader, StreamsEveryByte) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project

@@ -9,7 +9,7 @@
 #include "kestro/project/checksum.hpp"
 #include "test_support.hpp"
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 const char* kRelativize = "unable to relativize path `/a` with respect to `b`";
@@ -137,4 +137,4 @@ TEST(ProjectErrorConversion, KindsAcceptOnlyTheirVariants) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kestro {
+namespace kestro::model {
 namespace {
 
 TEST(PurlField, NormalizeAndValidate) {
@@ -85,4 +85,4 @@ TEST(Purl, Messages) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::model

@@ -5,7 +5,7 @@
 #include "kestro/utils/fs.hpp"
 #include "test_support.hpp"
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 std::string info_error(std::string_view text) {
@@ -115,7 +115,9 @@ TEST(ChecksumAlgorithmNames, ExactMatch) {
   }
 }
 
-// Which variant a usage element reads as, and what is written back.
+// Which variant a usage element reads as, and what is written back; what is
+// written reads back as the same usage. A repeated key counts with its last
+// value, as the usage keeps it.
 TEST(Usage, VariantTieBreaks) {
   struct Case {
     std::string_view element;
@@ -128,7 +130,15 @@ TEST(Usage, VariantTieBreaks) {
       {R"({"dir":"d","kparPath":"k","publisher":"p","name":"n"})", 1, R"({"dir":"d","publisher":"p","name":"n"})"},
       {R"({"name":"n","kparPath":"k","publisher":"p"})", 2, R"({"kparPath":"k","publisher":"p","name":"n"})"},
       {R"({"resource":1})", 3, R"({"resource":1})"},
-      {R"({"resource":"a","resource":"b"})", 3, R"({"resource":"b"})"},
+      {R"({"resource":"a","resource":"b"})", 0, R"({"resource":"b"})"},
+      {R"({"resource":"urn:a:b","resource":"pkg:kestro/acme/base"})", 0, R"({"resource":"pkg:kestro/acme/base"})"},
+      {R"({"resource":1,"resource":"b"})", 0, R"({"resource":"b"})"},
+      {R"({"resource":"b","resource":1})", 3, R"({"resource":1})"},
+      {R"({"resource":"r","versionConstraint":"1","versionConstraint":null})", 0, R"({"resource":"r"})"},
+      {R"({"resource":"r","versionConstraint":null,"versionConstraint":2})", 3, R"({"resource":"r","versionConstraint":2})"},
+      {R"({"dir":"a","publisher":"p","dir":"b","name":"n"})", 1, R"({"dir":"b","publisher":"p","name":"n"})"},
+      {R"({"kparPath":"k","publisher":"p","name":null,"name":"n"})", 2, R"({"kparPath":"k","publisher":"p","name":"n"})"},
+      {R"({"kind":"x","kind":{"a":1,"b":2,"a":3}})", 3, R"({"kind":{"a":3,"b":2}})"},
       {R"({"resource":"r","versionConstraint":2})", 3, R"({"resource":"r","versionConstraint":2})"},
       {R"({"resource":2,"dir":"d","publisher":"p","name":"n"})", 1, R"({"dir":"d","publisher":"p","name":"n"})"},
       {R"({"dir":"d","name":"n","publisher":null})", 3, R"({"dir":"d","name":"n","publisher":null})"},
@@ -147,6 +157,9 @@ TEST(Usage, VariantTieBreaks) {
     json::Writer w;
     serialize_usage(*usage, w);
     EXPECT_EQ(w.str(), c.written) << c.element;
+    auto again = deserialize_usage(*json::Reader(w.str()).read_value());
+    ASSERT_TRUE(again) << c.element;
+    EXPECT_EQ(*again, *usage) << c.element;
   }
 }
 
@@ -251,4 +264,67 @@ TEST(CanonicalDigest, WorkedExampleAndSensitivity) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project
+
+namespace kestro::project {
+namespace {
+
+TEST(RecordFiles, WriteThroughLinkKeepsLinkAndMode) {
+  // A project whose `.project.json` is a link (a record shared between
+  // checkouts): the file it leads to is rewritten, the link and the file's
+  // permission bits stay, and nothing is left beside either.
+  TempDir dir;
+  auto shared = dir.path() / "shared/info.json";
+  write_text(shared, "{}");
+  ::chmod(shared.c_str(), 0600);
+  std::filesystem::create_directory(dir.path() / "p");
+  std::filesystem::create_symlink("../shared/info.json", dir.path() / "p/.project.json");
+  LocalSrcProject project{dir.path() / "p"};
+  auto info = minimal_info("linked", "1.0.0");
+  ASSERT_TRUE(write_project_info(project, info, true));
+  EXPECT_TRUE(std::filesystem::is_symlink(project.info_path()));
+  EXPECT_EQ(*read_file(shared), to_pretty_json(info));
+  struct stat st;
+  ::stat(shared.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  for (auto sub : {"p", "shared"})
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / sub), std::filesystem::directory_iterator()), 1);
+  // Without overwrite, the file the link leads to counts as existing.
+  EXPECT_TRUE(write_project_info(project, info, false).error().holds<LocalSrcError::AlreadyExists>());
+}
+
+TEST(RecordFiles, FailedWriteIsASerializationFailure) {
+  // The record's text cannot be written (a file-size limit stands for a full
+  // disk): the serialization failure names the target, and the previous
+  // record stays whole.
+  TempDir dir;
+  LocalSrcProject project{dir.path()};
+  InterchangeProjectMetadataRaw meta;
+  meta.created = "2025-01-01T00:00:00Z";
+  ASSERT_TRUE(write_project_meta(project, meta, false));
+  auto info = minimal_info("big", "1.0.0");
+  info.description = std::string(100000, 'd');
+  meta.metamodel = std::string(100000, 'm');
+  struct Case {
+    std::function<std::expected<void, LocalSrcError>()> write;
+    std::filesystem::path target;
+    std::string context;
+  } cases[] = {
+      {[&] { return write_project_info(project, info, true); }, project.info_path(),
+       "failed to serialize and write project info to"},
+      {[&] { return write_project_meta(project, meta, true); }, project.meta_path(),
+       "failed to serialize and write project metadata to"},
+  };
+  for (const auto& c : cases) {
+    auto before = std::filesystem::exists(c.target) ? *read_file(c.target) : std::string();
+    auto r = with_file_size_limit(4096, c.write);
+    ASSERT_FALSE(r) << c.target;
+    EXPECT_TRUE(r.error().holds<LocalSrcError::Serialize>());
+    EXPECT_EQ(r.error().message(), "project serialization error: " + c.context + " `" + c.target.string() +
+                                       "`: File too large (os error 27)");
+    EXPECT_EQ(std::filesystem::exists(c.target) ? *read_file(c.target) : std::string(), before);
+  }
+}
+
+}  // namespace
+}  // namespace kestro::project

@@ -4,7 +4,7 @@
 
 #include "test_support.hpp"
 
-namespace kestro {
+namespace kestro::model {
 namespace {
 
 // An expected outcome: the variant the error holds.
@@ -87,4 +87,4 @@ TEST(RelativePath, OrderOfChecks) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::model

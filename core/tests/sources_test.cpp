@@ -6,7 +6,7 @@
 
 #include "test_support.hpp"
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 
@@ -68,4 +68,4 @@ TEST(ListProjectSources, Failures) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kestro {
+namespace kestro::project {
 namespace {
 
 TEST(StandardLibrary, Records) {
@@ -69,4 +69,4 @@ TEST(StandardLibrary, ProjectTable) {
 }
 
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::project

@@ -65,6 +65,12 @@ TEST(UtcTimestamp, Format) {
       {253402300799, 0, "9999-12-31 23:59:59 UTC"},
       {253402300800, 0, "10000-01-01 00:00:00 UTC"},
       {-62135596800, 0, "0001-01-01 00:00:00 UTC"},
+      {-62167219201, 0, "-0001-12-31 23:59:59 UTC"},
+      // Years beyond what the calendar types hold are reached by whole 400-year cycles.
+      {1'000'000'000'000, 0, "33658-09-27 01:46:40 UTC"},
+      {-1'000'000'000'000, 0, "-29719-04-05 22:13:20 UTC"},
+      {INT64_MAX, 0, "292277026596-12-04 15:30:07 UTC"},
+      {INT64_MIN, 0, "-292277022657-01-27 08:29:52 UTC"},
   };
   for (const auto& c : cases) EXPECT_EQ(format_utc_timestamp(c.seconds, c.nanos), c.text) << c.seconds;
 }

@@ -4,7 +4,7 @@
 
 #include "kestro/utils/log.hpp"
 
-namespace kestro {
+namespace kestro::model {
 namespace {
 
 InterchangeProjectInfoRaw info_with(std::string version, std::vector<InterchangeProjectUsageRaw> usages = {},
@@ -218,5 +218,46 @@ TEST(ProjectMetaToRaw, WritesUtcWithTrimmedFraction) {
   }
 }
 
+// What is read is written back with a four-digit year and reads again as the
+// same instant; an instant whose UTC year leaves 0000-9999 is refused when read.
+TEST(ProjectMetaToRaw, BoundaryInstantsReadWriteRead) {
+  struct Case {
+    std::string created;
+    std::string written;  // empty: refused, `utc` shown in the message
+    std::string utc;
+  } cases[] = {
+      {"0000-01-01T00:00:00Z", "0000-01-01T00:00:00Z", ""},
+      {"0000-01-01T23:59:00+23:59", "0000-01-01T00:00:00Z", ""},
+      {"-000001-12-31T23:59:59-00:01", "0000-01-01T00:00:59Z", ""},
+      {"9999-12-31T23:59:59.999999999Z", "9999-12-31T23:59:59.999999999Z", ""},
+      {"9999-12-31T00:00:59-23:59", "9999-12-31T23:59:59Z", ""},
+      {"+009999-12-31T23:58:59-00:01", "9999-12-31T23:59:59Z", ""},
+      {"9999-12-31T23:59:60Z", "9999-12-31T23:59:59Z", ""},
+      {"0000-01-01T00:00:00+00:01", "", "-000001-12-31T23:59:00Z"},
+      {"0000-01-01T23:58:59.5+23:59", "", "-000001-12-31T23:59:59.5Z"},
+      {"-000001-01-01T00:00:00Z", "", "-000001-01-01T00:00:00Z"},
+      {"-009999-01-01T00:00:00Z", "", "-009999-01-01T00:00:00Z"},
+      {"9999-12-31T23:59:59-23:59", "", "+010000-01-01T23:58:59Z"},
+      {"9999-12-31T23:59:59-00:01", "", "+010000-01-01T00:00:59Z"},
+      {"9999-12-31T00:01:00-23:59", "", "+010000-01-01T00:00:00Z"},
+  };
+  for (const auto& c : cases) {
+    auto v = validate_project_meta(meta_with(c.created));
+    if (c.written.empty()) {
+      ASSERT_FALSE(v) << c.created;
+      EXPECT_EQ(render_error_chain(v.error()), "failed to parse `" + c.created + "` as RFC3339 datetime: the instant is " +
+                                                   c.utc + " in UTC, outside the years 0000 to 9999");
+      continue;
+    }
+    ASSERT_TRUE(v) << c.created << ": " << v.error().message();
+    const auto instant = v->created;
+    auto raw = project_meta_to_raw(std::move(*v));
+    EXPECT_EQ(raw.created, c.written) << c.created;
+    auto again = validate_project_meta(raw);
+    ASSERT_TRUE(again) << raw.created << ": " << again.error().message();
+    EXPECT_EQ(again->created, instant) << c.created;
+  }
+}
+
 }  // namespace
-}  // namespace kestro
+}  // namespace kestro::model

@@ -85,4 +85,15 @@ inline void patch_bytes(const std::filesystem::path& path, std::string_view from
   write_text(path, bytes);
 }
 
+// Sets the uncompressed size recorded by the local and the central header of
+// the archive's only entry (an archive of one entry, without leading bytes).
+inline void claim_entry_size(const std::filesystem::path& path, std::uint32_t size) {
+  std::string bytes = read_bytes(path);
+  const std::string le = {static_cast<char>(size), static_cast<char>(size >> 8), static_cast<char>(size >> 16),
+                          static_cast<char>(size >> 24)};
+  bytes.replace(22, 4, le);
+  bytes.replace(bytes.rfind("PK\x01\x02") + 24, 4, le);
+  write_text(path, bytes);
+}
+
 }  // namespace kestro

@@ -25,6 +25,17 @@ std::string le32_bytes(std::uint32_t v) {
   return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
 }
 
+// Bytes that deflate cannot shrink.
+std::string noise(std::size_t n) {
+  std::string out(n, '\0');
+  std::uint64_t state = 0x9E3779B97F4A7C15u;
+  for (char& c : out) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    c = static_cast<char>(state >> 56);
+  }
+  return out;
+}
+
 std::vector<std::string> names(const ZipArchive& archive) {
   std::vector<std::string> out;
   for (const auto& e : archive.entries()) out.push_back(e.name);
@@ -129,7 +140,7 @@ TEST_F(ZipReaderTest, BrokenArchivesAreInvalid) {
   }
   // The error as a KPAR reader reports it.
   auto failed = ZipArchive::open(path);
-  ZipArchiveError wrapped(ZipArchiveError::ReadArchive{"lib.kpar", make_error<ZipError>(failed.error())});
+  project::ZipArchiveError wrapped(project::ZipArchiveError::ReadArchive{"lib.kpar", make_error<ZipError>(failed.error())});
   EXPECT_EQ(wrapped.message(),
             "failed to parse zip archive `lib.kpar`: invalid zip archive: invalid central directory header of entry 0");
 }
@@ -160,6 +171,22 @@ TEST_F(ZipReaderTest, DamagedEntryDataFailsTheRead) {
   ASSERT_FALSE(read);
   EXPECT_EQ(read.error().kind(), Kind::InvalidArchive);
   EXPECT_NE(read.error().message().find("entry `deflated`"), std::string::npos) << read.error().message();
+}
+
+// A deflated entry of 1 MiB that claims almost 4 GiB: the reader's memory
+// follows the bytes inflated, not the claim, and the read fails cleanly in a
+// process that could not hold the claim.
+TEST_F(ZipReaderTest, ClaimedSizeDoesNotDriveAllocation) {
+  make_zip(path, {{"claims-4-GiB", noise(1 << 20), true}});
+  claim_entry_size(path, 0xFFFFFFF0u);
+  int status = run_with_memory_limit(256u << 20, [&] {
+    auto archive = ZipArchive::open(path);
+    if (!archive) return 2;
+    auto read = archive->read_entry("claims-4-GiB");
+    if (read) return 3;
+    return read.error().message() == "invalid zip archive: entry `claims-4-GiB` is shorter than its recorded size" ? 0 : 4;
+  });
+  EXPECT_EQ(status, 0);
 }
 
 TEST_F(ZipReaderTest, UnsupportedMethodIsListedButNotRead) {
@@ -246,7 +273,7 @@ TEST_F(ZipReaderTest, FromDescriptorIgnoresThePosition) {
   int fd = ::open(path.c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
   ::lseek(fd, 3, SEEK_SET);
-  auto archive = ZipArchive::from_fd(fd);
+  auto archive = ZipArchive::from_fd(UniqueFd(fd));
   ASSERT_TRUE(archive) << archive.error().message();
   ZipArchive moved = std::move(*archive);
   EXPECT_EQ(moved.read_entry("a").value(), "bytes");

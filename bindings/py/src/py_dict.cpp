@@ -4,19 +4,22 @@
 
 namespace kestro::py {
 
-PyResult<void> for_each_dict_item(PyObject* dict, const std::function<PyResult<void>(PyObject*, PyObject*)>& visit) {
-  Py_ssize_t size = PyDict_GET_SIZE(dict);
-  Py_ssize_t position = 0;
-  Py_ssize_t yielded = 0;
+PyResult<std::optional<std::pair<PyRef, PyRef>>> DictCursor::next() {
+  if (PyDict_GET_SIZE(dict_) != size_) return error_of(PyExc_RuntimeError, "dictionary changed size during iteration");
   PyObject* key = nullptr;
   PyObject* value = nullptr;
+  if (!PyDict_Next(dict_, &position_, &key, &value)) return std::nullopt;
+  if (++yielded_ > size_) return error_of(PyExc_RuntimeError, "dictionary keys changed during iteration");
+  return std::pair{PyRef::borrow(key), PyRef::borrow(value)};
+}
+
+PyResult<void> for_each_dict_item(PyObject* dict, const std::function<PyResult<void>(PyObject*, PyObject*)>& visit) {
+  DictCursor cursor(dict);
   while (true) {
-    if (PyDict_GET_SIZE(dict) != size) return error_of(PyExc_RuntimeError, "dictionary changed size during iteration");
-    if (!PyDict_Next(dict, &position, &key, &value)) return {};
-    if (++yielded > size) return error_of(PyExc_RuntimeError, "dictionary keys changed during iteration");
-    PyRef held_key = PyRef::borrow(key);
-    PyRef held_value = PyRef::borrow(value);
-    if (auto done = visit(held_key.get(), held_value.get()); !done) return done;
+    auto item = cursor.next();
+    if (!item) return std::unexpected(std::move(item.error()));
+    if (!*item) return {};
+    if (auto done = visit((*item)->first.get(), (*item)->second.get()); !done) return done;
   }
 }
 

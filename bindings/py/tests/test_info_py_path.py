@@ -3,6 +3,8 @@ import pathlib
 
 import pytest
 
+from conftest import run_python
+
 PROJECT = {
     "name": "demo",
     "version": "1.0.0",
@@ -71,3 +73,21 @@ def test_a_path_object_is_refused(km, tmp_path):
         km.do_info_py_path(pathlib.Path(tmp_path))
     assert str(raised.value) == "'PosixPath' object is not an instance of 'str'"
     assert raised.value.__notes__ == ["while processing 'path'"]
+
+
+def test_numbers_are_read_the_same_under_a_comma_decimal_locale(km_import, tmp_path):
+    usage = {"kind": "future", "ratio": 0.5, "small": -2.5e-3, "large": 1.5e300, "tiny": 6.25e-7}
+    project = write(tmp_path, {".project.json": dict(PROJECT, usage=[usage]), ".meta.json": META})
+    out = run_python(
+        """
+        import locale
+        locale.setlocale(locale.LC_ALL, "de_DE.UTF-8")
+        assert locale.localeconv()["decimal_point"] == ","
+        """,
+        km_import,
+        f"""
+        info, _ = km.do_info_py_path({project!r})
+        print(repr(info["usage"][0]))
+        """,
+    )
+    assert out == repr(usage) + "\n"

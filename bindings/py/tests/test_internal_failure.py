@@ -36,3 +36,25 @@ def test_a_do_function_without_python_logging_fails_internally(km_import):
         """
     )
     assert out.strip() == "BaseException Failed to initialize python logging"
+
+
+def test_a_failed_allocation_is_memory_error(km_import, tmp_path):
+    # A record far larger than the memory the process may take: the failed
+    # allocation comes back as Python's MemoryError, not as an internal
+    # failure.
+    with open(tmp_path / ".project.json", "wb") as record:
+        record.truncate(200 << 20)
+    out = run_python(
+        f"""
+        import resource
+        {km_import}
+        with open("/proc/self/status") as status:
+            size = next(int(line.split()[1]) for line in status if line.startswith("VmSize:")) * 1024
+        resource.setrlimit(resource.RLIMIT_AS, (size + (64 << 20), resource.RLIM_INFINITY))
+        try:
+            km.do_info_py_path({str(tmp_path)!r})
+        except BaseException as e:
+            print(type(e).__name__)
+        """
+    )
+    assert out.strip() == "MemoryError"

@@ -3,6 +3,7 @@ import math
 import types
 
 import pytest
+from conftest import run_python
 
 INFO = {
     "name": "demo",
@@ -298,3 +299,66 @@ def test_deep_nesting_is_refused_in_a_small_thread(km):
     finally:
         threading.stack_size(0)
     assert len(outcome) == 1
+
+
+# 64 KiB is below what 256 levels of a recursive conversion take; the record
+# file's own parser needs more than that, so the file case runs at 1 MiB only.
+@pytest.mark.parametrize("stack_size,with_file", [(1 << 20, True), (64 << 10, False)])
+def test_the_deepest_values_convert_in_a_small_thread(km_import, stack_size, with_file, tmp_path):
+    # The deepest value taken from Python, and the deepest a record file
+    # holds, both cross the boundary in a thread with a small stack: the
+    # conversions take no C stack per level. One level more is refused.
+    info = {k: v for k, v in INFO.items() if k != "usage"}
+    out = run_python(
+        f"""
+        import json, threading
+        {km_import}
+        INFO, META, DIR = {info!r}, {META!r}, {str(tmp_path)!r}
+
+        def nested(depth):
+            value = 1
+            for _ in range(depth):
+                value = [value]
+            return value
+
+        def from_python(depth):
+            value = nested(depth)
+            try:
+                got = km._do_model_roundtrip_py(dict(INFO, usage=[{{"x": value}}]), META)
+            except TypeError as e:
+                return str(e.__cause__).rsplit("caused by ", 1)[-1]
+            return got[0]["usage"][0]["x"] == value
+
+        def from_file(depth):
+            with open(DIR + "/.project.json", "w") as f:
+                f.write('{{"name": "n", "version": "1", "usage": [{{"x": ' + "[" * depth + "1" + "]" * depth + "}}]}}")
+            with open(DIR + "/.meta.json", "w") as f:
+                json.dump(dict(index={{}}, created="c"), f)
+            try:
+                return km.do_info_py_path(DIR)[0]["usage"][0]["x"] == nested(depth)
+            except RuntimeError:
+                return False
+
+        def deepest(convert):
+            low, high = 1, 10_000
+            while low < high:
+                middle = (low + high + 1) // 2
+                low, high = (middle, high) if convert(middle) is True else (low, middle - 1)
+            return low
+
+        python_depth, file_depth = deepest(from_python), deepest(from_file)
+        results = []
+        def run():
+            results.append(from_python(python_depth))
+            results.append(from_python(python_depth + 1))
+            results.append(not {with_file} or from_file(file_depth))
+        threading.stack_size({stack_size})
+        thread = threading.Thread(target=run)
+        thread.start()
+        thread.join()
+        print(python_depth > 100, file_depth > 100, results)
+        """
+    )
+    assert out.strip() == (
+        "True True [True, 'RecursionError: maximum recursion depth exceeded while converting a usage to JSON', True]"
+    )

@@ -19,6 +19,8 @@
 namespace {
 
 using namespace kestro;
+using namespace kestro::model;
+using namespace kestro::project;
 using namespace kestro::py;
 
 PyResult<ExceptionSlot> slot_from_py(PyObject* object) {

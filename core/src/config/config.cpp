@@ -9,7 +9,7 @@
 #include "kestro/utils/toml_parser.hpp"
 #include "kestro/utils/toml_read.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 namespace {
 
@@ -109,4 +109,4 @@ std::expected<Config, ConfigLoadError> load_config_file(const fs::path& path) {
   return std::move(*config);
 }
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -2,7 +2,7 @@
 // as an inline table.
 #include "kestro/config/override_source.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 namespace {
 
@@ -42,4 +42,4 @@ toml::Value override_source_to_toml(const OverrideSource& source) {
   return table;
 }
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -4,12 +4,12 @@
 
 #include "kestro/utils/text.hpp"
 
-namespace kestro {
+namespace kestro::index {
 
 std::string IndexError::message() const {
   std::string text = render_error_chain(*inner_);
   if (suggestion_) {
-    text += "\n\n\note: ";
+    text += "\n\nnote: ";
     text += *suggestion_;
   }
   return text;
@@ -21,4 +21,4 @@ std::string IndexError::debug() const {
                      inner_->debug());
 }
 
-}  // namespace kestro
+}  // namespace kestro::index

@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace kestro {
+namespace kestro::model {
 
 namespace {
 
@@ -96,4 +96,4 @@ void write_checksum_map(const ChecksumMapRaw& map, json::Writer& w) {
   w.end_object();
 }
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -9,7 +9,7 @@
 #include "kestro/utils/json_writer.hpp"
 #include "kestro/utils/text.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 namespace {
 
@@ -117,8 +117,7 @@ std::expected<T, IndexFileError> read_list_file(const std::filesystem::path& pat
     if (io.is_not_found()) return std::unexpected(IndexFileError::not_found(std::move(fs_err)));
     return std::unexpected(IndexFileError::io(std::move(fs_err)));
   }
-  auto content = read_fd(*opened);
-  ::close(*opened);
+  auto content = read_fd(opened->get());
   if (content && !is_valid_utf8(*content)) content = std::unexpected(IoError::custom("stream did not contain valid UTF-8"));
   if (!content) return std::unexpected(IndexFileError::io(FsIoError(FsIoError::ReadFile{path, content.error()})));
   if (content->empty()) return T{};
@@ -256,4 +255,4 @@ std::string to_pretty_json(const VersionsJson& versions) {
   return w.take() + '\n';
 }
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -2,21 +2,19 @@
 
 #include <fmt/format.h>
 
+#include "kestro/utils/ascii.hpp"
 #include "kestro/utils/text.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 namespace {
 
 constexpr std::string_view kPrefixRest = ":kestro/";  // after the three letters `pkg`
 constexpr std::size_t kPrefixSize = 11;
 
-char normalize_byte(char c) {
-  if (c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');
-  return c == ' ' ? '-' : c;
-}
+char normalize_byte(char c) { return c == ' ' ? '-' : to_ascii_lower(c); }
 
-bool is_word_byte(char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+bool is_word_byte(char c) { return is_ascii_lower(c) || is_ascii_digit(c); }
 
 // The field rules, on the text itself or on its normalised form.
 bool field_ok(std::string_view field, PurlField kind, bool normalize) {
@@ -82,7 +80,7 @@ bool is_valid_purl_field(std::string_view field, PurlField kind) { return field_
 std::expected<std::optional<KestroPurl>, PurlError> parse_kestro_purl(std::string_view text) {
   if (text.size() < kPrefixSize) return std::nullopt;
   for (std::size_t i = 0; i < 3; ++i)
-    if ((text[i] | 0x20) != "pkg"[i]) return std::nullopt;
+    if (to_ascii_lower(text[i]) != "pkg"[i]) return std::nullopt;
   if (text.substr(3, kPrefixRest.size()) != kPrefixRest) return std::nullopt;
 
   std::string_view rest = text.substr(kPrefixSize);
@@ -104,4 +102,4 @@ std::expected<std::optional<KestroPurl>, PurlError> parse_kestro_purl(std::strin
                                                     normalize_purl_field(name)});
 }
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -2,7 +2,7 @@
 
 #include "kestro/utils/sha256.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 namespace {
 
@@ -171,4 +171,4 @@ std::string canonical_project_digest_hex(const InterchangeProjectInfoRaw& info,
   return to_hex(canonical_project_digest(info, meta));
 }
 
-}  // namespace kestro
+}  // namespace kestro::model

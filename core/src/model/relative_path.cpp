@@ -2,14 +2,14 @@
 
 #include <fmt/format.h>
 
+#include "kestro/utils/ascii.hpp"
 #include "kestro/utils/text.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 namespace {
 
 bool is_separator(char c) { return c == '/' || c == '\\'; }
-bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // Whether the path, read as a Windows path (both `/` and `\` separate),
 // starts with a prefix that makes it absolute, followed by a separator:
@@ -19,7 +19,7 @@ bool is_ascii_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <
 //   `\\?\UNC\server\share`) have this shape too, with `.` or `?` in place of
 //   the server, so this rule covers them.
 bool has_absolute_windows_prefix(std::string_view p) {
-  if (p.size() >= 3 && is_ascii_letter(p[0]) && p[1] == ':' && is_separator(p[2])) return true;
+  if (p.size() >= 3 && is_ascii_alpha(p[0]) && p[1] == ':' && is_separator(p[2])) return true;
   if (p.size() < 2 || !is_separator(p[0]) || !is_separator(p[1])) return false;
   std::size_t server_end = 2;
   while (server_end < p.size() && !is_separator(p[server_end])) ++server_end;
@@ -92,4 +92,4 @@ std::expected<std::string_view, RelativePathError> validate_relative_path(std::s
   }
 }
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -1,37 +1,25 @@
 #include "kestro/model/usage.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 namespace {
 
-// The text under `key` when it occurs exactly once and holds a string.
-const std::string* single_text(const json::Object& o, std::string_view key, bool& ok) {
-  const std::string* found = nullptr;
-  size_t seen = 0;
-  for (const auto& [k, v] : o.members()) {
-    if (k != key) continue;
-    if (++seen > 1) {
-      ok = false;
-      return nullptr;
-    }
-    found = v.as_string();
-    if (found == nullptr) ok = false;
-  }
-  if (seen == 0) ok = false;
-  return found;
+// The text under `key`; clears `ok` when the key is absent or holds another
+// kind of value. The object holds each key once.
+const std::string* text_under(const json::Object& o, std::string_view key, bool& ok) {
+  const json::Value* value = o.find(key);
+  const std::string* text = value != nullptr ? value->as_string() : nullptr;
+  if (text == nullptr) ok = false;
+  return text;
 }
 
 std::optional<ResourceUsageRaw> as_resource(const json::Object& o) {
   bool ok = true;
-  const std::string* resource = single_text(o, "resource", ok);
+  const std::string* resource = text_under(o, "resource", ok);
   if (!ok) return std::nullopt;
   ResourceUsageRaw usage{*resource, std::nullopt};
-  size_t seen = 0;
-  for (const auto& [k, v] : o.members()) {
-    if (k != "versionConstraint") continue;
-    if (++seen > 1) return std::nullopt;
-    if (v.is_null()) continue;
-    const std::string* text = v.as_string();
+  if (const json::Value* constraint = o.find("versionConstraint"); constraint != nullptr && !constraint->is_null()) {
+    const std::string* text = constraint->as_string();
     if (text == nullptr) return std::nullopt;
     usage.version_constraint = *text;
   }
@@ -41,9 +29,9 @@ std::optional<ResourceUsageRaw> as_resource(const json::Object& o) {
 template <typename U>
 std::optional<U> as_path_usage(const json::Object& o, std::string_view path_key) {
   bool ok = true;
-  const std::string* path = single_text(o, path_key, ok);
-  const std::string* publisher = single_text(o, "publisher", ok);
-  const std::string* name = single_text(o, "name", ok);
+  const std::string* path = text_under(o, path_key, ok);
+  const std::string* publisher = text_under(o, "publisher", ok);
+  const std::string* name = text_under(o, "name", ok);
   if (!ok) return std::nullopt;
   return U{*path, *publisher, *name};
 }
@@ -53,10 +41,14 @@ std::optional<U> as_path_usage(const json::Object& o, std::string_view path_key)
 json::Result<InterchangeProjectUsageRaw> deserialize_usage(const json::Value& value) {
   const json::Object* o = value.as_object();
   if (o == nullptr) return std::unexpected(json::JsonError(kUsageMismatch));
-  if (auto u = as_resource(*o)) return InterchangeProjectUsageRaw(std::move(*u));
-  if (auto u = as_path_usage<DirectoryUsageRaw>(*o, "dir")) return InterchangeProjectUsageRaw(std::move(*u));
-  if (auto u = as_path_usage<KparPathUsageRaw>(*o, "kparPath")) return InterchangeProjectUsageRaw(std::move(*u));
-  return InterchangeProjectUsageRaw(UnknownUsage{json::normalized(*o)});
+  // The variants judge the object as an unknown usage would keep it, repeated
+  // keys collapsed to their last value, so that what is written reads back
+  // as the same usage.
+  json::Object kept = json::normalized(*o);
+  if (auto u = as_resource(kept)) return InterchangeProjectUsageRaw(std::move(*u));
+  if (auto u = as_path_usage<DirectoryUsageRaw>(kept, "dir")) return InterchangeProjectUsageRaw(std::move(*u));
+  if (auto u = as_path_usage<KparPathUsageRaw>(kept, "kparPath")) return InterchangeProjectUsageRaw(std::move(*u));
+  return InterchangeProjectUsageRaw(UnknownUsage{std::move(kept)});
 }
 
 json::Result<std::vector<InterchangeProjectUsageRaw>> deserialize_usage_list(json::Reader& reader) {
@@ -113,4 +105,4 @@ std::string describe_usage_keys(const json::Object& object) {
   return text;
 }
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -1,11 +1,14 @@
 #include "kestro/model/validation.hpp"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 
 #include "kestro/model/purl.hpp"
+#include "kestro/utils/ascii.hpp"
 #include "kestro/utils/log.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 namespace {
 
@@ -20,11 +23,7 @@ bool is_known_metamodel(std::string_view text) {
   return false;
 }
 
-bool is_hex(std::string_view text) {
-  for (unsigned char c : text)
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
-  return true;
-}
+bool is_hex(std::string_view text) { return std::ranges::all_of(text, is_ascii_hex_digit); }
 
 }  // namespace
 
@@ -207,4 +206,4 @@ std::string metamodel_base_iri(MetamodelKind kind) {
   return out;
 }
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace kestro {
+namespace kestro::project {
 
 std::expected<Sha256Digest, IoError> hash_reader(SourceReader& reader) {
   Sha256 hash;
@@ -15,4 +15,4 @@ std::expected<Sha256Digest, IoError> hash_reader(SourceReader& reader) {
   }
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

@@ -4,7 +4,7 @@
 
 #include "kestro/utils/text.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 namespace {
 
@@ -62,4 +62,4 @@ std::expected<KparCompression, CompressionError> parse_compression(std::string_v
   return std::unexpected(CompressionError::Invalid{fmt::format("Compression method `{}` is invalid", name)});
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

@@ -2,12 +2,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <fmt/format.h>
+
 #include "kestro/project/kpar_records.hpp"
 #include "kestro/utils/fs.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 namespace {
+
+// The largest record document read from an archive; a larger claim is
+// refused before anything is inflated.
+constexpr std::uint64_t kMaxRecordSize = 256 * 1024 * 1024;
 
 template <typename T, typename Parse>
 std::expected<std::optional<T>, LocalKparError> read_entry_record(const OpenedKpar& kpar,
@@ -20,6 +26,11 @@ std::expected<std::optional<T>, LocalKparError> read_entry_record(const OpenedKp
     return std::unexpected(
         LocalKparError::Zip{ZipArchiveError::NamedFileMeta{name, make_error<zip::ZipError>(std::move(err))}});
   }
+  if (std::uint64_t size = reader->entry().size; size > kMaxRecordSize)
+    return std::unexpected(LocalKparError::Deserialize{
+        std::string(document),
+        json::JsonError(fmt::format("the entry declares {} bytes, more than the {} bytes a project record may hold",
+                                    size, kMaxRecordSize))});
   // Decompression and integrity failures surface while the record is read.
   auto bytes = reader->read_all();
   if (!bytes)
@@ -35,7 +46,7 @@ std::expected<std::optional<T>, LocalKparError> read_entry_record(const OpenedKp
 std::expected<zip::ZipArchive, LocalKparError> open_kpar_file(const OpenedKpar& kpar) {
   auto fd = open_fd(kpar.archive_path, O_RDONLY);
   if (!fd) return std::unexpected(LocalKparError::Io{FsIoError::OpenFile{kpar.archive_path, fd.error()}});
-  auto archive = zip::ZipArchive::from_fd(*fd);
+  auto archive = zip::ZipArchive::from_fd(std::move(*fd));
   if (!archive)
     return std::unexpected(LocalKparError::Zip{ZipArchiveError::ReadArchive{
         display_path(kpar.archive_path), make_error<zip::ZipError>(std::move(archive.error()))}});
@@ -98,4 +109,4 @@ std::set<std::string> indexed_symbols_for_file(const OrderedMap<std::string>& in
   return symbols;
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

@@ -4,10 +4,10 @@
 #include "kestro/project/record_files.hpp"
 #include "kestro/project/utils.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 std::expected<std::filesystem::path, PathCheckError> LocalSrcProject::get_source_path(std::string_view path) const {
-  return kestro::get_source_path(project_path, path);
+  return kestro::project::get_source_path(project_path, path);
 }
 
 LocalSrcProject::Result<ProjectRecords> LocalSrcProject::get_project() const { return read_local_src_project(*this); }
@@ -46,4 +46,4 @@ LocalSrcProject::Result<EnvProjectChecksum> LocalSrcProject::checksum_hex() cons
   return source_checksum(checksum_canonical_hex());
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

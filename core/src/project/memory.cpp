@@ -1,6 +1,6 @@
 #include "kestro/project/memory.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 InMemoryProject::Result<ProjectRecords> InMemoryProject::get_project() const { return ProjectRecords{info, meta}; }
 
@@ -20,4 +20,4 @@ InMemoryProject::Result<EnvProjectChecksum> InMemoryProject::checksum_hex() cons
   return source_checksum(checksum_canonical_hex());
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

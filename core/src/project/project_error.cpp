@@ -4,7 +4,7 @@
 
 #include "kestro/utils/text.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 namespace {
 
@@ -114,4 +114,4 @@ std::string ProjectSourcesError::debug_of(const Validation& v) {
   return fmt::format("Validation {{ name: {}, source: {} }}", debug_quote(v.name), v.source->debug());
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

@@ -1,26 +1,42 @@
 // Reading and writing the two record files of a source project.
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
+
+#include <cerrno>
+
+#include <fmt/format.h>
 
 #include "kestro/project/record_files.hpp"
 #include "kestro/utils/fs.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 namespace {
 
+// The texts of one record document: the refusal of an existing document that
+// may not be replaced, and what a failed write was doing.
+struct RecordDocument {
+  const char* exists_text;
+  const char* serialize_context;
+};
+
+constexpr RecordDocument kInfoDocument{"`.project.json` already exists", "failed to serialize and write project info to"};
+constexpr RecordDocument kMetaDocument{"'.meta.json' already exists", "failed to serialize and write project metadata to"};
+
+// The file is replaced whole through a temporary and a rename; without
+// `overwrite` the rename itself refuses an existing document, so no check
+// can go stale before it. A failure to write the text is the serialization
+// failure naming the target.
 std::expected<void, LocalSrcError> write_record_file(const std::filesystem::path& target, const std::string& text,
-                                                     bool overwrite, const char* exists_text) {
-  struct stat st;
-  bool exists = stat_path(target, st);
-  if (!overwrite && exists) return std::unexpected(LocalSrcError::AlreadyExists{exists_text});
-  // An existing directory cannot be replaced by a file: report it as the
-  // failure to create the file, as opening it for writing would.
-  if (exists && S_ISDIR(st.st_mode))
-    return std::unexpected(LocalSrcError::Io{FsIoError::CreateFile{target, IoError::from_errno(EISDIR)}});
-  if (auto w = write_file_atomic(target, text); !w) return std::unexpected(LocalSrcError::Io{std::move(w.error())});
-  return {};
+                                                     bool overwrite, const RecordDocument& document) {
+  auto written = write_file_atomic(target, text, overwrite ? ExistingFile::Replace : ExistingFile::Keep);
+  if (written) return {};
+  FsIoError& error = written.error();
+  if (!overwrite && error.holds<FsIoError::CreateFile>() && error.io().code() == EEXIST)
+    return std::unexpected(LocalSrcError::AlreadyExists{document.exists_text});
+  if (error.holds<FsIoError::WriteFile>())
+    return std::unexpected(LocalSrcError::Serialize{
+        fmt::format("{} `{}`", document.serialize_context, display_path(target)), make_error<IoError>(error.io())});
+  return std::unexpected(LocalSrcError::Io{std::move(error)});
 }
 
 // Reads one record document: none when its metadata query fails (absent,
@@ -30,10 +46,11 @@ std::expected<std::optional<T>, LocalSrcError> read_record_file(const std::files
                                                                 Parse&& parse) {
   struct stat st;
   if (!stat_path(path, st)) return std::optional<T>();
-  auto fd = open_fd(path, O_RDONLY);
-  if (!fd) return std::unexpected(LocalSrcError::Io{FsIoError::OpenFile{path, fd.error()}});
-  auto content = read_fd(*fd);
-  ::close(*fd);
+  // Neither a FIFO nor a device (a link to /dev/zero) is a record: the
+  // opening does not wait and the size is bounded.
+  auto fd = open_for_reading(path, kMaxDocumentFileSize);
+  if (!fd) return std::unexpected(LocalSrcError::Io{std::move(fd.error())});
+  auto content = read_fd(fd->get(), kMaxDocumentFileSize);
   if (!content) return std::unexpected(LocalSrcError::Deserialize{name, json::JsonError(content.error().message())});
   auto record = parse(*content);
   if (!record) return std::unexpected(LocalSrcError::Deserialize{name, std::move(record.error())});
@@ -63,12 +80,12 @@ read_local_src_project(const LocalSrcProject& project) {
 
 std::expected<void, LocalSrcError> write_project_info(const LocalSrcProject& project,
                                                       const InterchangeProjectInfoRaw& info, bool overwrite) {
-  return write_record_file(project.info_path(), to_pretty_json(info), overwrite, "`.project.json` already exists");
+  return write_record_file(project.info_path(), to_pretty_json(info), overwrite, kInfoDocument);
 }
 
 std::expected<void, LocalSrcError> write_project_meta(const LocalSrcProject& project,
                                                       const InterchangeProjectMetadataRaw& meta, bool overwrite) {
-  return write_record_file(project.meta_path(), to_pretty_json(meta), overwrite, "'.meta.json' already exists");
+  return write_record_file(project.meta_path(), to_pretty_json(meta), overwrite, kMetaDocument);
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

@@ -9,19 +9,17 @@
 #include <cerrno>
 #include <cstring>
 
-namespace kestro {
+namespace kestro::project {
 
 std::expected<std::unique_ptr<FileSourceReader>, FsIoError> FileSourceReader::open(const std::filesystem::path& path) {
   auto fd = open_fd(path, O_RDONLY);
   if (!fd) return std::unexpected(FsIoError(FsIoError::OpenFile{path, fd.error()}));
-  return std::unique_ptr<FileSourceReader>(new FileSourceReader(*fd));
+  return std::unique_ptr<FileSourceReader>(new FileSourceReader(std::move(*fd)));
 }
-
-FileSourceReader::~FileSourceReader() { ::close(fd_); }
 
 std::expected<std::size_t, IoError> FileSourceReader::read(std::span<char> buffer) {
   for (;;) {
-    ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+    ssize_t n = ::read(fd_.get(), buffer.data(), buffer.size());
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno != EINTR) return std::unexpected(IoError::last());
   }
@@ -34,4 +32,4 @@ std::expected<std::size_t, IoError> BytesSourceReader::read(std::span<char> buff
   return n;
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

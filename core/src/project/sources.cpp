@@ -6,7 +6,7 @@
 #include "kestro/model/validation.hpp"
 #include "kestro/project/utils.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 std::expected<std::vector<std::filesystem::path>, ProjectSourcesError> list_project_sources(
     const LocalSrcProject& project) {
@@ -38,4 +38,4 @@ std::expected<std::vector<std::filesystem::path>, ProjectSourcesError> list_proj
   return out;
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

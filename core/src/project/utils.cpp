@@ -6,7 +6,7 @@
 
 #include "kestro/utils/text.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 namespace {
 
@@ -87,12 +87,10 @@ std::expected<std::string, RelativizeError> relativize_path(const std::filesyste
                                                             const std::filesystem::path& root) {
   auto cp = path_components(path.native());
   auto cr = path_components(root.native());
-  for (const auto* list : {&cp, &cr})
-    for (auto c : *list)
-      if (c == "..")
-        internal_error(fmt::format("cannot relativize `{}` against `{}`: both must be canonical paths",
-                                   display_path(path), display_path(root)));
-  if (cp.empty() || cr.empty() || cp[0] != cr[0])
+  // A `..` makes the lexical comparison meaningless (the names before it may
+  // be links): such a pair has no relative path here.
+  auto has_parent = [](const auto& list) { return std::find(list.begin(), list.end(), "..") != list.end(); };
+  if (cp.empty() || cr.empty() || cp[0] != cr[0] || has_parent(cp) || has_parent(cr))
     return std::unexpected(RelativizeError::NoCommonPrefix{display_path(path), display_path(root)});
   auto [ip, ir] = std::mismatch(cp.begin(), cp.end(), cr.begin(), cr.end());
   std::string out;
@@ -105,4 +103,4 @@ std::expected<std::string, RelativizeError> relativize_path(const std::filesyste
   return out.empty() ? std::string(".") : out;
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <random>
 
 #include <fmt/format.h>
@@ -14,13 +16,6 @@
 namespace kestro {
 
 namespace {
-
-struct Fd {
-  int fd = -1;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 bool write_all(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -41,17 +36,61 @@ std::string temp_suffix() {
 
 bool has_nul(const fs::path& path) { return path.native().find('\0') != std::string::npos; }
 
+IoError nul_error() { return IoError::custom("file name contained an unexpected NUL byte"); }
+
+// The file a chain of symbolic links starting at `path` ends at; `path`
+// itself when it is no link. The end may not exist (a dangling link): writing
+// creates it there, as opening the link for writing would.
+std::expected<fs::path, IoError> follow_links(const fs::path& path) {
+  constexpr int kMaxHops = 40;  // the kernel's own bound on a chain of links
+  fs::path current = path;
+  for (int hop = 0; hop < kMaxHops; ++hop) {
+    struct stat st;
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    std::error_code ec;
+    fs::path to = fs::read_symlink(current, ec);
+    if (ec) return std::unexpected(IoError::from_errno(ec.value()));
+    current = to.is_absolute() ? to : current.parent_path() / to;
+  }
+  return std::unexpected(IoError::from_errno(ELOOP));
+}
+
+// Renames without replacing: fails with EEXIST when `to` exists. Where the
+// file system has no such rename, a hard link does the same, then the
+// temporary name goes.
+int rename_no_replace(const fs::path& from, const fs::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+  if (::link(from.c_str(), to.c_str()) != 0) return -1;
+  ::unlink(from.c_str());
+  return 0;
+}
+
 }  // namespace
 
-std::expected<int, IoError> open_fd(const fs::path& path, int flags, unsigned mode) {
-  if (has_nul(path)) return std::unexpected(IoError::custom("file name contained an unexpected NUL byte"));
+std::expected<UniqueFd, IoError> open_fd(const fs::path& path, int flags, unsigned mode) {
+  if (has_nul(path)) return std::unexpected(nul_error());
   int fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
   if (fd < 0) return std::unexpected(IoError::last());
-  return fd;
+  return UniqueFd(fd);
+}
+
+std::expected<UniqueFd, FsIoError> open_for_reading(const fs::path& path, std::uint64_t max_size) {
+  auto opened = open_fd(path, O_RDONLY | O_NONBLOCK);
+  if (!opened) return std::unexpected(FsIoError(FsIoError::OpenFile{path, opened.error()}));
+  auto fail = [&](IoError io) { return std::unexpected(FsIoError(FsIoError::ReadFile{path, std::move(io)})); };
+  struct stat st;
+  if (::fstat(opened->get(), &st) != 0) return fail(IoError::last());
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return fail(IoError::custom("not a regular file"));
+  if (S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) > max_size)
+    return fail(IoError::custom("file too large"));
+  int flags = ::fcntl(opened->get(), F_GETFL);
+  if (flags < 0 || ::fcntl(opened->get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return fail(IoError::last());
+  return std::move(*opened);
 }
 
 std::expected<struct ::stat, IoError> stat_file(const fs::path& path) {
-  if (has_nul(path)) return std::unexpected(IoError::custom("file name contained an unexpected NUL byte"));
+  if (has_nul(path)) return std::unexpected(nul_error());
   struct ::stat st;
   if (::stat(path.c_str(), &st) != 0) return std::unexpected(IoError::last());
   return st;
@@ -63,10 +102,11 @@ bool stat_path(const fs::path& path, struct ::stat& st) {
   return r.has_value();
 }
 
-std::expected<std::string, IoError> read_fd(int fd) {
+std::expected<std::string, IoError> read_fd(int fd, std::uint64_t max_size) {
   std::string out;
   struct stat st;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    out.reserve(static_cast<size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), max_size)));
   char buf[65536];
   for (;;) {
     ssize_t n = ::read(fd, buf, sizeof buf);
@@ -75,6 +115,7 @@ std::expected<std::string, IoError> read_fd(int fd) {
       return std::unexpected(IoError::last());
     }
     if (n == 0) break;
+    if (static_cast<std::uint64_t>(n) > max_size - out.size()) return std::unexpected(IoError::custom("file too large"));
     out.append(buf, static_cast<size_t>(n));
   }
   return out;
@@ -83,9 +124,7 @@ std::expected<std::string, IoError> read_fd(int fd) {
 std::expected<std::string, FsIoError> read_file(const fs::path& path) {
   auto opened = open_fd(path, O_RDONLY);
   if (!opened) return std::unexpected(FsIoError(FsIoError::OpenFile{path, opened.error()}));
-  Fd f;
-  f.fd = *opened;
-  auto content = read_fd(f.fd);
+  auto content = read_fd(opened->get());
   if (!content) return std::unexpected(FsIoError(FsIoError::ReadFile{path, content.error()}));
   return std::move(*content);
 }
@@ -99,33 +138,52 @@ std::expected<std::string, FsIoError> read_utf8_file(const fs::path& path) {
   return std::move(*content);
 }
 
-std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::string_view bytes) {
+std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::string_view bytes,
+                                                 ExistingFile existing) {
+  auto create_error = [&](IoError io) { return std::unexpected(FsIoError::CreateFile{target, std::move(io)}); };
+  if (has_nul(target)) return create_error(nul_error());
+  auto resolved = follow_links(target);
+  if (!resolved) return create_error(std::move(resolved.error()));
+  const fs::path& destination = *resolved;
+
   fs::path temp;
-  Fd f;
-  for (int attempt = 0; attempt < 16; ++attempt) {
-    temp = target;
+  UniqueFd file;
+  for (int attempt = 0;; ++attempt) {
+    temp = destination;
     temp += temp_suffix();
     auto opened = open_fd(temp, O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (opened) {
-      f.fd = *opened;
+      file = std::move(*opened);
       break;
     }
-    if (opened.error().code() != EEXIST || attempt == 15)
-      return std::unexpected(FsIoError(FsIoError::CreateFile{target, opened.error()}));
+    if (opened.error().code() != EEXIST || attempt == 15) {
+      // A file that may not be replaced is reported as existing even where
+      // no temporary could be made beside it (a read-only directory).
+      struct stat st;
+      if (existing == ExistingFile::Keep && stat_path(destination, st)) return create_error(IoError::from_errno(EEXIST));
+      return create_error(opened.error());
+    }
   }
 
-  auto fail = [&](IoError io) -> std::expected<void, FsIoError> {
+  auto fail = [&](FsIoError error) -> std::expected<void, FsIoError> {
     ::unlink(temp.c_str());
-    return std::unexpected(FsIoError(FsIoError::WriteFile{target, std::move(io)}));
+    return std::unexpected(std::move(error));
   };
+  auto write_failed = [&] { return fail(FsIoError::WriteFile{target, IoError::last()}); };
   struct stat st;
-  if (stat_path(target, st) && S_ISREG(st.st_mode)) ::fchmod(f.fd, st.st_mode & 07777);
-  if (!write_all(f.fd, bytes)) return fail(IoError::last());
-  if (::fsync(f.fd) != 0 && errno != EINVAL && errno != EROFS) return fail(IoError::last());
-  int fd = f.fd;
-  f.fd = -1;
-  if (::close(fd) != 0) return fail(IoError::last());
-  if (::rename(temp.c_str(), target.c_str()) != 0) return fail(IoError::last());
+  if (stat_path(destination, st) && S_ISREG(st.st_mode) && ::fchmod(file.get(), st.st_mode & 07777) != 0)
+    return write_failed();
+  if (!write_all(file.get(), bytes)) return write_failed();
+  if (::fsync(file.get()) != 0 && errno != EINVAL && errno != EROFS) return write_failed();
+  if (!file.close()) return write_failed();
+  int renamed = existing == ExistingFile::Keep ? rename_no_replace(temp, destination)
+                                               : ::rename(temp.c_str(), destination.c_str());
+  if (renamed != 0) {
+    // A directory in the way (or a file that may not be replaced) is a
+    // failure to create the file, as opening it for writing would report.
+    if (errno == EEXIST || errno == EISDIR) return fail(FsIoError::CreateFile{target, IoError::last()});
+    return write_failed();
+  }
   return {};
 }
 

@@ -2,16 +2,14 @@
 
 #include <fmt/format.h>
 
+#include "kestro/utils/ascii.hpp"
 #include "kestro/utils/text.hpp"
 
 namespace kestro::iri {
 
 namespace {
 
-bool is_alpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_hex(char c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-bool is_unreserved(char c) { return is_alpha(c) || is_digit(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
+bool is_unreserved(char c) { return is_ascii_alnum(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
 bool is_sub_delim(char c) { return std::string_view("!$&'()*+,;=").find(c) != std::string_view::npos; }
 
 bool is_ucschar(char32_t cp) {
@@ -49,7 +47,7 @@ std::expected<void, IriError> check_chars(std::string_view text, std::size_t beg
   for (std::size_t i = begin; i < end;) {
     char c = text[i];
     if (c == '%') {
-      if (end - i < 3 || !is_hex(text[i + 1]) || !is_hex(text[i + 2]))
+      if (end - i < 3 || !is_ascii_hex_digit(text[i + 1]) || !is_ascii_hex_digit(text[i + 2]))
         return std::unexpected(IriError(fmt::format("invalid percent-encoding in {}", component)));
       i += 3;
     } else if (static_cast<unsigned char>(c) < 0x80) {
@@ -71,7 +69,7 @@ bool is_dec_octet(std::string_view s) {
   if (s.empty() || s.size() > 3 || (s.size() > 1 && s[0] == '0')) return false;
   int v = 0;
   for (char c : s) {
-    if (!is_digit(c)) return false;
+    if (!is_ascii_digit(c)) return false;
     v = v * 10 + (c - '0');
   }
   return v <= 255;
@@ -104,7 +102,7 @@ bool is_ipv6(std::string_view s) {
       }
       if (group.empty() || group.size() > 4) return false;
       for (char c : group)
-        if (!is_hex(c)) return false;
+        if (!is_ascii_hex_digit(c)) return false;
       ++groups;
       if (colon == std::string_view::npos) return true;
       part.remove_prefix(colon + 1);
@@ -122,7 +120,7 @@ bool is_ipvfuture(std::string_view s) {
   auto dot = s.find('.');
   if (dot == std::string_view::npos || dot < 2 || dot + 1 == s.size()) return false;
   for (std::size_t i = 1; i < dot; ++i)
-    if (!is_hex(s[i])) return false;
+    if (!is_ascii_hex_digit(s[i])) return false;
   for (std::size_t i = dot + 1; i < s.size(); ++i)
     if (!is_unreserved(s[i]) && !is_sub_delim(s[i]) && s[i] != ':') return false;
   return true;
@@ -134,8 +132,8 @@ std::expected<Iri, IriError> Iri::parse(std::string_view text) {
   Iri iri;
   // scheme = ALPHA *( ALPHA / DIGIT / "+" / "-" / "." )
   std::size_t i = 0;
-  if (!text.empty() && is_alpha(text[0]))
-    while (i < text.size() && (is_alpha(text[i]) || is_digit(text[i]) || text[i] == '+' || text[i] == '-' || text[i] == '.'))
+  if (!text.empty() && is_ascii_alpha(text[0]))
+    while (i < text.size() && (is_ascii_alnum(text[i]) || text[i] == '+' || text[i] == '-' || text[i] == '.'))
       ++i;
   if (i == 0 || i == text.size() || text[i] != ':')
     return std::unexpected(IriError("no scheme found in an absolute IRI"));
@@ -170,7 +168,7 @@ std::expected<Iri, IriError> Iri::parse(std::string_view text) {
     iri.host_start_ = host;
     iri.host_end_ = host_end;
     for (std::size_t p = host_end + 1; p < end; ++p)
-      if (!is_digit(text[p])) return std::unexpected(error_at(text, p, "port"));
+      if (!is_ascii_digit(text[p])) return std::unexpected(error_at(text, p, "port"));
     i = end;
   }
 

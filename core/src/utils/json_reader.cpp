@@ -1,11 +1,10 @@
 #include "kestro/utils/json_reader.hpp"
 
-#include <cerrno>
-#include <cstdlib>
 #include <vector>
 
 #include <fmt/format.h>
 
+#include "kestro/utils/ascii.hpp"
 #include "kestro/utils/json_writer.hpp"
 #include "kestro/utils/text.hpp"
 
@@ -151,7 +150,7 @@ JsonError Reader::invalid_type(std::string_view expected) {
     case '[': return found("sequence");
     case '{': return found("map");
     default:
-      if (*c >= '0' && *c <= '9') {
+      if (is_ascii_digit(*c)) {
         auto n = parse_number_body(true);
         if (!n) return n.error();
         return found(describe_number(*n));
@@ -256,7 +255,7 @@ Result<void> Reader::skip_string_body() {
 Result<Number> Reader::parse_number_body(bool positive, bool syntax_only) {
   size_t start = positive ? pos_ : pos_ - 1;
   auto peek = [&]() -> int { return pos_ < in_.size() ? static_cast<unsigned char>(in_[pos_]) : -1; };
-  auto is_digit = [](int c) { return c >= '0' && c <= '9'; };
+  auto is_digit = [](int c) { return c >= 0 && is_ascii_digit(static_cast<char>(c)); };
   if (pos_ >= in_.size()) return std::unexpected(error(kEofValue));  // a lone `-`
   int c0 = static_cast<unsigned char>(in_[pos_++]);
   std::uint64_t significand = 0;
@@ -304,12 +303,10 @@ Result<Number> Reader::parse_number_body(bool positive, bool syntax_only) {
     return n;
   }
   if (syntax_only) return Number{Number::Kind::F64};
-  std::string text(in_.substr(start, pos_ - start));
-  errno = 0;
-  double f = std::strtod(text.c_str(), nullptr);
-  if (errno == ERANGE && (f == HUGE_VAL || f == -HUGE_VAL)) return std::unexpected(error("number out of range"));
+  auto f = parse_decimal_double(in_.substr(start, pos_ - start));
+  if (!f) return std::unexpected(error("number out of range"));
   n.kind = Number::Kind::F64;
-  n.f = f;
+  n.f = *f;
   return n;
 }
 
@@ -363,7 +360,7 @@ Result<Number> Reader::read_number(std::string_view expected) {
     eat();
     return parse_number_body(false);
   }
-  if (*c >= '0' && *c <= '9') return parse_number_body(true);
+  if (is_ascii_digit(*c)) return parse_number_body(true);
   return std::unexpected(invalid_type(expected));
 }
 
@@ -499,7 +496,7 @@ Result<Value> Reader::read_value() {
       return Value(std::move(members));
     }
     default: {
-      if (*c == '-' || (*c >= '0' && *c <= '9')) {
+      if (*c == '-' || is_ascii_digit(*c)) {
         auto n = read_number("any value");
         if (!n) return std::unexpected(n.error());
         return n->to_value();
@@ -554,7 +551,7 @@ Result<void> Reader::skip_value() {
           continue;
         }
         default:
-          if (*c == '-' || (*c >= '0' && *c <= '9')) {
+          if (*c == '-' || is_ascii_digit(*c)) {
             // Any well-formed number, also one beyond the range of a double.
             if (*c == '-') eat();
             auto n = parse_number_body(*c != '-', true);

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 #include <fmt/format.h>
 
@@ -22,7 +21,10 @@ std::string format_float(double value) {
   std::string digits;
   for (char c : sci.substr(0, e_pos))
     if (c != '.') digits += c;
-  int exp = std::atoi(std::string(sci.substr(e_pos + 1)).c_str());
+  std::string_view exp_text = sci.substr(e_pos + 1);
+  if (exp_text.starts_with('+')) exp_text.remove_prefix(1);
+  int exp = 0;
+  std::from_chars(exp_text.data(), exp_text.data() + exp_text.size(), exp);
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
   if (digits == "0") return out + "0.0";
   // value = 0.digits * 10^kk

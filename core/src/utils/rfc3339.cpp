@@ -1,23 +1,20 @@
 #include "kestro/utils/rfc3339.hpp"
 
-#include <chrono>
 #include <cstdlib>
 #include <optional>
 
 #include <fmt/format.h>
 
+#include "kestro/utils/ascii.hpp"
 #include "kestro/utils/text.hpp"
 
 namespace kestro::time {
 
 namespace {
 
-namespace chr = std::chrono;
-
-constexpr std::int64_t kSecondsPerDay = 86400;
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_alpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+// The instants whose UTC year has four digits.
+constexpr Timestamp kFirstInstant{-62167219200, 0};                // 0000-01-01T00:00:00Z
+constexpr Timestamp kLastInstant{253402300799, 999'999'999};       // 9999-12-31T23:59:59.999999999Z
 
 std::unexpected<Rfc3339Error> fail(std::string text) { return std::unexpected(Rfc3339Error(std::move(text))); }
 
@@ -27,7 +24,7 @@ struct Cursor : TextCursor {
     if (text.size() - i < static_cast<std::size_t>(n)) return std::nullopt;
     int v = 0;
     for (int k = 0; k < n; ++k) {
-      if (!is_digit(text[i + k])) return std::nullopt;
+      if (!is_ascii_digit(text[i + k])) return std::nullopt;
       v = v * 10 + (text[i + k] - '0');
     }
     i += n;
@@ -76,9 +73,9 @@ std::expected<int, Rfc3339Error> parse_offset_digits(Cursor& c, const char* what
 
 bool is_tz_part(std::string_view part) {
   if (part.empty() || part == "." || part == "..") return false;
-  if (!is_alpha(part[0]) && part[0] != '.' && part[0] != '_') return false;
+  if (!is_ascii_alpha(part[0]) && part[0] != '.' && part[0] != '_') return false;
   for (char ch : part)
-    if (!is_alpha(ch) && !is_digit(ch) && ch != '.' && ch != '_' && ch != '-' && ch != '+') return false;
+    if (!is_ascii_alnum(ch) && ch != '.' && ch != '_' && ch != '-' && ch != '+') return false;
   return true;
 }
 
@@ -86,15 +83,15 @@ bool is_tz_part(std::string_view part) {
 bool is_suffix_tag(std::string_view body) {
   auto eq = body.find('=');
   std::string_view key = body.substr(0, eq), values = body.substr(eq + 1);
-  if (key.empty() || !((key[0] >= 'a' && key[0] <= 'z') || key[0] == '_')) return false;
+  if (key.empty() || !(is_ascii_lower(key[0]) || key[0] == '_')) return false;
   for (char ch : key)
-    if (!(ch >= 'a' && ch <= 'z') && !is_digit(ch) && ch != '_' && ch != '-') return false;
+    if (!is_ascii_lower(ch) && !is_ascii_digit(ch) && ch != '_' && ch != '-') return false;
   std::size_t run = 0;
   for (char ch : values) {
     if (ch == '-') {
       if (run == 0) return false;
       run = 0;
-    } else if (is_alpha(ch) || is_digit(ch)) {
+    } else if (is_ascii_alnum(ch)) {
       ++run;
     } else {
       return false;
@@ -136,16 +133,6 @@ std::expected<void, Rfc3339Error> parse_annotation(Cursor& c, bool first) {
 
 }  // namespace
 
-Timestamp Timestamp::now() {
-  auto ns = chr::duration_cast<chr::nanoseconds>(chr::system_clock::now().time_since_epoch()).count();
-  std::int64_t seconds = ns / 1'000'000'000, rest = ns % 1'000'000'000;
-  if (rest < 0) {
-    rest += 1'000'000'000;
-    --seconds;
-  }
-  return Timestamp{seconds, static_cast<std::uint32_t>(rest)};
-}
-
 std::expected<Timestamp, Rfc3339Error> parse_rfc3339(std::string_view text) {
   Cursor c{{text}};
   auto year = parse_year(c);
@@ -155,9 +142,7 @@ std::expected<Timestamp, Rfc3339Error> parse_rfc3339(std::string_view text) {
   if (!month) return std::unexpected(month.error());
   auto day = field(c, "day", '-', date_extended);
   if (!day) return std::unexpected(day.error());
-  chr::year_month_day date{chr::year{*year}, chr::month{static_cast<unsigned>(*month)},
-                           chr::day{static_cast<unsigned>(*day)}};
-  if (!date.ok()) return fail(fmt::format("no such date: {}-{:02}-{:02}", *year, *month, *day));
+  if (!is_valid_date(*year, static_cast<unsigned>(*month), static_cast<unsigned>(*day))) return fail(fmt::format("no such date: {}-{:02}-{:02}", *year, *month, *day));
 
   if (!c.eat('T') && !c.eat('t') && !c.eat(' '))
     return fail(fmt::format("expected `T`, `t` or a blank after the date, then a time and a UTC offset, found {}", c.found()));
@@ -173,7 +158,7 @@ std::expected<Timestamp, Rfc3339Error> parse_rfc3339(std::string_view text) {
   std::uint32_t nanos = 0;
   if (c.eat('.')) {
     int n = 0;
-    for (; is_digit(c.peek()); ++c.i, ++n) {
+    for (; is_ascii_digit(c.peek()); ++c.i, ++n) {
       if (n == 9) return fail("more than nine digits in the fraction of a second");
       nanos = nanos * 10 + static_cast<std::uint32_t>(c.peek() - '0');
     }
@@ -196,22 +181,13 @@ std::expected<Timestamp, Rfc3339Error> parse_rfc3339(std::string_view text) {
     if (auto r = parse_annotation(c, first); !r) return std::unexpected(r.error());
   if (!c.at_end()) return fail(fmt::format("unexpected {} after the date-time", c.found()));
 
-  std::int64_t days = chr::sys_days(date).time_since_epoch().count();
+  std::int64_t days = days_since_epoch(*year, static_cast<unsigned>(*month), static_cast<unsigned>(*day));
   std::int64_t seconds = days * kSecondsPerDay + *hour * 3600 + *minute * 60 + std::min(*second, 59) - offset;
-  return Timestamp{seconds, nanos};
-}
-
-CivilTime to_civil_utc(Timestamp t) {
-  std::int64_t days = t.seconds / kSecondsPerDay, rest = t.seconds % kSecondsPerDay;
-  if (rest < 0) {
-    rest += kSecondsPerDay;
-    --days;
-  }
-  chr::year_month_day date{chr::sys_days{chr::days{days}}};
-  if (!date.ok()) internal_error("timestamp outside the supported calendar range");
-  return CivilTime{static_cast<int>(date.year()), static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                   static_cast<unsigned>(rest / 3600), static_cast<unsigned>(rest / 60 % 60),
-                   static_cast<unsigned>(rest % 60), t.nanos};
+  Timestamp instant{seconds, nanos};
+  // What is read must be what is written back: the formatter's four-digit year.
+  if (instant < kFirstInstant || instant > kLastInstant)
+    return fail(fmt::format("the instant is {} in UTC, outside the years 0000 to 9999", format_rfc3339_utc(instant)));
+  return instant;
 }
 
 std::string format_rfc3339_utc(Timestamp t) {

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "kestro/utils/ascii.hpp"
 #include "kestro/utils/text.hpp"
 
 namespace kestro::semver {
@@ -21,10 +22,7 @@ const char* part_name(Part part) {
   return "";
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_ident_char(char c) {
-  return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-';
-}
+bool is_ident_char(char c) { return is_ascii_alnum(c) || c == '-'; }
 bool is_wildcard(char c) { return c == '*' || c == 'x' || c == 'X'; }
 
 struct Cursor : TextCursor {
@@ -40,7 +38,7 @@ struct Cursor : TextCursor {
 std::expected<std::uint64_t, SemverError> parse_number(Cursor& c, Part part) {
   std::size_t start = c.i;
   std::uint64_t value = 0;
-  while (is_digit(c.peek())) {
+  while (is_ascii_digit(c.peek())) {
     auto digit = static_cast<std::uint64_t>(c.peek() - '0');
     if (value > (UINT64_MAX - digit) / 10)
       return std::unexpected(SemverError(fmt::format("value of {} exceeds the largest supported number", part_name(part))));
@@ -61,7 +59,7 @@ std::expected<std::string, SemverError> parse_identifiers(Cursor& c, Part part, 
     std::size_t ident = c.i;
     bool numeric = true;
     while (is_ident_char(c.peek())) {
-      numeric = numeric && is_digit(c.peek());
+      numeric = numeric && is_ascii_digit(c.peek());
       ++c.i;
     }
     if (c.i == ident) {
@@ -85,7 +83,7 @@ int compare_numeric_text(std::string_view a, std::string_view b) {
 
 bool all_digits(std::string_view s) {
   for (char c : s)
-    if (!is_digit(c)) return false;
+    if (!is_ascii_digit(c)) return false;
   return true;
 }
 

@@ -2,26 +2,32 @@
 
 #include <openssl/evp.h>
 
+#include <new>
+
 #include "kestro/utils/error.hpp"
 
 namespace kestro {
 
+namespace {
+EVP_MD_CTX* context(const std::unique_ptr<void, Sha256::ContextFree>& ctx) { return static_cast<EVP_MD_CTX*>(ctx.get()); }
+}  // namespace
+
+void Sha256::ContextFree::operator()(void* ctx) const noexcept { EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(ctx)); }
+
 Sha256::Sha256() : ctx_(EVP_MD_CTX_new()) {
-  if (ctx_ == nullptr || EVP_DigestInit_ex(static_cast<EVP_MD_CTX*>(ctx_), EVP_sha256(), nullptr) != 1)
-    internal_error("failed to initialise SHA-256");
+  if (!ctx_) throw std::bad_alloc();
+  if (EVP_DigestInit_ex(context(ctx_), EVP_sha256(), nullptr) != 1) internal_error("failed to initialise SHA-256");
 }
 
-Sha256::~Sha256() { EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(ctx_)); }
-
 void Sha256::update(std::string_view bytes) {
-  if (EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(ctx_), bytes.data(), bytes.size()) != 1)
+  if (EVP_DigestUpdate(context(ctx_), bytes.data(), bytes.size()) != 1)
     internal_error("SHA-256 update failed");
 }
 
 Sha256Digest Sha256::finish() {
   Sha256Digest out{};
   unsigned int len = 0;
-  if (EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(ctx_), out.data(), &len) != 1 || len != out.size())
+  if (EVP_DigestFinal_ex(context(ctx_), out.data(), &len) != 1 || len != out.size())
     internal_error("SHA-256 finish failed");
   return out;
 }

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "kestro/utils/calendar.hpp"
 #include "kestro/utils/log.hpp"
 
 namespace kestro {
@@ -15,19 +16,6 @@ constexpr std::pair<Effect, int> kEffectCodes[] = {
 int code(Color c) { return static_cast<int>(c); }
 
 Style colored_style(Color fg, uint16_t effects) { return Style{fg, std::nullopt, std::nullopt, effects}; }
-
-// Days since 1970-01-01 to a civil date (proleptic Gregorian calendar).
-void civil_from_days(int64_t days, int64_t& year, unsigned& month, unsigned& day) {
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(days - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  day = doy - (153 * mp + 2) / 5 + 1;
-  month = mp < 10 ? mp + 3 : mp - 9;
-  year = static_cast<int64_t>(yoe) + era * 400 + (month <= 2 ? 1 : 0);
-}
 
 }  // namespace
 
@@ -95,17 +83,9 @@ void log_status(std::string_view target, std::string_view verb, std::string_view
 
 std::string format_utc_timestamp(int64_t seconds, uint32_t nanoseconds) {
   (void)nanoseconds;  // fractions are cut off
-  int64_t days = seconds / 86400;
-  int64_t rest = seconds % 86400;
-  if (rest < 0) {
-    rest += 86400;
-    --days;
-  }
-  int64_t year;
-  unsigned month, day;
-  civil_from_days(days, year, month, day);
-  const std::string y = year < 0 ? fmt::format("-{:04}", -year) : fmt::format("{:04}", year);
-  return fmt::format("{}-{:02}-{:02} {:02}:{:02}:{:02} UTC", y, month, day, rest / 3600, rest / 60 % 60, rest % 60);
+  const time::CivilTime c = time::to_civil_utc(time::Timestamp{seconds, 0});
+  const std::string y = c.year < 0 ? fmt::format("-{:04}", -c.year) : fmt::format("{:04}", c.year);
+  return fmt::format("{}-{:02}-{:02} {:02}:{:02}:{:02} UTC", y, c.month, c.day, c.hour, c.minute, c.second);
 }
 
 }  // namespace kestro

@@ -1,6 +1,12 @@
 #include "kestro/utils/text.hpp"
 
+#include <algorithm>
+#include <charconv>
+#include <limits>
+
 #include <fmt/format.h>
+
+#include "kestro/utils/ascii.hpp"
 
 namespace kestro {
 
@@ -20,6 +26,30 @@ size_t invalid_prefix_length(std::string_view s, size_t i) {
     ++k;
   }
   return k;
+}
+
+// The decimal exponent of the leading nonzero digit of a number text without
+// sign, to tell an overflow from an underflow; the lowest value for zero.
+long long leading_exponent(std::string_view t) {
+  size_t e = t.find_first_of("eE");
+  std::string_view mantissa = t.substr(0, e);
+  long long exp = 0;
+  if (e != std::string_view::npos) {
+    std::string_view digits = t.substr(e + 1);
+    bool neg = !digits.empty() && digits[0] == '-';
+    if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) digits.remove_prefix(1);
+    for (char c : digits) exp = std::min<long long>(exp * 10 + (c - '0'), 1LL << 40);
+    if (neg) exp = -exp;
+  }
+  size_t dot = mantissa.find('.');
+  std::string_view whole = mantissa.substr(0, dot);
+  size_t first = whole.find_first_not_of('0');
+  if (first != std::string_view::npos) return exp + static_cast<long long>(whole.size() - first) - 1;
+  if (dot == std::string_view::npos) return std::numeric_limits<long long>::min();
+  std::string_view frac = mantissa.substr(dot + 1);
+  size_t nz = frac.find_first_not_of('0');
+  if (nz == std::string_view::npos) return std::numeric_limits<long long>::min();
+  return exp - static_cast<long long>(nz) - 1;
 }
 
 }  // namespace
@@ -46,13 +76,6 @@ size_t utf8_sequence_length(std::string_view s, size_t i) {
     return cont(1) && cont(2) && cont(3) ? 4 : 0;
   }
   return 0;
-}
-
-int hex_digit_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 bool is_valid_utf8(std::string_view bytes) {
@@ -141,7 +164,7 @@ std::string debug_quote(std::string_view text) {
       case '\\': out += "\\\\"; break;
       case '"': out += "\\\""; break;
       default:
-        if (c < 0x20 || c == 0x7F)
+        if (is_ascii_control(static_cast<char>(c)))
           out += fmt::format("\\u{{{:x}}}", c);
         else
           out += static_cast<char>(c);
@@ -153,9 +176,26 @@ std::string debug_quote(std::string_view text) {
 
 std::string ascii_lowercase(std::string_view text) {
   std::string out(text);
-  for (auto& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  for (auto& c : out) c = to_ascii_lower(c);
   return out;
+}
+
+std::expected<double, std::errc> parse_decimal_double(std::string_view text) {
+  const bool negative = text.starts_with('-');
+  std::string_view magnitude = text.substr(negative ? 1 : 0);
+  // Only digits may lead: std::from_chars would also take "inf" and "nan".
+  if (magnitude.empty() || magnitude[0] < '0' || magnitude[0] > '9') return std::unexpected(std::errc::invalid_argument);
+  double value = 0;
+  // std::from_chars reads the C notation whatever the process locale is.
+  auto [ptr, ec] = std::from_chars(magnitude.data(), magnitude.data() + magnitude.size(), value);
+  if (ptr != magnitude.data() + magnitude.size()) return std::unexpected(std::errc::invalid_argument);
+  if (ec == std::errc::result_out_of_range) {
+    if (leading_exponent(magnitude) > 0) return std::unexpected(std::errc::result_out_of_range);
+    value = 0;
+  } else if (ec != std::errc()) {
+    return std::unexpected(std::errc::invalid_argument);
+  }
+  return negative ? -value : value;
 }
 
 }  // namespace kestro

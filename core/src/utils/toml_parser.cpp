@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "kestro/utils/ascii.hpp"
 #include "kestro/utils/text.hpp"
 #include "kestro/utils/toml_parser.hpp"
 #include "toml_scalar.hpp"
@@ -15,15 +16,8 @@ namespace kestro::toml {
 
 namespace {
 
-bool is_bare_key_char(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
-}
-
-bool is_control(unsigned char c) { return (c < 0x20 && c != '\t') || c == 0x7F; }
-
-// Comments take every character but NUL and the line-break controls U+000A
-// to U+000D; a carriage return only as the start of a CRLF line end.
-bool is_forbidden_in_comment(unsigned char c) { return c == 0 || (c >= 0x0A && c <= 0x0D); }
+// The controls that neither strings nor comments take as they stand.
+bool is_control(char c) { return is_ascii_control(c) && c != '\t'; }
 
 struct KeySegment {
   std::string text;
@@ -58,7 +52,7 @@ class Parser {
   }
 
   void skip_ws() {
-    while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\t')) ++pos_;
+    while (pos_ < s_.size() && is_ascii_blank(s_[pos_])) ++pos_;
   }
   bool newline();
   bool comment();
@@ -158,7 +152,7 @@ bool Parser::comment() {
       size_t len = utf8_sequence_length(s_, pos_);
       if (len == 0) return fail("invalid UTF-8", pos_);
       pos_ += len;
-    } else if (is_forbidden_in_comment(c)) {
+    } else if (is_control(static_cast<char>(c))) {
       return fail("control characters are not allowed in comments", pos_);
     } else {
       ++pos_;
@@ -399,7 +393,7 @@ bool Parser::string_char(bool& raw, size_t content_begin) {
   if (c >= 0x80) {
     len = utf8_sequence_length(s_, pos_);
     if (len == 0) return fail("invalid UTF-8", pos_);
-  } else if (is_control(c) && c != '\n') {
+  } else if (is_control(static_cast<char>(c)) && c != '\n') {
     return fail("control characters are not allowed in strings", pos_);
   }
   if (!raw) buf_.append(s_.substr(pos_, len));
@@ -475,10 +469,10 @@ bool Parser::quoted_string(char q, bool multiline, Span& content, bool& raw) {
         // A backslash at the end of a line drops the line break and the
         // whitespace that follows it.
         size_t p = pos_ + 1;
-        while (at(p) == ' ' || at(p) == '\t') ++p;
+        while (is_ascii_blank(at(p))) ++p;
         if (at(p) == '\n' || (at(p) == '\r' && at(p + 1) == '\n')) {
           pos_ = p;
-          while (!eof() && (s_[pos_] == ' ' || s_[pos_] == '\t' || s_[pos_] == '\n' ||
+          while (!eof() && (is_ascii_blank(s_[pos_]) || s_[pos_] == '\n' ||
                             (s_[pos_] == '\r' && at(pos_ + 1) == '\n')))
             pos_ += s_[pos_] == '\r' ? 2 : 1;
           continue;

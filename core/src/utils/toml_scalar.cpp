@@ -4,31 +4,24 @@
 #include <cmath>
 #include <limits>
 
+#include "kestro/utils/ascii.hpp"
+#include "kestro/utils/calendar.hpp"
+#include "kestro/utils/text.hpp"
+
 namespace kestro::toml::detail {
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-bool is_token_char(char c) {
-  return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '.' || c == '+' ||
-         c == '-';
-}
+bool is_token_char(char c) { return is_ascii_alnum(c) || c == '_' || c == '.' || c == '+' || c == '-'; }
 
 bool digits_at(std::string_view s, size_t p, size_t n) {
   if (p + n > s.size()) return false;
   for (size_t i = 0; i < n; ++i)
-    if (!is_digit(s[p + i])) return false;
+    if (!is_ascii_digit(s[p + i])) return false;
   return true;
 }
 
 int two_digits(std::string_view s, size_t p) { return (s[p] - '0') * 10 + (s[p + 1] - '0'); }
-
-int days_in_month(int year, int month) {
-  static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : days[month - 1];
-}
 
 bool fail(ScanFailure& failure, std::string message, size_t begin, size_t end) {
   failure = {std::move(message), {begin, end}};
@@ -47,7 +40,7 @@ bool scan_time(std::string_view s, size_t& p) {
     if (p < s.size() && s[p] == '.') {
       ++p;
       if (!digits_at(s, p, 1)) return false;
-      while (p < s.size() && is_digit(s[p])) ++p;
+      while (p < s.size() && is_ascii_digit(s[p])) ++p;
     }
   }
   return hour <= 23 && minute <= 59 && second <= 60;
@@ -70,7 +63,7 @@ bool scan_datetime(std::string_view s, size_t pos, Scalar& out, ScanFailure& fai
   if (!digits_at(s, p + 5, 2) || p + 7 >= s.size() || s[p + 7] != '-' || !digits_at(s, p + 8, 2)) return bad();
   int year = (s[p] - '0') * 1000 + (s[p + 1] - '0') * 100 + two_digits(s, p + 2);
   int month = two_digits(s, p + 5), day = two_digits(s, p + 8);
-  if (month < 1 || month > 12 || day < 1 || day > days_in_month(year, month)) return bad();
+  if (!time::is_valid_date(year, static_cast<unsigned>(month), static_cast<unsigned>(day))) return bad();
   p += 10;
   bool has_time = false;
   if (p < s.size() && (s[p] == 'T' || s[p] == 't')) {
@@ -102,7 +95,7 @@ bool scan_datetime(std::string_view s, size_t pos, Scalar& out, ScanFailure& fai
 // Digits of `base` with single underscores between them, from `j`.
 bool skip_digits(std::string_view t, size_t& j, unsigned base) {
   auto is_base_digit = [base](char c) {
-    if (base == 16) return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    if (base == 16) return is_ascii_hex_digit(c);
     return c >= '0' && c < static_cast<char>('0' + base);
   };
   if (j >= t.size() || !is_base_digit(t[j])) return false;
@@ -125,36 +118,12 @@ bool accumulate(std::string_view digits, unsigned base, bool negative, Integer& 
   U v = 0;
   for (char c : digits) {
     if (c == '_') continue;
-    unsigned d = is_digit(c) ? unsigned(c - '0') : unsigned((c | 0x20) - 'a' + 10);
+    const auto d = static_cast<unsigned>(hex_digit_value(c));
     if (v > (max - d) / base) return false;
     v = v * base + d;
   }
   out = Integer::make(v, negative);
   return true;
-}
-
-// The decimal exponent of the leading digit of a float text that has no
-// underscores and no sign, to tell an overflow from an underflow.
-long long leading_exponent(std::string_view t) {
-  size_t e = t.find_first_of("eE");
-  std::string_view mantissa = t.substr(0, e);
-  long long exp = 0;
-  if (e != std::string_view::npos) {
-    std::string_view digits = t.substr(e + 1);
-    bool neg = !digits.empty() && digits[0] == '-';
-    if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) digits.remove_prefix(1);
-    for (char c : digits) exp = std::min<long long>(exp * 10 + (c - '0'), 1LL << 40);
-    if (neg) exp = -exp;
-  }
-  size_t dot = mantissa.find('.');
-  std::string_view whole = mantissa.substr(0, dot);
-  size_t first = whole.find_first_not_of('0');
-  if (first != std::string_view::npos) return exp + static_cast<long long>(whole.size() - first) - 1;
-  if (dot == std::string_view::npos) return std::numeric_limits<long long>::min();
-  std::string_view frac = mantissa.substr(dot + 1);
-  size_t nz = frac.find_first_not_of('0');
-  if (nz == std::string_view::npos) return std::numeric_limits<long long>::min();
-  return exp - static_cast<long long>(nz) - 1;
 }
 
 bool scan_number(std::string_view s, size_t pos, Scalar& out, ScanFailure& failure) {
@@ -177,7 +146,7 @@ bool scan_number(std::string_view s, size_t pos, Scalar& out, ScanFailure& failu
     out.number = negative ? -v : v;
     return true;
   }
-  if (rest.empty() || !is_digit(rest[0])) return fail(failure, has_sign ? "invalid number" : "expected a value", pos, end);
+  if (rest.empty() || !is_ascii_digit(rest[0])) return fail(failure, has_sign ? "invalid number" : "expected a value", pos, end);
   if (rest.size() > 1 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'o' || rest[1] == 'b')) {
     if (has_sign) return fail(failure, "invalid number", pos, end);
     const unsigned base = rest[1] == 'x' ? 16 : rest[1] == 'o' ? 8 : 2;
@@ -214,16 +183,13 @@ bool scan_number(std::string_view s, size_t pos, Scalar& out, ScanFailure& failu
   clean.reserve(rest.size());
   for (char c : rest)
     if (c != '_') clean += c;
-  double v = 0;
-  auto [ptr, ec] = std::from_chars(clean.data(), clean.data() + clean.size(), v);
-  if (ec == std::errc::result_out_of_range) {
-    if (leading_exponent(clean) > 0) return fail(failure, "floating-point number overflowed", pos, end);
-    v = 0;
-  } else if (ec != std::errc() || ptr != clean.data() + clean.size()) {
+  auto v = parse_decimal_double(clean);
+  if (!v) {
+    if (v.error() == std::errc::result_out_of_range) return fail(failure, "floating-point number overflowed", pos, end);
     return fail(failure, "invalid number", pos, end);
   }
   out.kind = Kind::Float;
-  out.number = negative ? -v : v;
+  out.number = negative ? -*v : *v;
   return true;
 }
 

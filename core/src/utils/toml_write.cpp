@@ -30,7 +30,7 @@ Traits traits_of(std::string_view text) {
     t.single_quote |= c == '\'';
     t.backslash |= c == '\\';
     t.line_feed |= c == '\n';
-    t.control |= (c < 0x20 && c != '\t' && c != '\n') || c == 0x7F;
+    t.control |= is_ascii_control(static_cast<char>(c)) && c != '\t' && c != '\n';
     t.three_double |= dq >= 3;
     t.three_single |= sq >= 3;
   }
@@ -61,7 +61,7 @@ void append_escaped(std::string& out, std::string_view text, bool multiline) {
       case '\\': out += "\\\\"; break;
       case '\n': out += multiline ? "\n" : "\\n"; break;
       default:
-        if (c < 0x20 || c == 0x7F)
+        if (is_ascii_control(static_cast<char>(c)))
           out += fmt::format("\\u{:04X}", c);
         else
           out += static_cast<char>(c);
@@ -101,8 +101,7 @@ std::string write_string(std::string_view text) {
 
 std::string write_key(std::string_view key) {
   bool bare = !key.empty();
-  for (char c : key)
-    bare &= (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+  for (char c : key) bare &= is_bare_key_char(c);
   if (bare) return std::string(key);
   const Traits t = traits_of(key);
   if (!t.single_quote && !t.line_feed && !t.control && (t.double_quote || t.backslash))

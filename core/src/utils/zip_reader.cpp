@@ -26,9 +26,10 @@ namespace f = format;
 namespace {
 
 constexpr std::size_t kInputBufferSize = 64 * 1024;
-// No deflate stream inflates to more than about 1032 times its size; a size
-// claimed beyond that is not trusted for allocation.
-constexpr std::uint64_t kMaxDeflateRatio = 1032;
+// The most that read_all allocates for a deflated entry before inflating: the
+// recorded size is only a claim, so a larger entry grows its buffer with the
+// bytes actually inflated.
+constexpr std::uint64_t kFirstInflateBuffer = 1024 * 1024;
 
 std::expected<void, ZipError> pread_full(int fd, std::uint64_t offset, char* out, std::size_t n) {
   while (n > 0) {
@@ -185,43 +186,24 @@ bool ZipEntry::has_safe_name() const {
 std::expected<ZipArchive, ZipError> ZipArchive::open(const std::filesystem::path& path) {
   auto fd = open_fd(path, O_RDONLY);
   if (!fd) return std::unexpected(ZipError::io(fd.error()));
-  return from_fd(*fd);
+  return from_fd(std::move(*fd));
 }
 
-std::expected<ZipArchive, ZipError> ZipArchive::from_fd(int fd) {
-  ZipArchive archive(fd);
+std::expected<ZipArchive, ZipError> ZipArchive::from_fd(UniqueFd fd) {
+  ZipArchive archive(std::move(fd));
   if (auto r = archive.read_directory(); !r) return std::unexpected(std::move(r.error()));
   return archive;
 }
 
-ZipArchive::ZipArchive(ZipArchive&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      file_size_(other.file_size_),
-      directory_offset_(other.directory_offset_),
-      entries_(std::move(other.entries_)),
-      by_name_(std::move(other.by_name_)),
-      comment_(std::move(other.comment_)) {}
-
-ZipArchive& ZipArchive::operator=(ZipArchive&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-    file_size_ = other.file_size_;
-    directory_offset_ = other.directory_offset_;
-    entries_ = std::move(other.entries_);
-    by_name_ = std::move(other.by_name_);
-    comment_ = std::move(other.comment_);
-  }
-  return *this;
-}
-
-ZipArchive::~ZipArchive() {
-  if (fd_ >= 0) ::close(fd_);
-}
+// The views of by_name_ point into the entries' own strings, which a move
+// of the vector keeps in place.
+ZipArchive::ZipArchive(ZipArchive&& other) noexcept = default;
+ZipArchive& ZipArchive::operator=(ZipArchive&& other) noexcept = default;
+ZipArchive::~ZipArchive() = default;
 
 std::expected<void, ZipError> ZipArchive::read_directory() {
   struct stat st;
-  if (::fstat(fd_, &st) != 0) return std::unexpected(ZipError::io(IoError::last()));
+  if (::fstat(fd_.get(), &st) != 0) return std::unexpected(ZipError::io(IoError::last()));
   file_size_ = static_cast<std::uint64_t>(st.st_size);
   if (file_size_ < f::kEndSize) return std::unexpected(ZipError::invalid("could not find end of central directory record"));
 
@@ -230,7 +212,7 @@ std::expected<void, ZipError> ZipArchive::read_directory() {
   std::size_t tail_size = static_cast<std::size_t>(std::min<std::uint64_t>(file_size_, f::kEndSize + f::kMaxCommentSize));
   std::uint64_t tail_offset = file_size_ - tail_size;
   std::string tail(tail_size, '\0');
-  if (auto r = pread_full(fd_, tail_offset, tail.data(), tail_size); !r) return r;
+  if (auto r = pread_full(fd_.get(), tail_offset, tail.data(), tail_size); !r) return r;
   std::optional<std::size_t> end_pos;
   for (std::size_t pos = tail_size - f::kEndSize + 1; pos-- > 0;) {
     if (f::le32(tail.data() + pos) != f::kEndSig) continue;
@@ -257,7 +239,7 @@ std::expected<void, ZipError> ZipArchive::read_directory() {
     char buffer[f::kZip64LocatorSize];
     const char* locator = end - f::kZip64LocatorSize;
     if (*end_pos < f::kZip64LocatorSize) {
-      if (auto r = pread_full(fd_, locator_offset, buffer, sizeof buffer); !r) return r;
+      if (auto r = pread_full(fd_.get(), locator_offset, buffer, sizeof buffer); !r) return r;
       locator = buffer;
     }
     if (f::le32(locator) == f::kZip64LocatorSig) {
@@ -269,7 +251,7 @@ std::expected<void, ZipError> ZipArchive::read_directory() {
       std::optional<std::uint64_t> record_offset;
       for (std::uint64_t at : candidates) {
         if (at > locator_offset || locator_offset - at < f::kZip64EndSize) continue;
-        if (auto r = pread_full(fd_, at, record, sizeof record); !r) return r;
+        if (auto r = pread_full(fd_.get(), at, record, sizeof record); !r) return r;
         if (f::le32(record) == f::kZip64EndSig) {
           record_offset = at;
           break;
@@ -296,7 +278,7 @@ std::expected<void, ZipError> ZipArchive::read_directory() {
   directory_offset_ = shift + directory_offset;
 
   std::string directory(static_cast<std::size_t>(directory_size), '\0');
-  if (auto r = pread_full(fd_, directory_offset_, directory.data(), directory.size()); !r) return r;
+  if (auto r = pread_full(fd_.get(), directory_offset_, directory.data(), directory.size()); !r) return r;
   entries_.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(total_entries, directory_size / f::kCentralHeaderSize)));
   std::string_view rest = directory;
   for (std::uint64_t i = 0; i < total_entries; ++i) {
@@ -346,7 +328,7 @@ std::expected<std::uint64_t, ZipError> ZipArchive::data_offset(const ZipEntry& e
   char header[f::kLocalHeaderSize];
   if (entry.local_header_offset + f::kLocalHeaderSize > directory_offset_)
     return std::unexpected(ZipError::invalid(fmt::format("local header of `{}` out of range", entry.name)));
-  if (auto r = pread_full(fd_, entry.local_header_offset, header, sizeof header); !r) return std::unexpected(r.error());
+  if (auto r = pread_full(fd_.get(), entry.local_header_offset, header, sizeof header); !r) return std::unexpected(r.error());
   if (f::le32(header) != f::kLocalHeaderSig)
     return std::unexpected(ZipError::invalid(fmt::format("invalid local file header of `{}`", entry.name)));
   std::uint64_t offset = entry.local_header_offset + f::kLocalHeaderSize + f::le16(header + 26) + f::le16(header + 28);
@@ -367,7 +349,7 @@ std::expected<ZipEntryReader, ZipError> ZipArchive::open_entry(std::size_t index
     return std::unexpected(ZipError::invalid(fmt::format("stored entry `{}` has differing sizes", entry.name)));
   auto offset = data_offset(entry);
   if (!offset) return std::unexpected(std::move(offset.error()));
-  return ZipEntryReader(fd_, entry, *offset);
+  return ZipEntryReader(fd_.get(), entry, *offset);
 }
 
 std::expected<ZipEntryReader, ZipError> ZipArchive::open_entry(std::string_view name) const {
@@ -465,13 +447,19 @@ std::expected<std::size_t, ZipError> ZipEntryReader::read(std::span<char> out) {
 }
 
 std::expected<std::string, ZipError> ZipEntryReader::read_all() {
-  // The recorded size guides the first allocation, within what the
-  // compressed size can possibly expand to.
-  std::uint64_t bound = inflater_ ? entry_.compressed_size * kMaxDeflateRatio + 64 : entry_.compressed_size;
-  std::string out(static_cast<std::size_t>(std::min(entry_.size - produced_, bound)) + 1, '\0');
+  // One byte past the recorded size lets the last read return 0 and check
+  // the entry. Stored bytes lie in the file, whose bounds are checked; a
+  // deflated entry starts small and doubles as it inflates, up to its claim.
+  const std::uint64_t claimed = std::min<std::uint64_t>(entry_.size - produced_, UINT64_MAX - 1) + 1;
+  const std::uint64_t first = std::min(claimed, inflater_ ? kFirstInflateBuffer : remaining_ + 1);
+  std::string out(static_cast<std::size_t>(first), '\0');
   std::size_t filled = 0;
   while (true) {
-    if (filled == out.size()) out.resize(std::max<std::size_t>(out.size() * 2, 64 * 1024));
+    if (filled == out.size()) {
+      std::uint64_t grown = std::max<std::uint64_t>(out.size() * 2, 64 * 1024);
+      if (claimed > out.size()) grown = std::min(grown, claimed);
+      out.resize(static_cast<std::size_t>(grown));
+    }
     auto n = read(std::span<char>(out.data() + filled, out.size() - filled));
     if (!n) return std::unexpected(std::move(n.error()));
     if (*n == 0) break;

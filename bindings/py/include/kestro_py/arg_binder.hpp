@@ -2,6 +2,8 @@
 // TypeError texts CPython gives for a Python function of the same signature.
 #pragma once
 
+#include "kestro_py/namespace.hpp"
+
 #include <Python.h>
 
 #include <array>

@@ -4,6 +4,8 @@
 // internal failures.
 #pragma once
 
+#include "kestro_py/namespace.hpp"
+
 #include <Python.h>
 
 #include <optional>

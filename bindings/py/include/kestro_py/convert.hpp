@@ -2,6 +2,8 @@
 // conversions every module function shares, and the results they return.
 #pragma once
 
+#include "kestro_py/namespace.hpp"
+
 #include <Python.h>
 
 #include <optional>

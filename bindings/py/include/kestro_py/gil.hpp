@@ -1,6 +1,8 @@
 // Scoped control of the GIL.
 #pragma once
 
+#include "kestro_py/namespace.hpp"
+
 #include <Python.h>
 
 namespace kestro::py {

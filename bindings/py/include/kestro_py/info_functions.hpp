@@ -2,6 +2,8 @@
 // local directory.
 #pragma once
 
+#include "kestro_py/namespace.hpp"
+
 #include <Python.h>
 
 namespace kestro::py {

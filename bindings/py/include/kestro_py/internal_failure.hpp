@@ -2,10 +2,15 @@
 // (kestro::InternalError from a broken precondition, or any other) never
 // crosses into CPython: it becomes an instance of `_kestro_core.InternalError`,
 // a class derived directly from BaseException so that a handler for Exception
-// does not swallow it.
+// does not swallow it. A failed allocation (std::bad_alloc) is MemoryError.
 #pragma once
 
+#include <Python.h>
+
+#include "kestro_py/namespace.hpp"
+
 #include <exception>
+#include <new>
 #include <string_view>
 
 namespace kestro::py {
@@ -20,6 +25,9 @@ template <typename R, typename Body>
 R contain_internal_failures(Body&& body, R failed) noexcept {
   try {
     return body();
+  } catch (const std::bad_alloc&) {
+    // Running out of memory is no broken precondition: Python's own error.
+    PyErr_NoMemory();
   } catch (const std::exception& failure) {
     set_internal_failure(failure.what());
   } catch (...) {

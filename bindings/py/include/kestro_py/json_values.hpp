@@ -1,7 +1,11 @@
 // Python values to and from the neutral JSON tree: the payload of a usage of
-// unknown kind crosses the boundary this way. Nesting is bounded by Python's
-// recursion limit, so a list that contains itself raises RecursionError.
+// unknown kind crosses the boundary this way. Both directions walk with a
+// stack of their own, so deep values fit any thread's C stack. Nesting from
+// Python is bounded (256 containers below a usage's dict), so a list that
+// contains itself raises RecursionError.
 #pragma once
+
+#include "kestro_py/namespace.hpp"
 
 #include <Python.h>
 

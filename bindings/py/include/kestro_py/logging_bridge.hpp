@@ -2,6 +2,8 @@
 // to the Python logger named after its target, "::" turned into ".".
 #pragma once
 
+#include "kestro_py/namespace.hpp"
+
 #include <string>
 #include <string_view>
 

@@ -2,6 +2,8 @@
 // exec slot; `_plovik_ext` runs it on its `project` submodule.
 #pragma once
 
+#include "kestro_py/namespace.hpp"
+
 #include <Python.h>
 
 namespace kestro::py {

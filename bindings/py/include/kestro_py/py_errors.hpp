@@ -4,6 +4,8 @@
 // classes are missing.
 #pragma once
 
+#include "kestro_py/namespace.hpp"
+
 #include <Python.h>
 
 #include <string_view>

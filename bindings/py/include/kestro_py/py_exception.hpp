@@ -3,6 +3,8 @@
 // only when it hands control back to CPython.
 #pragma once
 
+#include "kestro_py/namespace.hpp"
+
 #include <Python.h>
 
 #include <expected>

@@ -3,6 +3,8 @@
 // it copies or drops it.
 #pragma once
 
+#include "kestro_py/namespace.hpp"
+
 #include <Python.h>
 
 #include <utility>

@@ -4,6 +4,8 @@
 // IRIs, times and paths stay text.
 #pragma once
 
+#include "kestro_py/namespace.hpp"
+
 #include <Python.h>
 
 #include "kestro/model/records.hpp"

@@ -5,6 +5,8 @@
 // first use and never freed.
 #pragma once
 
+#include "kestro_py/namespace.hpp"
+
 #include <Python.h>
 
 #include <array>

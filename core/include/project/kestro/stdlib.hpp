@@ -2,6 +2,8 @@
 // location at which each is published as a KPAR archive.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -9,7 +11,7 @@
 #include "kestro/model/records.hpp"
 #include "kestro/project/memory.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 struct StandardLibraryEntry {
   std::string location;
@@ -24,4 +26,4 @@ std::vector<StandardLibraryEntry> standard_library_entries();
 // holding both records and no files. A new, independent table per call.
 std::unordered_map<std::string, std::vector<InMemoryProject>> standard_library_projects();
 
-}  // namespace kestro
+}  // namespace kestro::project

@@ -2,12 +2,14 @@
 // after the rendered cause.
 #pragma once
 
+#include "kestro/index/namespace.hpp"
+
 #include <optional>
 #include <string>
 
 #include "kestro/utils/error.hpp"
 
-namespace kestro {
+namespace kestro::index {
 
 // The wrapper of the local-index commands: the wrapped chain, then an
 // optional note.
@@ -24,4 +26,4 @@ class IndexError : public Error {
   std::optional<std::string> suggestion_;
 };
 
-}  // namespace kestro
+}  // namespace kestro::index

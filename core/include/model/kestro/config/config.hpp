@@ -15,7 +15,7 @@
 #include "kestro/utils/toml_document.hpp"
 #include "kestro/utils/toml_value.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 // One configured package index.
 struct Index {
@@ -78,4 +78,4 @@ inline std::string display_config_load_error(const ConfigLoadError& error) { ret
 // directory, say), gives the default (empty) document.
 std::expected<Config, ConfigLoadError> load_config_file(const fs::path& path);
 
-}  // namespace kestro
+}  // namespace kestro::model

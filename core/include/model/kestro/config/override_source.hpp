@@ -9,7 +9,7 @@
 #include "kestro/utils/toml_document.hpp"
 #include "kestro/utils/toml_value.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 // One place from which a project is taken in place of resolving it: a kind
 // and one text (a path for the first three kinds, a URL for the others).
@@ -35,4 +35,4 @@ std::expected<OverrideSource, toml::Error> deserialize_override_source(const tom
 // (toml::write_inline) reads `{ key = "text" }`.
 toml::Value override_source_to_toml(const OverrideSource& source);
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -9,7 +9,7 @@
 #include "kestro/utils/json_writer.hpp"
 #include "kestro/utils/ordered_map.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 enum class ChecksumAlgorithm {
   None, Sha1, Sha224, Sha256, Sha384, Sha3_256, Sha3_384, Sha3_512, Blake2b256, Blake2b384, Blake2b512,
@@ -44,4 +44,4 @@ json::Result<InterchangeProjectChecksumRaw> read_checksum_entry(json::Reader& re
 
 void write_checksum_map(const ChecksumMapRaw& map, json::Writer& writer);
 
-}  // namespace kestro
+}  // namespace kestro::model

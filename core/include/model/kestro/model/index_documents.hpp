@@ -15,7 +15,7 @@
 #include "kestro/model/usage.hpp"
 #include "kestro/utils/json_reader.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 struct IndexConfigRaw {
   std::optional<std::string> index_root;
@@ -89,4 +89,4 @@ std::expected<VersionsJson, IndexFileError> parse_versions_json(const std::files
 std::string to_pretty_json(const IndexJson& index);
 std::string to_pretty_json(const VersionsJson& versions);
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -13,7 +13,7 @@
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/error_sum.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 // Which field rules apply: names also take `.` as a separator.
 enum class PurlField { Publisher, Name };
@@ -87,4 +87,4 @@ bool is_valid_purl_field(std::string_view field, PurlField kind);
 // PurlError that says what is wrong.
 std::expected<std::optional<KestroPurl>, PurlError> parse_kestro_purl(std::string_view text);
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -15,7 +15,7 @@
 #include "kestro/utils/json_writer.hpp"
 #include "kestro/utils/ordered_map.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 template <typename Version, typename Iri, typename Usage>
 struct InterchangeProjectInfoG {
@@ -73,4 +73,4 @@ std::array<unsigned char, 32> canonical_project_digest(const InterchangeProjectI
 std::string canonical_project_digest_hex(const InterchangeProjectInfoRaw& info,
                                          const InterchangeProjectMetadataRaw& meta);
 
-}  // namespace kestro
+}  // namespace kestro::model

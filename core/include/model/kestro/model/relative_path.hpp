@@ -10,7 +10,7 @@
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/fs_error.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 // The variants of RelativePathError: each holds the rejected text whole.
 struct RelativePathVariants {
@@ -92,4 +92,4 @@ enum class RelativePathKind {
 std::expected<std::string_view, RelativePathError> validate_relative_path(std::string_view path,
                                                                           RelativePathKind kind);
 
-}  // namespace kestro
+}  // namespace kestro::model

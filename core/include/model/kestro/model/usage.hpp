@@ -10,7 +10,7 @@
 #include "kestro/utils/json_value.hpp"
 #include "kestro/utils/json_writer.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 // A project named by its IRI, with an optional version requirement.
 template <typename Iri, typename Constraint>
@@ -57,8 +57,10 @@ using InterchangeProjectUsageRaw = InterchangeProjectUsageG<std::string, std::st
 inline constexpr const char* kUsageMismatch = "data did not match any variant of untagged enum InterchangeProjectUsageG";
 
 // One usage from a fully read value; the variants are tried in order:
-// Resource, Directory, KparPath, Unknown. Fails with the mismatch message
-// (positionless) when the value is not an object.
+// Resource, Directory, KparPath, Unknown, each on the object with its repeated
+// keys collapsed (first position, last value), the object Unknown keeps.
+// Fails with the mismatch message (positionless) when the value is not an
+// object.
 json::Result<InterchangeProjectUsageRaw> deserialize_usage(const json::Value& value);
 
 // The list under a `usage` key, read from the reader's current position.
@@ -69,4 +71,4 @@ void serialize_usage(const InterchangeProjectUsageRaw& usage, json::Writer& writ
 // "`kind`, `path`", or "no keys".
 std::string describe_usage_keys(const json::Object& object);
 
-}  // namespace kestro
+}  // namespace kestro::model

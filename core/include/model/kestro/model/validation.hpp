@@ -15,7 +15,7 @@
 #include "kestro/utils/rfc3339.hpp"
 #include "kestro/utils/semver.hpp"
 
-namespace kestro {
+namespace kestro::model {
 
 using InterchangeProjectUsage = InterchangeProjectUsageG<iri::Iri, semver::VersionReq, std::string>;
 using InterchangeProjectInfo = InterchangeProjectInfoG<semver::Version, iri::Iri, InterchangeProjectUsage>;
@@ -130,4 +130,4 @@ void metamodel_base_iri(MetamodelKind kind, std::string& sink);
 // The base followed by the known release, 20250201.
 std::string metamodel_base_iri(MetamodelKind kind);
 
-}  // namespace kestro
+}  // namespace kestro::model

@@ -5,6 +5,8 @@
 // recomputed from the file's content.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <expected>
 #include <optional>
 #include <string>
@@ -21,7 +23,7 @@
 #include "kestro/utils/sha256.hpp"
 #include "kestro/utils/text.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 // The canonical name of a file checksum algorithm, compared byte for byte.
 inline constexpr std::string_view kCanonicalAlgorithm = "SHA256";
@@ -144,4 +146,4 @@ std::expected<EnvProjectChecksum, E> source_checksum(
   return EnvProjectChecksum::src(std::move(**canonical));
 }
 
-}  // namespace kestro
+}  // namespace kestro::project

@@ -2,9 +2,11 @@
 // canonical checksum of a source tree, or the SHA-256 of a KPAR archive.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <string>
 
-namespace kestro {
+namespace kestro::project {
 
 struct EnvProjectChecksum {
   enum class Kind {
@@ -19,4 +21,4 @@ struct EnvProjectChecksum {
   bool operator==(const EnvProjectChecksum&) const = default;
 };
 
-}  // namespace kestro
+}  // namespace kestro::project

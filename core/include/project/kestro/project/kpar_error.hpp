@@ -2,6 +2,8 @@
 // container, and the compression names a KPAR may be written with.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <expected>
 #include <string>
 #include <string_view>
@@ -10,7 +12,7 @@
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/error_sum.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 // The variants of ZipArchiveError. `zip` is the zip facility's own error
 // value.
@@ -90,4 +92,4 @@ enum class KparCompression { Stored, Deflated };
 // "STORED" and "DEFLATED", matched exactly.
 std::expected<KparCompression, CompressionError> parse_compression(std::string_view name);
 
-}  // namespace kestro
+}  // namespace kestro::project

@@ -2,6 +2,8 @@
 // readers of the two record documents inside an archive.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <cstdint>
 #include <expected>
 #include <filesystem>
@@ -16,7 +18,7 @@
 #include "kestro/project/read_project.hpp"
 #include "kestro/utils/zip_reader.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 // What a KPAR project keeps once its archive is opened: the archive file and
 // the directory inside it that holds the project.
@@ -58,4 +60,4 @@ std::expected<std::optional<InterchangeProjectMetadataRaw>, LocalKparError> read
 // The symbols that an `index` maps to exactly `path`.
 std::set<std::string> indexed_symbols_for_file(const OrderedMap<std::string>& index, std::string_view path);
 
-}  // namespace kestro
+}  // namespace kestro::project

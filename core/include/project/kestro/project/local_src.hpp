@@ -2,6 +2,8 @@
 // at its root.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <expected>
 #include <filesystem>
 #include <optional>
@@ -14,22 +16,22 @@
 #include "kestro/project/project_error.hpp"
 #include "kestro/project/read_project.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 // Holds no open files and caches nothing: every operation reads the
 // directory afresh. Copies share nothing.
 class LocalSrcProject : public ReadProject<LocalSrcError> {
  public:
   LocalSrcProject() = default;
-  explicit LocalSrcProject(std::filesystem::path project_path, std::optional<std::string> nominal_path = {},
-                           std::optional<std::string> known_checksum = {},
-                           std::optional<std::string> expected_name = {},
-                           std::optional<std::optional<std::string>> expected_publisher = {})
-      : project_path(std::move(project_path)),
-        nominal_path(std::move(nominal_path)),
-        known_checksum(std::move(known_checksum)),
-        expected_name(std::move(expected_name)),
-        expected_publisher(std::move(expected_publisher)) {}
+  explicit LocalSrcProject(std::filesystem::path root, std::optional<std::string> nominal = {},
+                           std::optional<std::string> checksum = {},
+                           std::optional<std::string> name = {},
+                           std::optional<std::optional<std::string>> publisher = {})
+      : project_path(std::move(root)),
+        nominal_path(std::move(nominal)),
+        known_checksum(std::move(checksum)),
+        expected_name(std::move(name)),
+        expected_publisher(std::move(publisher)) {}
 
   // The project root; every project file is resolved under it.
   std::filesystem::path project_path;
@@ -65,4 +67,4 @@ class LocalSrcProject : public ReadProject<LocalSrcError> {
   Result<EnvProjectChecksum> checksum_hex() const override;
 };
 
-}  // namespace kestro
+}  // namespace kestro::project

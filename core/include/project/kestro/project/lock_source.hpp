@@ -2,11 +2,13 @@
 // kinds, in their fixed order. Paths and URLs are held as written.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <cstdint>
 #include <string>
 #include <variant>
 
-namespace kestro {
+namespace kestro::project {
 
 // A project used in place from a local directory.
 struct EditableSource {
@@ -61,4 +63,4 @@ struct RemoteGitSource {
 using Source = std::variant<EditableSource, LocalSrcSource, LocalKparSource, RemoteKparSource, IndexKparSource,
                             RemoteSrcSource, RemoteGitSource>;
 
-}  // namespace kestro
+}  // namespace kestro::project

@@ -4,6 +4,8 @@
 // creation, so any number of threads may read it at once.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <map>
 #include <optional>
 #include <string>
@@ -13,7 +15,7 @@
 #include "kestro/project/read_project.hpp"
 #include "kestro/project/utils.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 // Project-relative Unix path to the file's bytes; `a/b`, `a//b` and `a/./b`
 // name one entry.
@@ -22,12 +24,12 @@ using InMemoryFiles = std::map<std::string, std::string, PathComponentLess>;
 class InMemoryProject : public ReadProject<InMemoryProjectError> {
  public:
   InMemoryProject() = default;
-  InMemoryProject(std::vector<Source> lock_sources, std::optional<InterchangeProjectInfoRaw> info,
-                  std::optional<InterchangeProjectMetadataRaw> meta, InMemoryFiles files = {})
-      : lock_sources(std::move(lock_sources)),
-        info(std::move(info)),
-        meta(std::move(meta)),
-        files(std::move(files)) {}
+  InMemoryProject(std::vector<Source> sources_in_order, std::optional<InterchangeProjectInfoRaw> info_record,
+                  std::optional<InterchangeProjectMetadataRaw> meta_record, InMemoryFiles project_files = {})
+      : lock_sources(std::move(sources_in_order)),
+        info(std::move(info_record)),
+        meta(std::move(meta_record)),
+        files(std::move(project_files)) {}
 
   // What `sources` returns, in this order.
   std::vector<Source> lock_sources;
@@ -47,4 +49,4 @@ class InMemoryProject : public ReadProject<InMemoryProjectError> {
   Result<EnvProjectChecksum> checksum_hex() const override;
 };
 
-}  // namespace kestro
+}  // namespace kestro::project

@@ -3,6 +3,8 @@
 // once and each kind's error is a closed sum over the ones it can meet.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,7 +18,7 @@
 #include "kestro/utils/fs_error.hpp"
 #include "kestro/utils/json_reader.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 // The variant shapes the project kinds' errors share, each with its display
 // text, debug form and cause; a kind's error is the closed sum of the shapes
@@ -237,4 +239,4 @@ class ProjectSourcesError : public ErrorSum<ProjectSourcesError, ProjectSourcesV
   static const Error* cause_of(const Validation& v) { return v.source.get(); }
 };
 
-}  // namespace kestro
+}  // namespace kestro::project

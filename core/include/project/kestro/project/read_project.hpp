@@ -5,6 +5,8 @@
 // before the entries, see RecordCheck).
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <expected>
 #include <filesystem>
 #include <optional>
@@ -19,7 +21,7 @@
 #include "kestro/project/checksum.hpp"
 #include "kestro/project/source_reader.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 // The run's context handed to `sources`. Project storage reads only the two
 // roots, both absolute directories when present.
@@ -93,4 +95,4 @@ class ReadProject {
   ReadProject& operator=(ReadProject&&) = default;
 };
 
-}  // namespace kestro
+}  // namespace kestro::project

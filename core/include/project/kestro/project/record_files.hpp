@@ -2,6 +2,8 @@
 // read and written whole.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <expected>
 #include <filesystem>
 #include <optional>
@@ -10,7 +12,7 @@
 #include "kestro/model/records.hpp"
 #include "kestro/project/local_src.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 // Both records, each none when its document is absent. The information
 // record is compared with the project's expectations (publisher, then name)
@@ -30,4 +32,4 @@ std::expected<void, LocalSrcError> write_project_info(const LocalSrcProject& pro
 std::expected<void, LocalSrcError> write_project_meta(const LocalSrcProject& project,
                                                       const InterchangeProjectMetadataRaw& meta, bool overwrite);
 
-}  // namespace kestro
+}  // namespace kestro::project

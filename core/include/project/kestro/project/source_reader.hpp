@@ -3,6 +3,8 @@
 // normal.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <cstddef>
 #include <expected>
 #include <filesystem>
@@ -12,8 +14,9 @@
 
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/fs_error.hpp"
+#include "kestro/utils/unique_fd.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 class SourceReader {
  public:
@@ -28,14 +31,13 @@ class FileSourceReader : public SourceReader {
  public:
   // Fails with OpenFile naming `path`.
   static std::expected<std::unique_ptr<FileSourceReader>, FsIoError> open(const std::filesystem::path& path);
-  ~FileSourceReader() override;
   FileSourceReader(const FileSourceReader&) = delete;
   FileSourceReader& operator=(const FileSourceReader&) = delete;
   std::expected<std::size_t, IoError> read(std::span<char> buffer) override;
 
  private:
-  explicit FileSourceReader(int fd) : fd_(fd) {}
-  int fd_;
+  explicit FileSourceReader(UniqueFd fd) : fd_(std::move(fd)) {}
+  UniqueFd fd_;
 };
 
 // A reader over its own copy of some bytes.
@@ -49,4 +51,4 @@ class BytesSourceReader : public SourceReader {
   std::size_t pos_ = 0;
 };
 
-}  // namespace kestro
+}  // namespace kestro::project

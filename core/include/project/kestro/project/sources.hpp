@@ -1,6 +1,8 @@
 // The files that make up a source project, as named by its metadata.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <expected>
 #include <filesystem>
 #include <vector>
@@ -9,7 +11,7 @@
 #include "kestro/project/local_src.hpp"
 #include "kestro/project/project_error.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 // The platform path of every file the project's metadata names: the keys of
 // its `checksum` map, then the files of its `index`, each once (paths equal
@@ -21,4 +23,4 @@ namespace kestro {
 std::expected<std::vector<std::filesystem::path>, ProjectSourcesError> list_project_sources(
     const LocalSrcProject& project);
 
-}  // namespace kestro
+}  // namespace kestro::project

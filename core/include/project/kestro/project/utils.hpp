@@ -3,6 +3,8 @@
 // another.
 #pragma once
 
+#include "kestro/project/namespace.hpp"
+
 #include <expected>
 #include <filesystem>
 #include <string>
@@ -13,7 +15,7 @@
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/fs_error.hpp"
 
-namespace kestro {
+namespace kestro::project {
 
 struct PathCheckVariants {
   // `reason` is one of the fixed texts of the check; only kEscapesRoot is
@@ -65,10 +67,9 @@ std::expected<std::filesystem::path, PathCheckError> get_source_path(const std::
 
 // The relative Unix path that leads from `root` to `path` ("." when they are
 // the same), built from their components: one `..` per component of `root`
-// past the shared start, then the rest of `path`. Callers pass canonical
-// paths: a `..` component, for which the lexical answer would be wrong,
-// throws InternalError. Paths with different first components (one
-// absolute, one relative) give NoCommonPrefix.
+// past the shared start, then the rest of `path`. Paths with different
+// first components (one absolute, one relative) and paths holding a `..`
+// component (for which the lexical answer could be wrong) give the error.
 std::expected<std::string, RelativizeError> relativize_path(const std::filesystem::path& path,
                                                             const std::filesystem::path& root);
 
@@ -84,4 +85,4 @@ struct PathComponentLess {
   bool operator()(std::string_view a, std::string_view b) const;
 };
 
-}  // namespace kestro
+}  // namespace kestro::project

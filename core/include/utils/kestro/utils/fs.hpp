@@ -1,20 +1,36 @@
 // File reading and the one atomic-write helper of the package manager.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <expected>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <string_view>
 
 #include <sys/stat.h>
 
 #include "kestro/utils/fs_error.hpp"
+#include "kestro/utils/unique_fd.hpp"
 
 namespace kestro {
 
 // open(2) on a path. A path holding a NUL byte is refused (the system call
 // would stop at the NUL and open another file).
-std::expected<int, IoError> open_fd(const fs::path& path, int flags, unsigned mode = 0);
+std::expected<UniqueFd, IoError> open_fd(const fs::path& path, int flags, unsigned mode = 0);
+
+// A size far above any real record or document: reading more than this from
+// one file is refused rather than growing memory without bound.
+inline constexpr std::uint64_t kMaxDocumentFileSize = std::uint64_t{256} << 20;
+
+// Opens a file that is to be read whole. Opening never blocks (a FIFO would
+// wait for a writer); the descriptor is then made blocking again. Anything
+// but a regular file is refused with ReadFile "not a regular file", a file
+// larger than `max_size` with ReadFile "file too large"; a directory is let
+// through, so that reading it fails as it always does. A failure to open is
+// OpenFile.
+std::expected<UniqueFd, FsIoError> open_for_reading(const fs::path& path, std::uint64_t max_size);
 
 // stat(2) following links; a NUL in the path is refused like in open_fd.
 std::expected<struct ::stat, IoError> stat_file(const fs::path& path);
@@ -30,13 +46,24 @@ std::expected<std::string, FsIoError> read_file(const fs::path& path);
 std::expected<std::string, FsIoError> read_utf8_file(const fs::path& path);
 
 // The whole content of an open descriptor (no path known for messages).
-std::expected<std::string, IoError> read_fd(int fd);
+// More than `max_size` bytes fail with the I/O text "file too large".
+std::expected<std::string, IoError> read_fd(int fd, std::uint64_t max_size = std::numeric_limits<std::uint64_t>::max());
+
+// Whether write_file_atomic may replace a file already at the target.
+enum class ExistingFile { Replace, Keep };
 
 // Writes `bytes` to a temporary file beside `target` and renames it into
 // place, so that `target` holds either its previous content or the new one,
-// never a part. A new file gets mode 0666 & ~umask; a replaced file keeps its
-// mode. Fails with CreateFile (the temporary could not be made) or WriteFile
-// (writing or renaming failed), naming `target`; the temporary is removed.
-std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::string_view bytes);
+// never a part. When `target` is a symbolic link, the file it leads to is
+// written (the temporary beside it) and the link stays. A new file gets mode
+// 0666 & ~umask; a replaced file keeps its permission bits. Fails with
+// CreateFile (the temporary could not be made, or the target is a directory)
+// or WriteFile (writing, keeping the mode or renaming failed), naming
+// `target`; the temporary is removed. With ExistingFile::Keep the rename
+// refuses to replace anything, atomically: an existing target (a directory
+// or the file a link leads to included) fails with CreateFile carrying the
+// system error EEXIST and is left untouched.
+std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::string_view bytes,
+                                                 ExistingFile existing = ExistingFile::Replace);
 
 }  // namespace kestro

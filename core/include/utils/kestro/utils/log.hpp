@@ -26,7 +26,7 @@ struct Record {
 class Sink {
  public:
   virtual ~Sink() = default;
-  virtual bool enabled(Level level, std::string_view target) const { return true; }
+  virtual bool enabled(Level, std::string_view) const { return true; }
   virtual void write(const Record& record) = 0;
 };
 

@@ -12,14 +12,15 @@
 // The date must exist, hours run from 00 to 23, a leap second 60 is read as
 // 59, the fraction has 1 to 9 digits after `.`, an offset is required, and
 // nothing may follow. The offset only places the instant; it is not kept.
+// The instant must fall within the years 0000 to 9999 in UTC, the years the
+// formatter writes with four digits: `9999-12-31T23:59:59-00:01` is refused.
 #pragma once
 
-#include <compare>
-#include <cstdint>
 #include <expected>
 #include <string>
 #include <string_view>
 
+#include "kestro/utils/calendar.hpp"
 #include "kestro/utils/error.hpp"
 
 namespace kestro::time {
@@ -29,29 +30,11 @@ class Rfc3339Error : public MessageError {
   explicit Rfc3339Error(std::string text) : MessageError(std::move(text)) {}
 };
 
-// An instant: seconds and nanoseconds since 1970-01-01T00:00:00Z.
-struct Timestamp {
-  std::int64_t seconds = 0;
-  std::uint32_t nanos = 0;  // 0 to 999'999'999
-
-  static Timestamp now();
-  friend auto operator<=>(const Timestamp&, const Timestamp&) = default;
-};
-
-// The civil date and time of an instant in UTC (proleptic Gregorian
-// calendar). Years must stay within -32767 to 32767.
-struct CivilTime {
-  int year;
-  unsigned month, day, hour, minute, second;
-  std::uint32_t nanos;
-};
-CivilTime to_civil_utc(Timestamp t);
-
 std::expected<Timestamp, Rfc3339Error> parse_rfc3339(std::string_view text);
 
 // "YYYY-MM-DDTHH:MM:SS[.f]Z" in UTC; the fraction only when the instant has
-// one, without trailing zeros. Years outside 0000-9999 are written as a sign
-// and six digits, the form the parser reads back.
+// one, without trailing zeros. An instant outside the years 0000-9999 (which
+// the parser never returns) has its year written as a sign and six digits.
 std::string format_rfc3339_utc(Timestamp t);
 
 }  // namespace kestro::time

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -11,15 +12,21 @@ using Sha256Digest = std::array<unsigned char, 32>;
 
 class Sha256 {
  public:
+  // Frees an OpenSSL digest context.
+  struct ContextFree {
+    void operator()(void* ctx) const noexcept;
+  };
+
   Sha256();
-  ~Sha256();
   Sha256(const Sha256&) = delete;
   Sha256& operator=(const Sha256&) = delete;
   void update(std::string_view bytes);
   Sha256Digest finish();
 
  private:
-  void* ctx_;
+  // The OpenSSL context, freed however the object ends (a constructor that
+  // fails part-way included).
+  std::unique_ptr<void, ContextFree> ctx_;
 };
 
 Sha256Digest sha256(std::string_view bytes);

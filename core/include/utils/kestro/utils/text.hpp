@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <expected>
 #include <string>
+#include <system_error>
 #include <string_view>
 
 namespace kestro {
@@ -12,9 +14,6 @@ bool is_valid_utf8(std::string_view bytes);
 // Length of the valid UTF-8 sequence that starts at `bytes[i]`, or 0 when the
 // bytes there are no valid sequence.
 size_t utf8_sequence_length(std::string_view bytes, size_t i);
-
-// The value of a hexadecimal digit (either case), or -1.
-int hex_digit_value(char c);
 
 // Appends the UTF-8 encoding of a Unicode scalar value.
 void append_utf8(std::string& out, char32_t code_point);
@@ -50,6 +49,13 @@ struct TextCursor {
   // "end of input", or the character at the cursor as describe_char_at.
   std::string found() const { return at_end() ? "end of input" : describe_char_at(text, i); }
 };
+
+// The double nearest to a decimal number text: an optional `-`, digits, an
+// optional fraction and an optional exponent, nothing else. The process
+// locale plays no part. A value too small for a double is a zero of the
+// text's sign; one too large fails with result_out_of_range, any other text
+// with invalid_argument.
+std::expected<double, std::errc> parse_decimal_double(std::string_view text);
 
 // The text with A-Z lowered; every other byte unchanged.
 std::string ascii_lowercase(std::string_view text);

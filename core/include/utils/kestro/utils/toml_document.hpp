@@ -1,8 +1,9 @@
 // The TOML reader: parses a document (TOML 1.0 with the 1.1 additions:
 // newlines, comments and a trailing comma in inline tables, `\e` and `\xHH`
-// escapes, times without seconds, control characters other than NUL and
-// U+000A to U+000D in comments) into a concrete syntax tree that keeps the
-// document's text.
+// escapes, times without seconds) into a concrete syntax tree that keeps the
+// document's text. Comments take any character but the controls other than
+// tab (U+0000 to U+0008, U+000A to U+001F, U+007F); a line feed or CRLF ends
+// them.
 //
 // Two views of one parse:
 // - the logical tree: tables with their entries in document order, arrays,
@@ -25,11 +26,15 @@
 #include <string_view>
 #include <vector>
 
+#include "kestro/utils/ascii.hpp"
 #include "kestro/utils/toml_error.hpp"
 
 namespace kestro::toml {
 
 inline constexpr int kMaxDepth = 128;
+
+// A byte that may stand in a bare key: A-Z, a-z, 0-9, `_` and `-`.
+constexpr bool is_bare_key_char(char c) { return is_ascii_alnum(c) || c == '_' || c == '-'; }
 
 using NodeId = uint32_t;
 inline constexpr NodeId kNoNode = UINT32_MAX;

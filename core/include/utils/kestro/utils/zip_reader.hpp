@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "kestro/utils/error.hpp"
+#include "kestro/utils/unique_fd.hpp"
 
 namespace kestro::zip {
 
@@ -133,7 +134,7 @@ class ZipArchive {
   static std::expected<ZipArchive, ZipError> open(const std::filesystem::path& path);
   // Takes ownership of `fd` (closed on failure too) and reads the directory
   // from it; the file position does not matter.
-  static std::expected<ZipArchive, ZipError> from_fd(int fd);
+  static std::expected<ZipArchive, ZipError> from_fd(UniqueFd fd);
 
   ZipArchive(ZipArchive&&) noexcept;
   ZipArchive& operator=(ZipArchive&&) noexcept;
@@ -158,10 +159,10 @@ class ZipArchive {
   const std::string& comment() const { return comment_; }
 
  private:
-  explicit ZipArchive(int fd) : fd_(fd) {}
+  explicit ZipArchive(UniqueFd fd) : fd_(std::move(fd)) {}
   std::expected<void, ZipError> read_directory();
 
-  int fd_ = -1;
+  UniqueFd fd_;
   std::uint64_t file_size_ = 0;
   std::uint64_t directory_offset_ = 0;  // where entry data must end
   std::vector<ZipEntry> entries_;

@@ -1,0 +1,13 @@
+// The Python binding layer's namespace: its code sees the core's layers
+// unqualified.
+#pragma once
+
+namespace kestro::model {}
+namespace kestro::project {}
+namespace kestro::index {}
+
+namespace kestro::py {
+using namespace kestro::model;
+using namespace kestro::project;
+using namespace kestro::index;
+}  // namespace kestro::py
