@@ -129,7 +129,9 @@ TEST(AtomicWrite, KeepRefusesAnExistingTargetAtTheRename) {
       EXPECT_TRUE(r.error().holds<FsIoError::CreateFile>()) << c.name;
       EXPECT_EQ(r.error().io().code(), EEXIST) << c.name;
       EXPECT_EQ(entries(dir.path()), before) << c.name;  // the temporary is gone
-      if (fs::is_regular_file(target)) EXPECT_EQ(*read_file(target), "previous") << c.name;
+      if (fs::is_regular_file(target)) {
+        EXPECT_EQ(*read_file(target), "previous") << c.name;
+      }
     } else {
       ASSERT_TRUE(r) << c.name << ": " << r.error().message();
       EXPECT_EQ(*read_file(target), "new") << c.name;

@@ -173,7 +173,7 @@ PyResult<PyRef> json_to_py(const json::Value& root) {
   if (!root_container) return scalar_to_py(root);
   if (!*root_container) return *root_container;
   std::vector<JsonContainer> stack;
-  stack.push_back({&root, std::move(**root_container)});
+  stack.push_back({&root, std::move(**root_container), 0, {}});
   while (true) {
     JsonContainer& top = stack.back();
     const json::Value* child = nullptr;
@@ -195,7 +195,7 @@ PyResult<PyRef> json_to_py(const json::Value& root) {
       if (stack.empty()) return value;
     } else if (auto container = new_py_container(*child)) {
       if (!*container) return *container;
-      stack.push_back({child, std::move(**container)});
+      stack.push_back({child, std::move(**container), 0, {}});
       continue;
     } else {
       auto scalar = scalar_to_py(*child);
