@@ -39,6 +39,7 @@
 
 namespace kestro {
 
+// Whether P is exactly one of the alternatives of the variant Sum.
 template <typename P, typename Sum>
 inline constexpr bool is_sum_alternative = false;
 template <typename P, typename... Alternatives>
