@@ -9,6 +9,7 @@ PACKAGES=(
   zlib1g-dev libssl-dev libicu-dev libcurl4-openssl-dev libgit2-dev
   libsecret-1-dev libre2-dev
   python3-pytest
+  clang-16 libclang-rt-16-dev libfuzzer-16-dev
   dbus dbus-x11 gnome-keyring git
   locales
 )

@@ -20,5 +20,5 @@ ASAN_OPTIONS=detect_leaks=1 \
 preload="$(g++ -print-file-name=libasan.so):$(g++ -print-file-name=libubsan.so)"
 cd "$root"
 PYTHONPATH="$build/python:$build/python-testing:/usr/lib/python3/dist-packages" \
-  ASAN_OPTIONS=detect_leaks=0 LD_PRELOAD="$preload" \
+  KESTRO_SANITIZED=1 ASAN_OPTIONS=detect_leaks=0 LD_PRELOAD="$preload" \
   "$py" -m pytest -q -p no:cacheprovider bindings/py/tests modeler-tables-ext/tests

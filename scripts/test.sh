@@ -12,3 +12,4 @@ cd "$root"
 "$py" -m pytest -q -p no:cacheprovider \
   bindings/py/tests modeler-tables-ext/tests "$@"
 "$root/scripts/test-sanitize.sh"
+"$root/scripts/fuzz-smoke.sh"

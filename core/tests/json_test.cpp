@@ -4,6 +4,7 @@
 
 #include "kestro/utils/json_reader.hpp"
 #include "kestro/utils/json_writer.hpp"
+#include "test_support.hpp"
 
 namespace kestro::json {
 namespace {
@@ -86,6 +87,29 @@ TEST(JsonReader, SkipJudgesOnlyTheSyntax) {
     auto skipped = r.skip_value();
     EXPECT_EQ(skipped ? std::string("ok") : skipped.error().message(), c.result) << c.input;
   }
+}
+
+TEST(JsonValue, DeepTreesAreFreedWithoutStackPerLevel) {
+  // A tree far deeper than any stack holds frames for, of arrays and objects
+  // in turn, replaced by a scalar in a child so that a recursive
+  // free crashes the child rather than the test run.
+  int status = run_in_child([] {
+    json::Value value(std::uint64_t{1});
+    for (int level = 0; level < 1'000'000; ++level) {
+      if (level % 2) {
+        json::Array array;
+        array.push_back(std::move(value));
+        value = json::Value(std::move(array));
+      } else {
+        json::Object object;
+        object.push_back("k", std::move(value));
+        value = json::Value(std::move(object));
+      }
+    }
+    value = json::Value(std::uint64_t{2});
+    return 0;
+  });
+  EXPECT_EQ(status, 0);
 }
 
 TEST(JsonReader, TreeKeepsRepeatedKeysAndNumberKinds) {

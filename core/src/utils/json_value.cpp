@@ -4,6 +4,48 @@
 
 namespace kestro::json {
 
+namespace {
+
+bool is_container(const Value& value) {
+  return std::holds_alternative<Array>(value.v) || std::holds_alternative<Object>(value.v);
+}
+
+// Moves the non-empty containers among `value`'s children to `pending`; what
+// stays behind has no nested container left.
+void take_nested(Value& value, std::vector<Value>& pending) {
+  if (auto* array = std::get_if<Array>(&value.v)) {
+    for (auto& item : *array)
+      if (is_container(item)) pending.push_back(std::move(item));
+  } else if (auto* object = std::get_if<Object>(&value.v)) {
+    for (auto& member : object->members())
+      if (is_container(member.second)) pending.push_back(std::move(member.second));
+  }
+}
+
+bool has_nested(const Value& value) {
+  if (const auto* array = std::get_if<Array>(&value.v)) {
+    for (const auto& item : *array)
+      if (is_container(item)) return true;
+  } else if (const auto* object = std::get_if<Object>(&value.v)) {
+    for (const auto& member : object->members())
+      if (is_container(member.second)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+Value::~Value() {
+  if (!has_nested(*this)) return;
+  std::vector<Value> pending;
+  take_nested(*this, pending);
+  while (!pending.empty()) {
+    Value next = std::move(pending.back());
+    pending.pop_back();
+    take_nested(next, pending);
+  }
+}
+
 void Object::push_back(std::string key, Value value) { members_.emplace_back(std::move(key), std::move(value)); }
 
 void Object::insert_or_assign(std::string key, Value value) {

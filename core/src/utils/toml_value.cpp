@@ -39,7 +39,7 @@ std::expected<Value, Error> to_value(const Document& doc, NodeId id) {
       items.reserve(doc.items(id).size());
       for (NodeId item : doc.items(id)) {
         auto v = to_value(doc, item);
-        if (!v) return v;
+        if (!v) return std::unexpected(std::move(v.error()));
         items.push_back(std::move(*v));
       }
       return Value::array(std::move(items));
@@ -49,7 +49,7 @@ std::expected<Value, Error> to_value(const Document& doc, NodeId id) {
       members.reserve(doc.entries(id).size());
       for (const Entry& e : doc.entries(id)) {
         auto v = to_value(doc, e.value);
-        if (!v) return v;
+        if (!v) return std::unexpected(std::move(v.error()));
         members.push_back(Value::Member{e.key, std::move(*v)});
       }
       return Value::table(std::move(members));

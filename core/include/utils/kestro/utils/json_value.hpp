@@ -22,8 +22,9 @@ class Object {
   Object() = default;
   const std::vector<Member>& members() const { return members_; }
   std::vector<Member>& members() { return members_; }
-  bool empty() const { return members_.empty(); }
-  size_t size() const { return members_.size(); }
+  // Defined after `Value`: a body here would need the member type complete.
+  bool empty() const;
+  size_t size() const;
 
   // Appends a member, repeated keys included.
   void push_back(std::string key, Value value);
@@ -60,6 +61,14 @@ struct Value {
   Value(Array a) : v(std::move(a)) {}
   Value(Object o) : v(std::move(o)) {}
 
+  // Destroys nested containers level by level from a list of its own, so
+  // that freeing a deep tree takes no stack per level.
+  ~Value();
+  Value(const Value&) = default;
+  Value(Value&&) noexcept = default;
+  Value& operator=(const Value&) = default;
+  Value& operator=(Value&&) noexcept = default;
+
   bool is_null() const { return std::holds_alternative<Null>(v); }
   const std::string* as_string() const { return std::get_if<std::string>(&v); }
   const Object* as_object() const { return std::get_if<Object>(&v); }
@@ -67,6 +76,9 @@ struct Value {
 
   bool operator==(const Value&) const;
 };
+
+inline bool Object::empty() const { return members_.empty(); }
+inline size_t Object::size() const { return members_.size(); }
 
 // A copy whose objects, at every depth, hold each key once.
 Value normalized(const Value& value);

@@ -26,14 +26,18 @@ class Value {
   using Array = std::vector<Value>;
   using Table = std::vector<Member>;  // in insertion order, each key once
 
-  static Value string(std::string text) { return Value(std::move(text)); }
-  static Value integer(Integer i) { return Value(i); }
-  static Value integer(int64_t i) { return Value(Integer::from_i64(i)); }
-  static Value floating(double f) { return Value(f); }
-  static Value boolean(bool b) { return Value(b); }
-  static Value datetime(Datetime d) { return Value(std::move(d)); }
-  static Value array(Array items = {}) { return Value(std::move(items)); }
-  static Value table(Table members = {}) { return Value(std::move(members)); }
+  // Defined after `Member`: making and destroying a value (an empty
+  // default argument too) needs it complete.
+  static Value string(std::string text);
+  static Value integer(Integer i);
+  static Value integer(int64_t i);
+  static Value floating(double f);
+  static Value boolean(bool b);
+  static Value datetime(Datetime d);
+  static Value array();
+  static Value array(Array items);
+  static Value table();
+  static Value table(Table members);
 
   Kind kind() const { return static_cast<Kind>(v_.index()); }
   const std::string* as_string() const { return std::get_if<std::string>(&v_); }
@@ -64,6 +68,17 @@ struct Value::Member {
   Value value;
   bool operator==(const Member&) const = default;
 };
+
+inline Value Value::string(std::string text) { return Value(std::move(text)); }
+inline Value Value::integer(Integer i) { return Value(i); }
+inline Value Value::integer(int64_t i) { return Value(Integer::from_i64(i)); }
+inline Value Value::floating(double f) { return Value(f); }
+inline Value Value::boolean(bool b) { return Value(b); }
+inline Value Value::datetime(Datetime d) { return Value(std::move(d)); }
+inline Value Value::array() { return Value(Array{}); }
+inline Value Value::array(Array items) { return Value(std::move(items)); }
+inline Value Value::table() { return Value(Table{}); }
+inline Value Value::table(Table members) { return Value(std::move(members)); }
 
 // One value of a document as an owned tree. Integers must fit the signed or
 // the unsigned 64-bit range; others fail with "integer number overflowed" at
