@@ -1,0 +1,25 @@
+"""The model's classes, value types and enumerations."""
+
+from ._base import (  # noqa: F401
+    ArgumentsAccessor,
+    ContainerView,
+    CstNode,
+    DiagnosticSeverity,
+    Document,
+    DocumentSegment,
+    DocumentTier,
+    FeatureDirectionKind,
+    LazyImportsIterator,
+    LazyIterator,
+    NameID,
+    Operator,
+    Path,
+    PositionUtf8,
+    QualifiedName,
+    RangeUtf8,
+    RequirementConstraintKind,
+    Stdlib,
+    Url,
+)
+from ._elements import *  # noqa: F401,F403
+from ._elements import AstNode, Element  # noqa: F401
