@@ -243,3 +243,31 @@ class LazyImportsIterator(LazyIterator):
 
 class ArgumentsAccessor(LazyIterator):
     __slots__ = ()
+
+
+class Diagnostic:
+    """One message of a compilation report."""
+
+    def __init__(self, message: str, severity=DiagnosticSeverity.Error, code: str = "", segment=None):
+        self.message = message
+        self.severity = severity
+        self.code = code
+        self.segment = segment
+
+    def __str__(self):
+        return f"{self.severity.name.lower()}: {self.message}"
+
+
+class CompilationReport:
+    def __init__(self, diagnostics=(), fatal: bool = False):
+        self.diagnostics = ContainerView(diagnostics)
+        self.fatal = fatal
+
+
+class Compiler:
+    """Evaluation limits: at most `max_steps` evaluation steps and
+    `max_depth` nested calls."""
+
+    def __init__(self, max_steps: int, max_depth: int):
+        self.max_steps = max_steps
+        self.max_depth = max_depth

@@ -2,8 +2,11 @@
 
 from ._base import (  # noqa: F401
     ArgumentsAccessor,
+    CompilationReport,
+    Compiler,
     ContainerView,
     CstNode,
+    Diagnostic,
     DiagnosticSeverity,
     Document,
     DocumentSegment,

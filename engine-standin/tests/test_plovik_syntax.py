@@ -59,6 +59,8 @@ def test_positions_are_zero_based_and_span_lines():
         ("package P {\n  part a = 1 + ;\n  part c;\n}\n", 2, 16, ["P::a", "P::c"]),
         ("package P {\n  \u00a7 part a;\n  part c;\n}\n", 2, 3, ["P::c"]),
         ("package P {\n  import ;\n  part c;\n}\n", 2, 10, ["P::c"]),
+        ("package P {\n  part a\n  part c;\n}\n", 3, 3, ["P::a", "P::c"]),
+        ("package P {\n  part a :\n  package Q { part d; }\n}\n", 3, 3, ["P::a", "P::Q::d"]),
     ],
 )
 def test_syntax_errors_are_reported_and_the_rest_loads(load, text, line, col, survivors):
