@@ -7,7 +7,7 @@ import pytest
 import _plovik
 from _plovik import core
 
-from conftest import by_qname
+from plovik_fixtures import by_qname, load  # noqa: F401 (load is a fixture)
 
 VEHICLES = """\
 package Vehicles {

@@ -1,6 +1,7 @@
 """Notation beyond declarations: values, expressions, comments,
 representations, imports and edits."""
 
+import os
 import pathlib
 import subprocess
 import sys
@@ -9,7 +10,7 @@ import pytest
 
 from _plovik import core
 
-from conftest import by_qname
+from plovik_fixtures import by_qname, load  # noqa: F401 (load is a fixture)
 
 NOTATION = """\
 package N {
@@ -164,6 +165,10 @@ def test_library_packages(load):
 
 
 def test_benchmark_runs(tmp_path):
-    bench = pathlib.Path(__file__).parent.parent / "bench" / "bench_load.py"
-    out = subprocess.run([sys.executable, str(bench), "3", "200", "1"], capture_output=True, text=True, check=True)
+    root = pathlib.Path(__file__).resolve().parent.parent
+    env = dict(os.environ, PYTHONPATH=str(root))
+    out = subprocess.run(
+        [sys.executable, str(root / "bench" / "bench_load.py"), "3", "200", "1"],
+        capture_output=True, text=True, check=True, env=env,
+    )
     assert "0 diagnostics" in out.stdout and "elements/s" in out.stdout

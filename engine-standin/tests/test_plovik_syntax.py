@@ -4,7 +4,7 @@ import pytest
 
 from _plovik import _lexer, core
 
-from conftest import by_qname
+from plovik_fixtures import by_qname, load  # noqa: F401 (load is a fixture)
 
 
 @pytest.mark.parametrize(

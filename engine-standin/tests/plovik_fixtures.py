@@ -1,3 +1,6 @@
+"""Fixtures and helpers of the engine stand-in's tests, imported by each test
+module (a `conftest.py` here would shadow the one of the bindings' tests)."""
+
 import textwrap
 
 import pytest
