@@ -74,6 +74,24 @@ _RESULT_HOLDERS = (E.ConstraintUsage, E.ConstraintDefinition, E.CalculationUsage
 _PREFIX_CLASSIFICATION = {"hastype": Operator.HasType, "istype": Operator.IsType, "@": Operator.At, "@@": Operator.AtAt}
 
 
+MAX_NESTING = 100
+
+# token text -> (level, operator)
+_BINARY_BY_TEXT = {text: (level, op) for level, table in enumerate(_BINARY) for text, op in table.items()}
+
+
+class _Nesting:
+    def __init__(self, parser):
+        self.parser = parser
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.parser.depth -= 1
+        return False
+
+
 class SyntaxProblem(Exception):
     def __init__(self, token, message):
         super().__init__(message)
@@ -87,6 +105,7 @@ class Parser:
         self.pos = 0
         self.doc = doc
         self.report = report  # report(token, message)
+        self.depth = 0
 
     # --- token cursor -----------------------------------------------------------
     def peek(self, k=0):
@@ -258,7 +277,8 @@ class Parser:
             return
         if self.at_sym("{"):
             self.next()
-            self.items(elem)
+            with self.nested():
+                self.items(elem)
             self.expect_sym("}")
             return
         self.fail("';' or '{'")
@@ -653,32 +673,42 @@ class Parser:
         self.finish(e)
         return e
 
+    def nested(self):
+        """Counts one level of nesting (a body, an operand): recursion is
+        bounded so that deep text gives a diagnostic, not a crash."""
+        if self.depth >= MAX_NESTING:
+            raise SyntaxProblem(self.peek(), f"nesting deeper than {MAX_NESTING} levels")
+        self.depth += 1
+        return _Nesting(self)
+
     def expression(self, scope, level=0):
-        if level == 0 and self.at_word("if"):
-            start = self.next()
-            c = self.expression(scope, 1)
-            self.expect_sym("?")
-            a = self.expression(scope, 1)
-            if not self.accept_word("else"):
-                self.fail("'else'")
-            b = self.expression(scope, 0)
-            return self.operator(Operator.If, start, [c, a, b])
-        if level >= len(_BINARY):
-            return self.unary(scope)
-        table = _BINARY[level]
-        left = self.expression(scope, level + 1)
-        while True:
-            t = self.peek()
-            if not ((t.kind == SYMBOL or (t.kind == NAME and not t.quoted)) and t.text in table):
-                return left
-            self.next()
-            if level == _CLASSIFICATION_LEVEL:
-                right = self.type_ref(scope)
-            elif level == len(_BINARY) - 1:
-                right = self.expression(scope, level)  # right associative
-            else:
-                right = self.expression(scope, level + 1)
-            left = self.operator(table[t.text], t, [left, right])
+        """An expression whose binary operators bind at `level` or tighter
+        (precedence climbing)."""
+        with self.nested():
+            if level == 0 and self.at_word("if"):
+                start = self.next()
+                c = self.expression(scope, 1)
+                self.expect_sym("?")
+                a = self.expression(scope, 1)
+                if not self.accept_word("else"):
+                    self.fail("'else'")
+                b = self.expression(scope, 0)
+                return self.operator(Operator.If, start, [c, a, b])
+            left = self.unary(scope)
+            while True:
+                t = self.peek()
+                entry = _BINARY_BY_TEXT.get(t.text) if t.kind == SYMBOL or (t.kind == NAME and not t.quoted) else None
+                if entry is None or entry[0] < level:
+                    return left
+                op_level, op = entry
+                self.next()
+                if op_level == _CLASSIFICATION_LEVEL:
+                    right = self.type_ref(scope)
+                elif op_level == len(_BINARY) - 1:
+                    right = self.expression(scope, op_level)  # right associative
+                else:
+                    right = self.expression(scope, op_level + 1)
+                left = self.operator(op, t, [left, right])
 
     def type_ref(self, scope):
         start = self.peek()
@@ -698,7 +728,9 @@ class Parser:
             return self.operator(_PREFIX_CLASSIFICATION[t.text], t, [self.type_ref(scope)])
         if (t.kind == SYMBOL or (t.kind == NAME and not t.quoted)) and t.text in _UNARY:
             self.next()
-            return self.operator(_UNARY[t.text], t, [self.unary(scope)])
+            with self.nested():
+                operand = self.unary(scope)
+            return self.operator(_UNARY[t.text], t, [operand])
         return self.postfix(scope, self.primary(scope))
 
     def postfix(self, scope, e):

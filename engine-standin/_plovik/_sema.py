@@ -16,6 +16,10 @@ from builtins import isinstance as is_a
 from . import _elements as E
 
 
+# How deep inheritance and imports are followed; deeper levels are not seen.
+MAX_INHERITANCE = 100
+
+
 class Ref:
     """An unresolved reference: one qualified name per step of a chain
     (`A::b.c` has the steps [A, b] and [c]), where the lookup starts, and the
@@ -145,9 +149,10 @@ def own_member(ns, name, exclude=None):
     return None
 
 
-def lookup_member(ns, name, exclude=None, visited=None):
-    """A visible member of `ns`: own, inherited, then imported."""
-    if not is_a(ns, E.Namespace):
+def lookup_member(ns, name, exclude=None, visited=None, depth=0):
+    """A visible member of `ns`: own, inherited, then imported. Looks
+    through at most `MAX_INHERITANCE` levels of specialisations and imports."""
+    if not is_a(ns, E.Namespace) or depth > MAX_INHERITANCE:
         return None
     if visited is None:
         visited = set()
@@ -159,24 +164,24 @@ def lookup_member(ns, name, exclude=None, visited=None):
         return found
     if is_a(ns, E.Type):
         for g in generals(ns):
-            found = lookup_member(g, name, exclude, visited)
+            found = lookup_member(g, name, exclude, visited, depth + 1)
             if found is not None:
                 return found
     for imp in ns._rels:
         if is_a(imp, E.Import) and not is_a(imp, E.Expose):
-            found = _through_import(imp, name, exclude, visited)
+            found = _through_import(imp, name, exclude, visited, depth + 1)
             if found is not None:
                 return found
     return None
 
 
-def _through_import(imp, name, exclude, visited):
+def _through_import(imp, name, exclude, visited, depth):
     target = rel_target(imp)
     if target is None:
         return None
     if not imp.is_namespace:
         return target if name in (target.declared_name, target.declared_short_name) else None
-    found = lookup_member(target, name, exclude, visited)
+    found = lookup_member(target, name, exclude, visited, depth)
     if found is None and imp.is_recursive:
         for ns in nested_namespaces(target):
             found = own_member(ns, name, exclude)
@@ -313,7 +318,7 @@ def all_features(t):
 
 def inherited_features(t):
     key = ("inherited", id(t))
-    if key in _computing:
+    if key in _computing or len(_computing) > MAX_INHERITANCE:
         return []
     _computing.add(key)
     try:
@@ -342,7 +347,7 @@ def feature_types(f):
     """The types of a feature: its own typings, else those of the features
     it subsets or redefines."""
     key = ("types", id(f))
-    if key in _computing:
+    if key in _computing or len(_computing) > MAX_INHERITANCE:
         return []
     _computing.add(key)
     try:

@@ -208,3 +208,15 @@ def test_anonymous_connect_is_a_connection_usage(load):
     model, _ = load(CONNECTIONS)
     kinds = [type(c).__name__ for c in model.nodes(core.ConnectorAsUsage)]
     assert kinds == ["ConnectionUsage", "ConnectionUsage", "AllocationUsage", "ConnectionUsage", "InterfaceUsage"]
+
+
+@pytest.mark.parametrize("depth, reaches_x", [(50, True), (1000, False)])
+def test_deep_specialisation_chains_do_not_raise(load, depth, reaches_x):
+    text = "package P { " + " ".join(f"part def A{i} :> A{i + 1};" for i in range(depth))
+    text += f" part def A{depth} {{ part x; }} part p : A0; }}"
+    model, diags = load(text)
+    assert not diags
+    p = by_qname(model, "P::p")
+    assert ([f.name for f in p.features] == ["x"]) is reaches_x
+    assert (p.get_member("x") is not None) is reaches_x
+    assert p.usages.collect() == p.features.collect()

@@ -85,3 +85,34 @@ def test_diagnostics_render_as_text(load):
     _, diags = load("package P {\n  part b : ;\n}\n")
     text = str(diags)
     assert "model.sysml:2:" in text and "syntax" in text
+
+
+@pytest.mark.parametrize(
+    "deep",
+    [
+        "package P { attribute a = " + "(" * 3000 + "1" + ")" * 3000 + "; }",
+        "package P { " + "package Q { " * 1500 + "}" * 1500 + "}",
+        "package P { attribute a = " + "-" * 3000 + "1; }",
+        "package P { attribute a = 2" + " ** 2" * 3000 + "; }",
+        "package P { attribute a = " + "f(" * 3000 + ")" * 3000 + "; }",
+    ],
+    ids=["parentheses", "packages", "unary", "power", "calls"],
+)
+def test_deep_nesting_is_a_diagnostic(load, deep):
+    model, diags = load(deep + "\npackage Ok { part def A; }\n")
+    assert any("nesting" in d.message for d in diags.parser), str(diags)
+    by_qname(model, "Ok::A")
+
+
+def test_moderate_nesting_loads(load):
+    text = "package P { " + "package Q { " * 30 + "attribute a = " + "(" * 30 + "1" + ")" * 30 + ";" + "}" * 30 + "}"
+    model, diags = load(text)
+    assert not diags, str(diags)
+
+
+def test_nesting_limit_holds_after_a_recovered_error(load):
+    # After the first too-deep member, the next one at the same depth is refused too.
+    inner = "package Q { " * 150 + "}" * 150
+    model, diags = load("package P { " + inner + " " + inner + " }\npackage Ok { part def A; }\n")
+    assert sum("nesting" in d.message for d in diags.parser) == 2
+    by_qname(model, "Ok::A")
