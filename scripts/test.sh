@@ -7,9 +7,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 py=$("$root/scripts/find-python.sh")
 build="${KESTRO_BUILD_DIR:-$root/build}"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
-export PYTHONPATH="$build/python:$build/python-testing:/usr/lib/python3/dist-packages"
+export PYTHONPATH="$build/python:$build/python-testing:$root/engine-standin:/usr/lib/python3/dist-packages"
 cd "$root"
 "$py" -m pytest -q -p no:cacheprovider \
-  bindings/py/tests modeler-tables-ext/tests "$@"
+  bindings/py/tests modeler-tables-ext/tests engine-standin/tests "$@"
 "$root/scripts/test-sanitize.sh"
 "$root/scripts/fuzz-smoke.sh"

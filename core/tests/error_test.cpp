@@ -1,7 +1,9 @@
 #include "kestro/index/index_error.hpp"
 #include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
 
 #include <cerrno>
+#include <type_traits>
 
 #include <gtest/gtest.h>
 
@@ -31,6 +33,48 @@ TEST(ErrorChain, IndexErrorAppendsNote) {
   EXPECT_EQ(IndexError(inner, std::nullopt).cause(), nullptr);
   EXPECT_EQ(IndexError(make_error<IndexError>(inner, std::nullopt), "x").debug(),
             "IndexError { suggestion: Some(\"x\"), inner: IndexError { suggestion: None, inner: outer } }");
+}
+
+// A sum with one variant of each kind the helper distinguishes: with and
+// without a debug form of its own, with and without a cause.
+struct LockVariants {
+  struct Busy {
+    std::string path;
+  };
+  struct Broken {
+    std::string path;
+    IoError io;
+  };
+  using Sum = std::variant<Busy, Broken>;
+};
+class LockError : public ErrorSum<LockError, LockVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const Busy& v) { return "`" + v.path + "` is locked"; }
+  static std::string text_of(const Broken& v) { return "lock at `" + v.path + "` is broken"; }
+  static std::string debug_of(const Broken& v) { return "Broken(" + v.path + ")"; }
+  static const Error* cause_of(const Broken& v) { return &v.io; }
+};
+
+TEST(ErrorSum, VisitorsPerVariant) {
+  LockError busy = LockError::Busy{"/env"};
+  LockError broken = LockError::Broken{"/env", IoError::from_errno(EACCES)};
+  EXPECT_EQ(busy.message(), "`/env` is locked");
+  EXPECT_EQ(busy.debug(), "`/env` is locked") << "no debug form of its own: the text";
+  EXPECT_EQ(busy.cause(), nullptr) << "no cause_of: no cause";
+  EXPECT_EQ(broken.debug(), "Broken(/env)");
+  EXPECT_EQ(render_error_chain(broken),
+            "lock at `/env` is broken\n  caused by: Permission denied (os error 13)\n");
+
+  EXPECT_TRUE(busy.holds<LockError::Busy>());
+  EXPECT_FALSE(busy.holds<LockError::Broken>());
+  EXPECT_EQ(busy.get_if<LockError::Broken>(), nullptr);
+  ASSERT_NE(broken.get_if<LockError::Broken>(), nullptr);
+  EXPECT_EQ(broken.get_if<LockError::Broken>()->io.code(), EACCES);
+  EXPECT_EQ(broken.visit([](const auto& v) { return v.path; }), "/env");
+  // Only the sum's own payloads build it.
+  static_assert(!std::is_constructible_v<LockError, std::string>);
+  static_assert(!std::is_constructible_v<LockError, IoError>);
 }
 
 TEST(OsError, Text) {

@@ -126,7 +126,7 @@ TEST(AtomicWrite, KeepRefusesAnExistingTargetAtTheRename) {
     auto r = write_file_atomic(target, "new", ExistingFile::Keep);
     if (c.exists) {
       ASSERT_FALSE(r) << c.name;
-      EXPECT_EQ(r.error().kind(), FsIoError::Kind::CreateFile) << c.name;
+      EXPECT_TRUE(r.error().holds<FsIoError::CreateFile>()) << c.name;
       EXPECT_EQ(r.error().io().code(), EEXIST) << c.name;
       EXPECT_EQ(entries(dir.path()), before) << c.name;  // the temporary is gone
       if (fs::is_regular_file(target)) {
@@ -162,7 +162,7 @@ TEST(AtomicWrite, FailedModeCopyFailsTheWrite) {
     if (!refuse_fchmod()) return 2;
     auto r = write_file_atomic(target, "new");
     if (r) return 3;
-    return r.error().kind() == FsIoError::Kind::WriteFile && r.error().io().code() == EPERM ? 0 : 4;
+    return r.error().holds<FsIoError::WriteFile>() && r.error().io().code() == EPERM ? 0 : 4;
   });
   EXPECT_EQ(status, 0);
   EXPECT_EQ(*read_file(target), "previous");
@@ -200,7 +200,7 @@ TEST(OpenForReading, RefusesWhatIsNoRecord) {
       auto opened = open_for_reading(dir.path() / c.name, kMaxDocumentFileSize);
       if (!c.error) return opened && (::fcntl(opened->get(), F_GETFL) & O_NONBLOCK) == 0 ? 0 : 1;
       if (opened) return 2;
-      return opened.error().kind() == FsIoError::Kind::ReadFile && opened.error().io().message() == c.error ? 0 : 3;
+      return opened.error().holds<FsIoError::ReadFile>() && opened.error().io().message() == c.error ? 0 : 3;
     });
     EXPECT_EQ(status, 0) << c.name;
   }

@@ -22,21 +22,21 @@ TEST(FsIoErrorText, Variants) {
     std::string expected;
     std::string debug;  // the variant's name and its fields
   } cases[] = {
-      {FsIoError(FsIoError::Kind::Move, "/a/x", "/b/x", enoent),
+      {FsIoError(FsIoError::Move{"/a/x", "/b/x", enoent}),
        "failed to move\n  `/a/x` to\n  `/b/x`:\n  " + no_such, "Move(\"/a/x\", \"/b/x\", " + no_such + ")"},
-      {FsIoError::seek("/f", 42, enoent), "failed to seek file `/f` to 42:\n  " + no_such,
+      {FsIoError(FsIoError::Seek{"/f", 42, enoent}), "failed to seek file `/f` to 42:\n  " + no_such,
        "Seek(\"/f\", 42, " + no_such + ")"},
-      {FsIoError(FsIoError::Kind::MkTempDir, enoent), "failed to create a temporary directory: " + no_such,
+      {FsIoError(FsIoError::MkTempDir{enoent}), "failed to create a temporary directory: " + no_such,
        "MkTempDir(" + no_such + ")"},
-      {FsIoError(FsIoError::Kind::MetadataHandle, enoent), "failed to get metadata for file: " + no_such,
+      {FsIoError(FsIoError::MetadataHandle{enoent}), "failed to get metadata for file: " + no_such,
        "MetadataHandle(" + no_such + ")"},
-      {FsIoError(FsIoError::Kind::CreateTempFile, enoent), "failed to create a temporary file: " + no_such,
+      {FsIoError(FsIoError::CreateTempFile{enoent}), "failed to create a temporary file: " + no_such,
        "CreateTempFile(" + no_such + ")"},
-      {FsIoError(FsIoError::Kind::ReadFileHandle, enoent), "failed to read file: " + no_such,
+      {FsIoError(FsIoError::ReadFileHandle{enoent}), "failed to read file: " + no_such,
        "ReadFileHandle(" + no_such + ")"},
-      {FsIoError(FsIoError::Kind::CurrentDir, enoent), "failed to get path to current directory:\n  " + no_such,
+      {FsIoError(FsIoError::CurrentDir{enoent}), "failed to get path to current directory:\n  " + no_such,
        "CurrentDir(" + no_such + ")"},
-      {FsIoError(FsIoError::Kind::OpenFile, fs::path("/x\xff" "y"), enoent),
+      {FsIoError(FsIoError::OpenFile{fs::path("/x\xff" "y"), enoent}),
        "failed to open file\n  `/x\xEF\xBF\xBDy`:\n  " + no_such, "OpenFile(\"/x\xEF\xBF\xBDy\", " + no_such + ")"},
   };
   for (const auto& c : cases) {
@@ -47,32 +47,32 @@ TEST(FsIoErrorText, Variants) {
 }
 
 TEST(RelativePathErrorText, NullIsQuoted) {
-  RelativePathError e(RelativePathError::Kind::ContainsNull, std::string("a\0b", 3));
+  RelativePathError e(RelativePathError::ContainsNull{std::string("a\0b", 3)});
   EXPECT_EQ(e.message(), "path `\"a\\0b\"` contains a NULL character");
   // Other non-printable characters, ASCII or not, as \u{hex}; printable ones as they are.
-  RelativePathError controls(RelativePathError::Kind::ContainsNull,
-                             std::string("\0\x01\x7f\xc2\x85\xc2\xa0\xc2\xa9\xc3\xa9", 11));
+  RelativePathError controls(
+      RelativePathError::ContainsNull{std::string("\0\x01\x7f\xc2\x85\xc2\xa0\xc2\xa9\xc3\xa9", 11)});
   EXPECT_EQ(controls.message(),
             "path `\"\\0\\u{1}\\u{7f}\\u{85}\\u{a0}\xc2\xa9\xc3\xa9\"` contains a NULL character");
-  EXPECT_EQ(RelativePathError(RelativePathError::Kind::ContainsParent, "a/../b").message(),
+  EXPECT_EQ(RelativePathError(RelativePathError::ContainsParent{"a/../b"}).message(),
             "path `a/../b` contains a forbidden relative component `..`");
 }
 
 TEST(ZipArchiveErrorText, Variants) {
-  using Kind = ZipArchiveError::Kind;
   auto zip = make_error<MessageError>("entry damaged");
   struct Case {
     ZipArchiveError error;
     std::string message;
     std::string debug;
   } cases[] = {
-      {{Kind::ReadArchive, "lib.kpar", zip}, "failed to parse zip archive `lib.kpar`: entry damaged",
+      {ZipArchiveError::ReadArchive{"lib.kpar", zip}, "failed to parse zip archive `lib.kpar`: entry damaged",
        "ReadArchive(\"lib.kpar\", entry damaged)"},
-      {{Kind::FileMeta, "", zip}, "failed to retrieve file from zip archive: entry damaged", "FileMeta(entry damaged)"},
+      {ZipArchiveError::FileMeta{zip}, "failed to retrieve file from zip archive: entry damaged",
+       "FileMeta(entry damaged)"},
       // The entry's name, not its zip error.
-      {{Kind::NamedFileMeta, "p/a.sysml", zip}, "failed to retrieve file from zip archive: p/a.sysml",
+      {ZipArchiveError::NamedFileMeta{"p/a.sysml", zip}, "failed to retrieve file from zip archive: p/a.sysml",
        "NamedFileMeta(\"p/a.sysml\", entry damaged)"},
-      {{Kind::InvalidPath, ".project.json", nullptr},
+      {ZipArchiveError::InvalidPath{".project.json"},
        "zip archive path handling error: file `.project.json` in a zip archive is not contained in a directory",
        "InvalidPath(\".project.json\")"},
   };
@@ -114,7 +114,7 @@ TEST(AtomicWrite, FailureMidWriteKeepsPreviousContent) {
   // A file-size limit makes the write fail part-way, as a full disk would.
   auto result = with_file_size_limit(4096, [&] { return write_file_atomic(target, std::string(100000, 'x')); });
   ASSERT_FALSE(result);
-  EXPECT_EQ(result.error().kind(), FsIoError::Kind::WriteFile);
+  EXPECT_TRUE(result.error().holds<FsIoError::WriteFile>());
   EXPECT_EQ(*read_file(target), "previous");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
@@ -126,7 +126,7 @@ TEST(ReadFile, Errors) {
   TempDir dir;
   auto r2 = read_file(dir.path());
   ASSERT_FALSE(r2);
-  EXPECT_EQ(r2.error().kind(), FsIoError::Kind::ReadFile);
+  EXPECT_TRUE(r2.error().holds<FsIoError::ReadFile>());
 }
 
 }  // namespace
@@ -144,7 +144,7 @@ TEST(PathsWithNul, AreRefusedNotShortened) {
   EXPECT_TRUE(read.error().message().ends_with("file name contained an unexpected NUL byte"));
   auto write = write_file_atomic(with_nul, "x");
   ASSERT_FALSE(write);
-  EXPECT_EQ(write.error().kind(), FsIoError::Kind::CreateFile);
+  EXPECT_TRUE(write.error().holds<FsIoError::CreateFile>());
   EXPECT_EQ(*read_file(dir.path() / "a"), "content of a");
   struct stat st;
   EXPECT_FALSE(stat_path(with_nul, st));

@@ -51,13 +51,13 @@ TEST(KparRecords, Failures) {
 
   auto missing = read_kpar_project_meta(opened(dir.path() / "none.kpar", "proj"));
   ASSERT_FALSE(missing);
-  EXPECT_EQ(missing.error().kind(), ProjectError::Kind::Io);
+  EXPECT_TRUE(missing.error().holds<LocalKparError::Io>());
   EXPECT_NE(missing.error().message().find("failed to open file\n  `"), std::string::npos);
 
   write_text(dir.path() / "junk.kpar", "not a zip archive at all");
   auto junk = read_kpar_project_files(opened(dir.path() / "junk.kpar", "proj"));
   ASSERT_FALSE(junk);
-  EXPECT_EQ(junk.error().kind(), ProjectError::Kind::Zip);
+  EXPECT_TRUE(junk.error().holds<LocalKparError::Zip>());
   EXPECT_TRUE(junk.error().message().starts_with("failed to parse zip archive `" + (dir.path() / "junk.kpar").string() + "`: "))
       << junk.error().message();
 }
@@ -70,7 +70,7 @@ TEST(KparRecords, CorruptEntryIsADeserializeError) {
   patch_bytes(archive, "\"P\"", "\"Q\"");
   auto r = read_kpar_project_info(opened(archive, std::nullopt));
   ASSERT_FALSE(r);
-  EXPECT_EQ(r.error().kind(), ProjectError::Kind::Deserialize);
+  EXPECT_TRUE(r.error().holds<LocalKparError::Deserialize>());
 }
 
 // A record entry that claims more than a record may hold is refused before
@@ -82,7 +82,7 @@ TEST(KparRecords, OversizedRecordIsRefused) {
   claim_entry_size(archive, 0xFFFFFFF0u);
   auto r = read_kpar_project_info(opened(archive, std::nullopt));
   ASSERT_FALSE(r);
-  EXPECT_EQ(r.error().kind(), ProjectError::Kind::Deserialize);
+  EXPECT_TRUE(r.error().holds<LocalKparError::Deserialize>());
   EXPECT_EQ(r.error().message(),
             "project deserialization error: failed to deserialize `.project.json`: the entry declares 4294967280 "
             "bytes, more than the 268435456 bytes a project record may hold");

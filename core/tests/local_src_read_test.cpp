@@ -69,7 +69,7 @@ TEST(ReadLocalSrcProject, BrokenDocuments) {
   write_text(dir.path() / ".meta.json", "{\"index\":{}");
   auto r = read_local_src_project(LocalSrcProject{dir.path()});
   ASSERT_FALSE(r);
-  EXPECT_EQ(r.error().kind(), ProjectError::Kind::Deserialize);
+  EXPECT_TRUE(r.error().holds<LocalSrcError::Deserialize>());
   EXPECT_EQ(r.error().message(),
             "project deserialization error: failed to deserialize `.meta.json`: EOF while parsing an object at line 1 "
             "column 11");
@@ -100,7 +100,7 @@ TEST(ReadLocalSrcProject, PermissionFailures) {
 
   int result = run_unprivileged([&] {
     auto unreadable = read_local_src_project(LocalSrcProject{locked});
-    if (unreadable || unreadable.error().kind() != ProjectError::Kind::Io) return 1;
+    if (unreadable || !unreadable.error().holds<LocalSrcError::Io>()) return 1;
     if (!unreadable.error().message().starts_with("failed to open file\n  `")) return 2;
     if (!unreadable.error().message().ends_with("Permission denied (os error 13)")) return 3;
     auto hidden = read_local_src_project(LocalSrcProject{unsearchable / "p"});
@@ -115,15 +115,6 @@ TEST(ReadLocalSrcProject, PermissionFailures) {
 
 namespace kestro::project {
 namespace {
-
-// The address space this process maps now.
-rlim_t mapped_bytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.starts_with("VmSize:")) return std::stoull(line.substr(7)) * 1024;
-  return 0;
-}
 
 TEST(ReadLocalSrcProject, RecordThatIsNoPlainFile) {
   // What a hostile directory can put at `.project.json`: each is refused at
@@ -151,14 +142,12 @@ TEST(ReadLocalSrcProject, RecordThatIsNoPlainFile) {
     auto record = dir.path() / ".project.json";
     c.make(record);
     std::string expected = "failed to read file\n  `" + record.string() + "`:\n  " + c.io_text;
-    int status = run_in_child([&] {
+    // 1 GiB more than the child already maps (a sanitizer's shadow included).
+    int status = run_with_memory_limit(std::uint64_t{1} << 30, [&] {
       ::alarm(10);
-      // 1 GiB more than the child already maps (a sanitizer's shadow included).
-      struct rlimit memory = {mapped_bytes() + (rlim_t{1} << 30), RLIM_INFINITY};
-      ::setrlimit(RLIMIT_AS, &memory);
       auto r = read_local_src_project(LocalSrcProject{dir.path()});
       if (r) return 1;
-      return r.error().kind() == ProjectError::Kind::Io && r.error().message() == expected ? 0 : 2;
+      return r.error().holds<LocalSrcError::Io>() && r.error().message() == expected ? 0 : 2;
     });
     EXPECT_EQ(status, 0) << c.name;
   }

@@ -39,7 +39,7 @@ TEST(LocalSrcProject, EmptyDirectory) {
   EXPECT_EQ(project.checksum_hex().error().message(), missing);
   auto sources = project.sources(ProjectContext{dir.path(), std::nullopt});
   ASSERT_FALSE(sources);
-  EXPECT_EQ(sources.error().kind(), ProjectError::Kind::MissingInfoMeta);
+  EXPECT_TRUE(sources.error().holds<LocalSrcError::MissingInfoMeta>());
   EXPECT_EQ(sources.error().message(), missing);
 }
 
@@ -75,22 +75,22 @@ TEST(LocalSrcProject, ReadSource) {
 
   struct Case {
     std::string path;
-    ProjectError::Kind kind;
+    HoldsCheck<LocalSrcError> variant;
     std::string text;
   } cases[] = {
-      {"../x", ProjectError::Kind::Path, "path `../x` is unsafe: path attempts to escape original path"},
-      {"/etc/passwd", ProjectError::Kind::Path, "path `/etc/passwd` is absolute"},
-      {"a/c.sysml", ProjectError::Kind::Io,
+      {"../x", holds<LocalSrcError::Path>, "path `../x` is unsafe: path attempts to escape original path"},
+      {"/etc/passwd", holds<LocalSrcError::Path>, "path `/etc/passwd` is absolute"},
+      {"a/c.sysml", holds<LocalSrcError::Io>,
        "failed to open file\n  `" + (dir.path() / "a/c.sysml").string() + "`:\n  No such file or directory (os error 2)"},
       // Not a/b.sysml, which the name would be cut to at the NUL.
-      {std::string("a/b.sysml\0x", 11), ProjectError::Kind::Io,
+      {std::string("a/b.sysml\0x", 11), holds<LocalSrcError::Io>,
        "failed to open file\n  `" + (dir.path() / std::string("a/b.sysml\0x", 11)).string() +
            "`:\n  file name contained an unexpected NUL byte"},
   };
   for (const auto& c : cases) {
     auto r = project.read_source(c.path);
     ASSERT_FALSE(r) << c.path;
-    EXPECT_EQ(r.error().kind(), c.kind);
+    EXPECT_TRUE(c.variant(r.error())) << r.error().debug();
     EXPECT_EQ(r.error().message(), c.text);
   }
 }
@@ -135,7 +135,7 @@ TEST(LocalSrcProject, Sources) {
   for (std::filesystem::path base : {std::filesystem::path("ws"), dir.path() / "ws/../ws"}) {
     auto relative = project.sources(ProjectContext{std::nullopt, base});
     ASSERT_FALSE(relative) << base;
-    EXPECT_EQ(relative.error().kind(), ProjectError::Kind::ImpossibleRelativePath) << base;
+    EXPECT_TRUE(relative.error().holds<LocalSrcError::ImpossibleRelativePath>()) << base;
   }
 }
 
@@ -164,7 +164,7 @@ TEST(LocalSrcProject, ListedFileUnreadable) {
   ASSERT_FALSE(canonical);
   EXPECT_EQ(canonical.error().message(), "failed to read from file\n  `a.sysml`:\n  Is a directory (os error 21)");
   for (const auto& r : {project.checksum_hex().error(), project.sources(ProjectContext{}).error()}) {
-    EXPECT_EQ(r.kind(), ProjectError::Kind::Io);
+    EXPECT_TRUE(r.holds<LocalSrcError::Io>());
     EXPECT_EQ(r.message(), "failed to read file\n  `a.sysml`:\n  Is a directory (os error 21)");
   }
 }

@@ -43,7 +43,7 @@ TEST(InMemoryProject, ChecksumHex) {
   EXPECT_EQ(recompute.checksum_hex().error().message(), "project read error: file `a.sysml` not found");
   // The entry is checked before the missing record is.
   InMemoryProject no_info({}, std::nullopt, meta_with("a.sysml", {"abcd", "MD5"}));
-  EXPECT_EQ(no_info.checksum_hex().error().kind(), ProjectError::Kind::FileNotFound);
+  EXPECT_TRUE(no_info.checksum_hex().error().holds<InMemoryProjectError::FileNotFound>());
 }
 
 TEST(InMemoryProject, ReadSourceAndSources) {

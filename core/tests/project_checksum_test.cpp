@@ -96,7 +96,7 @@ class ScriptedProject : public ReadProject<InMemoryProjectError> {
   }
   Result<SourceReaderPtr> read_source(std::string_view path) const override {
     ++opened;
-    return std::unexpected(ProjectError::file_not_found(std::string(path)));
+    return std::unexpected(InMemoryProjectError::FileNotFound{std::string(path)});
   }
   Result<std::vector<Source>> sources(const ProjectContext&) const override { return std::vector<Source>{}; }
   Result<EnvProjectChecksum> checksum_hex() const override { return source_checksum(checksum_canonical_hex()); }
@@ -115,7 +115,7 @@ TEST(CanonicalChecksum, RecordTestOrder) {
   EXPECT_EQ(p.opened, 1);
 
   // No information and a failing get_meta: the get_meta error.
-  p.meta = std::unexpected(InMemoryProjectError(ProjectError::file_not_found(".meta.json")));
+  p.meta = std::unexpected(InMemoryProjectError::FileNotFound{".meta.json"});
   EXPECT_EQ(p.checksum_canonical_hex().error().message(), "project read error: file `.meta.json` not found");
   EXPECT_EQ(p.checksum_hex().error().message(), "project read error: file `.meta.json` not found");
 }
@@ -123,7 +123,7 @@ TEST(CanonicalChecksum, RecordTestOrder) {
 TEST(CanonicalChecksum, InfoFailureSkipsMeta) {
   class FailingInfo : public ScriptedProject {
     Result<std::optional<InterchangeProjectInfoRaw>> get_info() const override {
-      return std::unexpected(InMemoryProjectError(ProjectError::file_not_found(".project.json")));
+      return std::unexpected(InMemoryProjectError::FileNotFound{".project.json"});
     }
   } p;
   EXPECT_FALSE(p.checksum_canonical_hex());

@@ -239,7 +239,7 @@ TEST(RecordFiles, WriteSameBytesAndRefuseExisting) {
   LocalSrcProject missing{dir.path() / "nope"};
   auto err = write_project_info(missing, info, true);
   ASSERT_FALSE(err);
-  EXPECT_EQ(err.error().kind(), ProjectError::Kind::Io);
+  EXPECT_TRUE(err.error().holds<LocalSrcError::Io>());
   EXPECT_NE(err.error().message().find("failed to create file\n  `"), std::string::npos);
 }
 
@@ -290,7 +290,7 @@ TEST(RecordFiles, WriteThroughLinkKeepsLinkAndMode) {
   for (auto sub : {"p", "shared"})
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path() / sub), std::filesystem::directory_iterator()), 1);
   // Without overwrite, the file the link leads to counts as existing.
-  EXPECT_EQ(write_project_info(project, info, false).error().kind(), ProjectError::Kind::AlreadyExists);
+  EXPECT_TRUE(write_project_info(project, info, false).error().holds<LocalSrcError::AlreadyExists>());
 }
 
 TEST(RecordFiles, FailedWriteIsASerializationFailure) {
@@ -319,7 +319,7 @@ TEST(RecordFiles, FailedWriteIsASerializationFailure) {
     auto before = std::filesystem::exists(c.target) ? *read_file(c.target) : std::string();
     auto r = with_file_size_limit(4096, c.write);
     ASSERT_FALSE(r) << c.target;
-    EXPECT_EQ(r.error().kind(), ProjectError::Kind::Serialize);
+    EXPECT_TRUE(r.error().holds<LocalSrcError::Serialize>());
     EXPECT_EQ(r.error().message(), "project serialization error: " + c.context + " `" + c.target.string() +
                                        "`: File too large (os error 27)");
     EXPECT_EQ(std::filesystem::exists(c.target) ? *read_file(c.target) : std::string(), before);

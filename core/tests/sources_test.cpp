@@ -51,7 +51,7 @@ TEST(ListProjectSources, Failures) {
              R"({"index":{},"created":"2025-01-01T00:00:00Z","checksum":{"a":{"value":"00","algorithm":"SHA256"}}})");
   auto invalid = list_project_sources(project);
   ASSERT_FALSE(invalid);
-  EXPECT_EQ(invalid.error().kind(), ProjectSourcesError::Kind::Validation);
+  EXPECT_TRUE(invalid.error().holds<ProjectSourcesError::Validation>());
   EXPECT_EQ(render_error_chain(invalid.error()),
             "project's `.meta.json` is invalid\n  caused by: invalid hex checksum length for SHA256: expected 64 "
             "char(s), got 2 char(s)\n");
@@ -59,8 +59,9 @@ TEST(ListProjectSources, Failures) {
   write_text(dir.path() / ".meta.json", "{");
   auto broken = list_project_sources(project);
   ASSERT_FALSE(broken);
-  EXPECT_EQ(broken.error().kind(), ProjectSourcesError::Kind::Project);
-  EXPECT_EQ(static_cast<const ProjectError*>(broken.error().inner())->kind(), ProjectError::Kind::Deserialize);
+  const auto* held = broken.error().get_if<ProjectSourcesError::Project>();
+  ASSERT_NE(held, nullptr);
+  EXPECT_TRUE(held->err.holds<LocalSrcError::Deserialize>());
 
   project.expected_name = "B";
   EXPECT_EQ(list_project_sources(project).error().message(), "project name `A` does not match expected `B`");

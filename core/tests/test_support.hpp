@@ -17,6 +17,15 @@
 
 namespace kestro {
 
+// Whether an error sum holds the variant V: a column of expected variants in
+// a table of cases, as `HoldsCheck<E> expected = holds<E::Name>`.
+template <typename E>
+using HoldsCheck = bool (*)(const E&);
+template <typename V, typename E>
+bool holds(const E& error) {
+  return error.template holds<V>();
+}
+
 // A fresh directory under the system's temporary area, removed on scope exit.
 class TempDir {
  public:

@@ -176,8 +176,8 @@ TEST(ValidateProjectMeta, UnknownMetamodelWarnsOncePerValidation) {
     log::ScopedCapture capture;
     auto r = validate_project_meta(meta);
     ASSERT_FALSE(r);  // the time fails after the metamodel is judged
-    EXPECT_EQ(r.error().kind(), c.valid ? ProjectValidationError::Kind::InvalidCreatedTime
-                                        : ProjectValidationError::Kind::InvalidMetamodel);
+    EXPECT_TRUE(c.valid ? r.error().holds<ProjectValidationError::InvalidCreatedTime>()
+                        : r.error().holds<ProjectValidationError::InvalidMetamodel>());
     if (c.warns) {
       ASSERT_EQ(capture.records().size(), 1u) << c.metamodel;
       EXPECT_EQ(capture.records()[0].level, log::Level::Warn);

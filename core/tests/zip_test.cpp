@@ -142,7 +142,7 @@ TEST_F(ZipReaderTest, BrokenArchivesAreInvalid) {
   }
   // The error as a KPAR reader reports it.
   auto failed = ZipArchive::open(path);
-  project::ZipArchiveError wrapped(project::ZipArchiveError::Kind::ReadArchive, "lib.kpar", make_error<ZipError>(failed.error()));
+  project::ZipArchiveError wrapped(project::ZipArchiveError::ReadArchive{"lib.kpar", make_error<ZipError>(failed.error())});
   EXPECT_EQ(wrapped.message(),
             "failed to parse zip archive `lib.kpar`: invalid zip archive: invalid central directory header of entry 0");
 }

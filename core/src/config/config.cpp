@@ -99,7 +99,7 @@ std::expected<Config, ConfigLoadError> load_config_file(const fs::path& path) {
   auto st = stat_file(path);
   if (!st) {
     if (st.error().is_not_found()) return Config{};
-    return std::unexpected(ConfigLoadError(FsIoError(FsIoError::Kind::IsFile, path, std::move(st.error()))));
+    return std::unexpected(ConfigLoadError(FsIoError(FsIoError::IsFile{path, std::move(st.error())})));
   }
   if (!S_ISREG(st->st_mode)) return Config{};
   auto text = read_utf8_file(path);

@@ -113,13 +113,13 @@ std::expected<T, IndexFileError> read_list_file(const std::filesystem::path& pat
   auto opened = open_fd(path, O_RDWR | (create ? O_CREAT : 0), 0666);
   if (!opened) {
     const IoError& io = opened.error();
-    FsIoError fs_err(FsIoError::Kind::OpenFile, path, io);
+    FsIoError fs_err(FsIoError::OpenFile{path, io});
     if (io.is_not_found()) return std::unexpected(IndexFileError::not_found(std::move(fs_err)));
     return std::unexpected(IndexFileError::io(std::move(fs_err)));
   }
   auto content = read_fd(opened->get());
   if (content && !is_valid_utf8(*content)) content = std::unexpected(IoError::custom("stream did not contain valid UTF-8"));
-  if (!content) return std::unexpected(IndexFileError::io(FsIoError(FsIoError::Kind::ReadFile, path, content.error())));
+  if (!content) return std::unexpected(IndexFileError::io(FsIoError(FsIoError::ReadFile{path, content.error()})));
   if (content->empty()) return T{};
   auto doc = json::parse_document<T>(*content, read);
   if (!doc) return std::unexpected(IndexFileError::json(path, std::move(doc.error())));

@@ -32,67 +32,41 @@ bool field_ok(std::string_view field, PurlField kind, bool normalize) {
 
 }  // namespace
 
-PurlError PurlError::wrong_shape(std::string purl, std::size_t segments) {
-  PurlError e(Kind::WrongShape, std::move(purl));
-  e.segments_ = segments;
-  return e;
+std::string PurlError::text_of(const WrongShape& v) {
+  return fmt::format(
+      "`{}` is not a valid `pkg:kestro` PURL: expected exactly two `/`-separated segments after "
+      "`pkg:kestro/`, found {}",
+      v.purl, v.segments);
+}
+std::string PurlError::text_of(const InvalidPublisher& v) {
+  return fmt::format(
+      "`{}` is not a valid `pkg:kestro` PURL: publisher segment `{}` is not a valid `pkg:kestro` field "
+      "(3-50 ASCII alphanumeric chars, with single ` ` or `-` separators between words)",
+      v.purl, v.publisher);
+}
+std::string PurlError::text_of(const InvalidName& v) {
+  return fmt::format(
+      "`{}` is not a valid `pkg:kestro` PURL: name segment `{}` is not a valid `pkg:kestro` field "
+      "(3-50 ASCII alphanumeric chars, with single ` `, `-`, or `.` separators between words)",
+      v.purl, v.name);
+}
+std::string PurlError::text_of(const NotNormalized& v) {
+  return fmt::format("`{}` is not a valid `pkg:kestro` PURL, but can be normalized to `pkg:kestro/{}/{}`", v.purl,
+                     v.norm_publisher, v.norm_name);
 }
 
-PurlError PurlError::invalid_publisher(std::string purl, std::string publisher) {
-  PurlError e(Kind::InvalidPublisher, std::move(purl));
-  e.publisher_ = std::move(publisher);
-  return e;
+std::string PurlError::debug_of(const WrongShape& v) {
+  return fmt::format("WrongShape {{ purl: {}, segments: {} }}", debug_quote(v.purl), v.segments);
 }
-
-PurlError PurlError::invalid_name(std::string purl, std::string name) {
-  PurlError e(Kind::InvalidName, std::move(purl));
-  e.name_ = std::move(name);
-  return e;
+std::string PurlError::debug_of(const InvalidPublisher& v) {
+  return fmt::format("InvalidPublisher {{ purl: {}, publisher: {} }}", debug_quote(v.purl), debug_quote(v.publisher));
 }
-
-PurlError PurlError::not_normalized(std::string purl, std::string norm_publisher, std::string norm_name) {
-  PurlError e(Kind::NotNormalized, std::move(purl));
-  e.publisher_ = std::move(norm_publisher);
-  e.name_ = std::move(norm_name);
-  return e;
+std::string PurlError::debug_of(const InvalidName& v) {
+  return fmt::format("InvalidName {{ purl: {}, name: {} }}", debug_quote(v.purl), debug_quote(v.name));
 }
-
-std::string PurlError::message() const {
-  switch (kind_) {
-    case Kind::WrongShape:
-      return fmt::format(
-          "`{}` is not a valid `pkg:kestro` PURL: expected exactly two `/`-separated segments after "
-          "`pkg:kestro/`, found {}",
-          purl_, segments_);
-    case Kind::InvalidPublisher:
-      return fmt::format(
-          "`{}` is not a valid `pkg:kestro` PURL: publisher segment `{}` is not a valid `pkg:kestro` field "
-          "(3-50 ASCII alphanumeric chars, with single ` ` or `-` separators between words)",
-          purl_, publisher_);
-    case Kind::InvalidName:
-      return fmt::format(
-          "`{}` is not a valid `pkg:kestro` PURL: name segment `{}` is not a valid `pkg:kestro` field "
-          "(3-50 ASCII alphanumeric chars, with single ` `, `-`, or `.` separators between words)",
-          purl_, name_);
-    case Kind::NotNormalized:
-      return fmt::format("`{}` is not a valid `pkg:kestro` PURL, but can be normalized to `pkg:kestro/{}/{}`", purl_,
-                         publisher_, name_);
-  }
-  return {};
-}
-
-std::string PurlError::debug() const {
-  switch (kind_) {
-    case Kind::WrongShape: return fmt::format("WrongShape {{ purl: {}, segments: {} }}", debug_quote(purl_), segments_);
-    case Kind::InvalidPublisher:
-      return fmt::format("InvalidPublisher {{ purl: {}, publisher: {} }}", debug_quote(purl_), debug_quote(publisher_));
-    case Kind::InvalidName:
-      return fmt::format("InvalidName {{ purl: {}, name: {} }}", debug_quote(purl_), debug_quote(name_));
-    case Kind::NotNormalized:
-      return fmt::format("NotNormalized {{ purl: {}, norm_publisher: {}, norm_name: {} }}", debug_quote(purl_),
-                         debug_quote(publisher_), debug_quote(name_));
-  }
-  return {};
+std::string PurlError::debug_of(const NotNormalized& v) {
+  return fmt::format("NotNormalized {{ purl: {}, norm_publisher: {}, norm_name: {} }}", debug_quote(v.purl),
+                     debug_quote(v.norm_publisher), debug_quote(v.norm_name));
 }
 
 std::string normalize_purl_field(std::string_view field) {
@@ -112,20 +86,20 @@ std::expected<std::optional<KestroPurl>, PurlError> parse_kestro_purl(std::strin
   std::string_view rest = text.substr(kPrefixSize);
   std::size_t segments = 1;
   for (char c : rest) segments += c == '/';
-  if (segments != 2) return std::unexpected(PurlError::wrong_shape(std::string(text), segments));
+  if (segments != 2) return std::unexpected(PurlError::WrongShape{std::string(text), segments});
   auto slash = rest.find('/');
   std::string_view publisher = rest.substr(0, slash), name = rest.substr(slash + 1);
 
   // A segment is reported as invalid only when normalisation could not
   // repair it; two repairable segments make the identifier not normalised.
   if (!is_valid_purl_field(publisher, PurlField::Publisher))
-    return std::unexpected(PurlError::invalid_publisher(std::string(text), std::string(publisher)));
+    return std::unexpected(PurlError::InvalidPublisher{std::string(text), std::string(publisher)});
   if (!is_valid_purl_field(name, PurlField::Name))
-    return std::unexpected(PurlError::invalid_name(std::string(text), std::string(name)));
+    return std::unexpected(PurlError::InvalidName{std::string(text), std::string(name)});
   if (field_ok(publisher, PurlField::Publisher, false) && field_ok(name, PurlField::Name, false))
     return KestroPurl{publisher, name};
-  return std::unexpected(PurlError::not_normalized(std::string(text), normalize_purl_field(publisher),
-                                                   normalize_purl_field(name)));
+  return std::unexpected(PurlError::NotNormalized{std::string(text), normalize_purl_field(publisher),
+                                                    normalize_purl_field(name)});
 }
 
 }  // namespace kestro::model

@@ -31,59 +31,62 @@ bool has_absolute_windows_prefix(std::string_view p) {
 
 }  // namespace
 
-std::string RelativePathError::message() const {
-  switch (kind_) {
-    case Kind::Absolute: return fmt::format("path `{}` is absolute", path_);
-    case Kind::ContainsBackslash:
-      return fmt::format(
-          "path `{}` contains a backslash `\\`;\nbackslash is not allowed in paths to preserve "
-          "consistent\ninterpretation across different operating systems;\nbackslash could be "
-          "present because the path is Windows path",
-          path_);
-    case Kind::ContainsDoubleSlash:
-      return fmt::format("path `{}` contains two consecutive\ndirectory separators `/`, which is forbidden", path_);
-    case Kind::ContainsCurrent: return fmt::format("path `{}` contains a forbidden relative component `.`", path_);
-    case Kind::ContainsParent: return fmt::format("path `{}` contains a forbidden relative component `..`", path_);
-    case Kind::ContainsNull: return fmt::format("path `{}` contains a NULL character", debug_quote(path_));
-    case Kind::DirectoryPath:
-      return fmt::format("path `{}` is a directory path\n(ends with a separator `/`), but a file path was expected",
-                         path_);
-  }
-  return {};
+std::string RelativePathError::text_of(const Absolute& v) { return fmt::format("path `{}` is absolute", v.path); }
+std::string RelativePathError::text_of(const ContainsBackslash& v) {
+  return fmt::format(
+      "path `{}` contains a backslash `\\`;\nbackslash is not allowed in paths to preserve "
+      "consistent\ninterpretation across different operating systems;\nbackslash could be "
+      "present because the path is Windows path",
+      v.path);
+}
+std::string RelativePathError::text_of(const ContainsDoubleSlash& v) {
+  return fmt::format("path `{}` contains two consecutive\ndirectory separators `/`, which is forbidden", v.path);
+}
+std::string RelativePathError::text_of(const ContainsCurrent& v) {
+  return fmt::format("path `{}` contains a forbidden relative component `.`", v.path);
+}
+std::string RelativePathError::text_of(const ContainsParent& v) {
+  return fmt::format("path `{}` contains a forbidden relative component `..`", v.path);
+}
+// The only text that quotes its path: a NUL would otherwise end up in it.
+std::string RelativePathError::text_of(const ContainsNull& v) {
+  return fmt::format("path `{}` contains a NULL character", debug_quote(v.path));
+}
+std::string RelativePathError::text_of(const DirectoryPath& v) {
+  return fmt::format("path `{}` is a directory path\n(ends with a separator `/`), but a file path was expected",
+                     v.path);
 }
 
-std::string RelativePathError::debug() const {
-  static constexpr const char* names[] = {"Absolute", "ContainsBackslash", "ContainsDoubleSlash", "ContainsCurrent",
-                                          "ContainsParent", "ContainsNull", "DirectoryPath"};
-  return fmt::format("{} {{ path: {} }}", names[static_cast<int>(kind_)], debug_quote(path_));
+std::string RelativePathError::debug_path(const char* name, const std::string& path) {
+  return fmt::format("{} {{ path: {} }}", name, debug_quote(path));
 }
 
 std::expected<std::string_view, RelativePathError> validate_relative_path(std::string_view path,
                                                                           RelativePathKind kind) {
-  using Kind = RelativePathError::Kind;
-  auto fail = [&](Kind k) { return std::unexpected(RelativePathError(k, std::string(path))); };
+  using E = RelativePathError;
+  auto fail = [&]<typename V>(V) { return std::unexpected(E(V{std::string(path)})); };
   const bool directory = kind == RelativePathKind::ProjectDirectory || kind == RelativePathKind::RelativeDirectory;
   const bool in_project = kind == RelativePathKind::ProjectFile || kind == RelativePathKind::ProjectDirectory;
 
   if (directory && path == ".") return path;
-  if (has_absolute_windows_prefix(path)) return fail(Kind::Absolute);
-  if (path.empty()) return fail(Kind::ContainsDoubleSlash);
-  if (path.front() == '/') return fail(Kind::Absolute);
+  if (has_absolute_windows_prefix(path)) return fail(E::Absolute{});
+  if (path.empty()) return fail(E::ContainsDoubleSlash{});
+  if (path.front() == '/') return fail(E::Absolute{});
   for (char c : path) {
-    if (c == '\0') return fail(Kind::ContainsNull);
-    if (c == '\\') return fail(Kind::ContainsBackslash);
+    if (c == '\0') return fail(E::ContainsNull{});
+    if (c == '\\') return fail(E::ContainsBackslash{});
   }
   std::string_view body = path;
   if (body.back() == '/') {
-    if (!directory) return fail(Kind::DirectoryPath);
+    if (!directory) return fail(E::DirectoryPath{});
     body.remove_suffix(1);
   }
   while (true) {
     auto slash = body.find('/');
     std::string_view component = body.substr(0, slash);
-    if (component.empty()) return fail(Kind::ContainsDoubleSlash);
-    if (in_project && component == "..") return fail(Kind::ContainsParent);
-    if (in_project && component == ".") return fail(Kind::ContainsCurrent);
+    if (component.empty()) return fail(E::ContainsDoubleSlash{});
+    if (in_project && component == "..") return fail(E::ContainsParent{});
+    if (in_project && component == ".") return fail(E::ContainsCurrent{});
     if (slash == std::string_view::npos) return path;
     body.remove_prefix(slash + 1);
   }

@@ -6,42 +6,50 @@
 
 namespace kestro::project {
 
-std::string ZipArchiveError::message() const {
-  auto zip = [&] { return zip_ ? zip_->message() : std::string(); };
-  switch (kind_) {
-    case Kind::ReadArchive: return fmt::format("failed to parse zip archive `{}`: {}", name_, zip());
-    case Kind::FileMeta: return "failed to retrieve file from zip archive: " + zip();
-    case Kind::NamedFileMeta: return "failed to retrieve file from zip archive: " + name_;
-    case Kind::InvalidPath:
-      return fmt::format(
-          "zip archive path handling error: file `{}` in a zip archive is not contained in a directory", name_);
-    case Kind::Write: return fmt::format("failed to write file `{}` to zip archive: {}", name_, zip());
-    case Kind::Finish: return fmt::format("failed to finish creating zip archive at `{}`: {}", name_, zip());
-  }
-  return {};
+namespace {
+
+std::string zip_text(const ErrorPtr& zip) { return zip ? zip->message() : std::string(); }
+
+}  // namespace
+
+std::string ZipArchiveError::text_of(const ReadArchive& v) {
+  return fmt::format("failed to parse zip archive `{}`: {}", v.path, zip_text(v.zip));
+}
+std::string ZipArchiveError::text_of(const FileMeta& v) {
+  return "failed to retrieve file from zip archive: " + zip_text(v.zip);
+}
+std::string ZipArchiveError::text_of(const NamedFileMeta& v) {
+  return "failed to retrieve file from zip archive: " + v.name;
+}
+std::string ZipArchiveError::text_of(const InvalidPath& v) {
+  return fmt::format("zip archive path handling error: file `{}` in a zip archive is not contained in a directory",
+                     v.name);
+}
+std::string ZipArchiveError::text_of(const Write& v) {
+  return fmt::format("failed to write file `{}` to zip archive: {}", v.path, zip_text(v.zip));
+}
+std::string ZipArchiveError::text_of(const Finish& v) {
+  return fmt::format("failed to finish creating zip archive at `{}`: {}", v.path, zip_text(v.zip));
 }
 
-std::string ZipArchiveError::debug() const {
-  static constexpr const char* names[] = {"ReadArchive", "FileMeta", "NamedFileMeta", "InvalidPath", "Write", "Finish"};
-  const char* name = names[static_cast<int>(kind_)];
-  const std::string zip = zip_ ? zip_->debug() : std::string();
-  switch (kind_) {
-    case Kind::FileMeta: return fmt::format("{}({})", name, zip);
-    case Kind::InvalidPath: return fmt::format("{}({})", name, debug_quote(name_));
-    default: return fmt::format("{}({}, {})", name, debug_quote(name_), zip);
-  }
+std::string ZipArchiveError::debug_named(const char* variant, const std::string& name, const ErrorPtr& zip) {
+  return fmt::format("{}({}, {})", variant, debug_quote(name), zip ? zip->debug() : std::string());
+}
+std::string ZipArchiveError::debug_of(const FileMeta& v) {
+  return fmt::format("FileMeta({})", v.zip ? v.zip->debug() : std::string());
+}
+std::string ZipArchiveError::debug_of(const InvalidPath& v) {
+  return fmt::format("InvalidPath({})", debug_quote(v.name));
 }
 
-std::string CompressionError::message() const {
-  if (kind_ == Kind::SuggestFeature) return fmt::format("Compile kestro with feature {} to use {} compression", b_, a_);
-  return a_;
+std::string CompressionError::text_of(const SuggestFeature& v) {
+  return fmt::format("Compile kestro with feature {} to use {} compression", v.feature, v.compression);
 }
-
-std::string CompressionError::debug() const {
-  if (kind_ == Kind::SuggestFeature)
-    return fmt::format("SuggestFeature {{ compression: {}, feature: {} }}", debug_quote(a_), debug_quote(b_));
-  return fmt::format("Invalid({})", debug_quote(a_));
+std::string CompressionError::debug_of(const SuggestFeature& v) {
+  return fmt::format("SuggestFeature {{ compression: {}, feature: {} }}", debug_quote(v.compression),
+                     debug_quote(v.feature));
 }
+std::string CompressionError::debug_of(const Invalid& v) { return fmt::format("Invalid({})", debug_quote(v.text)); }
 
 std::expected<KparCompression, CompressionError> parse_compression(std::string_view name) {
   if (name == "STORED") return KparCompression::Stored;
@@ -49,8 +57,9 @@ std::expected<KparCompression, CompressionError> parse_compression(std::string_v
   static constexpr std::pair<std::string_view, std::string_view> features[] = {
       {"XZ", "kpar-xz"}, {"ZSTD", "kpar-zstd"}, {"PPMD", "kpar-ppmd"}, {"BZIP2", "kpar-bzip2"}};
   for (auto [method, feature] : features)
-    if (name == method) return std::unexpected(CompressionError::suggest_feature(std::string(name), std::string(feature)));
-  return std::unexpected(CompressionError::invalid(fmt::format("Compression method `{}` is invalid", name)));
+    if (name == method)
+      return std::unexpected(CompressionError::SuggestFeature{std::string(name), std::string(feature)});
+  return std::unexpected(CompressionError::Invalid{fmt::format("Compression method `{}` is invalid", name)});
 }
 
 }  // namespace kestro::project

@@ -23,19 +23,21 @@ std::expected<std::optional<T>, LocalKparError> read_entry_record(const OpenedKp
   if (!reader) {
     auto& [name, err] = reader.error();
     if (err.is_not_found()) return std::optional<T>();
-    return std::unexpected(ProjectError::zip(
-        ZipArchiveError(ZipArchiveError::Kind::NamedFileMeta, name, make_error<zip::ZipError>(std::move(err)))));
+    return std::unexpected(
+        LocalKparError::Zip{ZipArchiveError::NamedFileMeta{name, make_error<zip::ZipError>(std::move(err))}});
   }
   if (std::uint64_t size = reader->entry().size; size > kMaxRecordSize)
-    return std::unexpected(ProjectError::deserialize(
+    return std::unexpected(LocalKparError::Deserialize{
         std::string(document),
         json::JsonError(fmt::format("the entry declares {} bytes, more than the {} bytes a project record may hold",
-                                    size, kMaxRecordSize))));
+                                    size, kMaxRecordSize))});
   // Decompression and integrity failures surface while the record is read.
   auto bytes = reader->read_all();
-  if (!bytes) return std::unexpected(ProjectError::deserialize(std::string(document), json::JsonError(bytes.error().message())));
+  if (!bytes)
+    return std::unexpected(
+        LocalKparError::Deserialize{std::string(document), json::JsonError(bytes.error().message())});
   auto record = parse(*bytes);
-  if (!record) return std::unexpected(ProjectError::deserialize(std::string(document), std::move(record.error())));
+  if (!record) return std::unexpected(LocalKparError::Deserialize{std::string(document), std::move(record.error())});
   return std::optional<T>(std::move(*record));
 }
 
@@ -43,12 +45,11 @@ std::expected<std::optional<T>, LocalKparError> read_entry_record(const OpenedKp
 
 std::expected<zip::ZipArchive, LocalKparError> open_kpar_file(const OpenedKpar& kpar) {
   auto fd = open_fd(kpar.archive_path, O_RDONLY);
-  if (!fd) return std::unexpected(ProjectError::io(FsIoError(FsIoError::Kind::OpenFile, kpar.archive_path, fd.error())));
+  if (!fd) return std::unexpected(LocalKparError::Io{FsIoError::OpenFile{kpar.archive_path, fd.error()}});
   auto archive = zip::ZipArchive::from_fd(std::move(*fd));
   if (!archive)
-    return std::unexpected(ProjectError::zip(ZipArchiveError(ZipArchiveError::Kind::ReadArchive,
-                                                             display_path(kpar.archive_path),
-                                                             make_error<zip::ZipError>(std::move(archive.error())))));
+    return std::unexpected(LocalKparError::Zip{ZipArchiveError::ReadArchive{
+        display_path(kpar.archive_path), make_error<zip::ZipError>(std::move(archive.error()))}});
   return std::move(*archive);
 }
 

@@ -14,9 +14,9 @@ LocalSrcProject::Result<ProjectRecords> LocalSrcProject::get_project() const { r
 
 LocalSrcProject::Result<SourceReaderPtr> LocalSrcProject::read_source(std::string_view path) const {
   auto resolved = get_source_path(path);
-  if (!resolved) return std::unexpected(ProjectError::path(std::move(resolved.error())));
+  if (!resolved) return std::unexpected(LocalSrcError::Path{std::move(resolved.error())});
   auto reader = FileSourceReader::open(*resolved);
-  if (!reader) return std::unexpected(ProjectError::io(std::move(reader.error())));
+  if (!reader) return std::unexpected(LocalSrcError::Io{std::move(reader.error())});
   return SourceReaderPtr(std::move(*reader));
 }
 
@@ -36,7 +36,7 @@ LocalSrcProject::Result<std::vector<Source>> LocalSrcProject::sources(const Proj
     const auto& base = context.workspace_root ? context.workspace_root : context.project_root;
     if (!base) internal_error("`LocalSrcProject` without `nominal_path` does not have any project sources");
     auto relative = relativize_path(project_path, *base);
-    if (!relative) return std::unexpected(ProjectError::impossible_relative_path(std::move(relative.error())));
+    if (!relative) return std::unexpected(LocalSrcError::ImpossibleRelativePath{std::move(relative.error())});
     src_path = std::move(*relative);
   }
   return std::vector<Source>{LocalSrcSource{std::move(src_path), std::move(checksum)}};

@@ -6,7 +6,7 @@ InMemoryProject::Result<ProjectRecords> InMemoryProject::get_project() const { r
 
 InMemoryProject::Result<SourceReaderPtr> InMemoryProject::read_source(std::string_view path) const {
   auto it = files.find(path);
-  if (it == files.end()) return std::unexpected(ProjectError::file_not_found(std::string(path)));
+  if (it == files.end()) return std::unexpected(InMemoryProjectError::FileNotFound{std::string(path)});
   return SourceReaderPtr(std::make_unique<BytesSourceReader>(it->second));
 }
 

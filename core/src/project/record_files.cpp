@@ -31,12 +31,12 @@ std::expected<void, LocalSrcError> write_record_file(const std::filesystem::path
   auto written = write_file_atomic(target, text, overwrite ? ExistingFile::Replace : ExistingFile::Keep);
   if (written) return {};
   FsIoError& error = written.error();
-  if (!overwrite && error.kind() == FsIoError::Kind::CreateFile && error.io().code() == EEXIST)
-    return std::unexpected(ProjectError::already_exists(document.exists_text));
-  if (error.kind() == FsIoError::Kind::WriteFile)
-    return std::unexpected(ProjectError::serialize(
-        fmt::format("{} `{}`", document.serialize_context, display_path(target)), make_error<IoError>(error.io())));
-  return std::unexpected(ProjectError::io(std::move(error)));
+  if (!overwrite && error.holds<FsIoError::CreateFile>() && error.io().code() == EEXIST)
+    return std::unexpected(LocalSrcError::AlreadyExists{document.exists_text});
+  if (error.holds<FsIoError::WriteFile>())
+    return std::unexpected(LocalSrcError::Serialize{
+        fmt::format("{} `{}`", document.serialize_context, display_path(target)), make_error<IoError>(error.io())});
+  return std::unexpected(LocalSrcError::Io{std::move(error)});
 }
 
 // Reads one record document: none when its metadata query fails (absent,
@@ -49,11 +49,11 @@ std::expected<std::optional<T>, LocalSrcError> read_record_file(const std::files
   // Neither a FIFO nor a device (a link to /dev/zero) is a record: the
   // opening does not wait and the size is bounded.
   auto fd = open_for_reading(path, kMaxDocumentFileSize);
-  if (!fd) return std::unexpected(ProjectError::io(std::move(fd.error())));
+  if (!fd) return std::unexpected(LocalSrcError::Io{std::move(fd.error())});
   auto content = read_fd(fd->get(), kMaxDocumentFileSize);
-  if (!content) return std::unexpected(ProjectError::deserialize(name, json::JsonError(content.error().message())));
+  if (!content) return std::unexpected(LocalSrcError::Deserialize{name, json::JsonError(content.error().message())});
   auto record = parse(*content);
-  if (!record) return std::unexpected(ProjectError::deserialize(name, std::move(record.error())));
+  if (!record) return std::unexpected(LocalSrcError::Deserialize{name, std::move(record.error())});
   return std::optional<T>(std::move(*record));
 }
 
@@ -69,9 +69,9 @@ read_local_src_project(const LocalSrcProject& project) {
   if (*info) {
     const auto& record = **info;
     if (project.expected_publisher && *project.expected_publisher != record.publisher)
-      return std::unexpected(ProjectError::publisher_mismatch(*project.expected_publisher, record.publisher));
+      return std::unexpected(LocalSrcError::PublisherMismatch{*project.expected_publisher, record.publisher});
     if (project.expected_name && *project.expected_name != record.name)
-      return std::unexpected(ProjectError::name_mismatch(*project.expected_name, record.name));
+      return std::unexpected(LocalSrcError::NameMismatch{*project.expected_name, record.name});
   }
   auto meta = read_record_file<InterchangeProjectMetadataRaw>(project.meta_path(), ".meta.json", parse_project_meta);
   if (!meta) return std::unexpected(std::move(meta.error()));

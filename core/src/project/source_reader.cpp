@@ -13,7 +13,7 @@ namespace kestro::project {
 
 std::expected<std::unique_ptr<FileSourceReader>, FsIoError> FileSourceReader::open(const std::filesystem::path& path) {
   auto fd = open_fd(path, O_RDONLY);
-  if (!fd) return std::unexpected(FsIoError(FsIoError::Kind::OpenFile, path, fd.error()));
+  if (!fd) return std::unexpected(FsIoError(FsIoError::OpenFile{path, fd.error()}));
   return std::unique_ptr<FileSourceReader>(new FileSourceReader(std::move(*fd)));
 }
 

@@ -11,11 +11,13 @@ namespace kestro::project {
 std::expected<std::vector<std::filesystem::path>, ProjectSourcesError> list_project_sources(
     const LocalSrcProject& project) {
   auto records = project.get_project();
-  if (!records) return std::unexpected(ProjectSourcesError::project(std::move(records.error())));
+  if (!records) return std::unexpected(ProjectSourcesError::Project{std::move(records.error())});
   const auto& meta = records->second;
   if (!meta) return std::vector<std::filesystem::path>{};
   auto valid = validate_project_meta(*meta);
-  if (!valid) return std::unexpected(ProjectSourcesError::validation("meta", make_error<ProjectValidationError>(std::move(valid.error()))));
+  if (!valid)
+    return std::unexpected(
+        ProjectSourcesError::Validation{"meta", make_error<ProjectValidationError>(std::move(valid.error()))});
 
   std::vector<std::string_view> listed;
   std::set<std::string_view, PathComponentLess> seen;
@@ -30,7 +32,7 @@ std::expected<std::vector<std::filesystem::path>, ProjectSourcesError> list_proj
   out.reserve(listed.size());
   for (auto path : listed) {
     auto resolved = project.get_source_path(path);
-    if (!resolved) return std::unexpected(ProjectSourcesError::path(std::move(resolved.error())));
+    if (!resolved) return std::unexpected(ProjectSourcesError::Path{std::move(resolved.error())});
     out.push_back(std::move(*resolved));
   }
   return out;

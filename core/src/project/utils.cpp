@@ -31,23 +31,23 @@ void for_each_component(std::string_view path, F&& f) {
 
 }  // namespace
 
-std::string PathCheckError::message() const {
-  // The unsafe path is a file-system path: invalid UTF-8 is shown as U+FFFD.
-  if (kind_ == Kind::UnsafePath) return fmt::format("path `{}` is unsafe: {}", utf8_lossy(path_), reason_);
-  return fmt::format("path `{}` is absolute", path_);
+// The unsafe path is a file-system path: invalid UTF-8 is shown as U+FFFD.
+std::string PathCheckError::text_of(const UnsafePath& v) {
+  return fmt::format("path `{}` is unsafe: {}", utf8_lossy(v.path), v.reason);
+}
+std::string PathCheckError::text_of(const AbsolutePath& v) { return fmt::format("path `{}` is absolute", v.path); }
+std::string PathCheckError::debug_of(const UnsafePath& v) {
+  return fmt::format("UnsafePath({}, {})", debug_quote(v.path), debug_quote(v.reason));
+}
+std::string PathCheckError::debug_of(const AbsolutePath& v) {
+  return fmt::format("AbsolutePath({})", debug_quote(v.path));
 }
 
-std::string PathCheckError::debug() const {
-  if (kind_ == Kind::UnsafePath) return fmt::format("UnsafePath({}, {})", debug_quote(path_), debug_quote(reason_));
-  return fmt::format("AbsolutePath({})", debug_quote(path_));
+std::string RelativizeError::text_of(const NoCommonPrefix& v) {
+  return fmt::format("unable to relativize path `{}` with respect to `{}`", v.path, v.root);
 }
-
-std::string RelativizeError::message() const {
-  return fmt::format("unable to relativize path `{}` with respect to `{}`", path_, root_);
-}
-
-std::string RelativizeError::debug() const {
-  return fmt::format("NoCommonPrefix {{ path: {}, root: {} }}", debug_quote(path_), debug_quote(root_));
+std::string RelativizeError::debug_of(const NoCommonPrefix& v) {
+  return fmt::format("NoCommonPrefix {{ path: {}, root: {} }}", debug_quote(v.path), debug_quote(v.root));
 }
 
 std::vector<std::string_view> path_components(std::string_view path) {
@@ -64,7 +64,7 @@ bool PathComponentLess::operator()(std::string_view a, std::string_view b) const
 
 std::expected<std::filesystem::path, PathCheckError> get_source_path(const std::filesystem::path& root,
                                                                     std::string_view path) {
-  if (!path.empty() && path[0] == '/') return std::unexpected(PathCheckError::absolute(std::string(path)));
+  if (!path.empty() && path[0] == '/') return std::unexpected(PathCheckError::AbsolutePath{std::string(path)});
   std::vector<std::string_view> names;
   bool escapes = false;
   for_each_component(path, [&](std::string_view name) {
@@ -77,7 +77,7 @@ std::expected<std::filesystem::path, PathCheckError> get_source_path(const std::
       names.pop_back();
     }
   });
-  if (escapes) return std::unexpected(PathCheckError::unsafe(std::string(path), PathCheckError::kEscapesRoot));
+  if (escapes) return std::unexpected(PathCheckError::UnsafePath{std::string(path), PathCheckError::kEscapesRoot});
   std::filesystem::path result = root;
   for (auto name : names) result /= std::filesystem::path(std::string(name));
   return result;
@@ -91,7 +91,7 @@ std::expected<std::string, RelativizeError> relativize_path(const std::filesyste
   // be links): such a pair has no relative path here.
   auto has_parent = [](const auto& list) { return std::find(list.begin(), list.end(), "..") != list.end(); };
   if (cp.empty() || cr.empty() || cp[0] != cr[0] || has_parent(cp) || has_parent(cr))
-    return std::unexpected(RelativizeError(display_path(path), display_path(root)));
+    return std::unexpected(RelativizeError::NoCommonPrefix{display_path(path), display_path(root)});
   auto [ip, ir] = std::mismatch(cp.begin(), cp.end(), cr.begin(), cr.end());
   std::string out;
   auto add = [&](std::string_view c) {

@@ -77,8 +77,8 @@ std::expected<UniqueFd, IoError> open_fd(const fs::path& path, int flags, unsign
 
 std::expected<UniqueFd, FsIoError> open_for_reading(const fs::path& path, std::uint64_t max_size) {
   auto opened = open_fd(path, O_RDONLY | O_NONBLOCK);
-  if (!opened) return std::unexpected(FsIoError(FsIoError::Kind::OpenFile, path, opened.error()));
-  auto fail = [&](IoError io) { return std::unexpected(FsIoError(FsIoError::Kind::ReadFile, path, std::move(io))); };
+  if (!opened) return std::unexpected(FsIoError(FsIoError::OpenFile{path, opened.error()}));
+  auto fail = [&](IoError io) { return std::unexpected(FsIoError(FsIoError::ReadFile{path, std::move(io)})); };
   struct stat st;
   if (::fstat(opened->get(), &st) != 0) return fail(IoError::last());
   if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return fail(IoError::custom("not a regular file"));
@@ -123,24 +123,24 @@ std::expected<std::string, IoError> read_fd(int fd, std::uint64_t max_size) {
 
 std::expected<std::string, FsIoError> read_file(const fs::path& path) {
   auto opened = open_fd(path, O_RDONLY);
-  if (!opened) return std::unexpected(FsIoError(FsIoError::Kind::OpenFile, path, opened.error()));
+  if (!opened) return std::unexpected(FsIoError(FsIoError::OpenFile{path, opened.error()}));
   auto content = read_fd(opened->get());
-  if (!content) return std::unexpected(FsIoError(FsIoError::Kind::ReadFile, path, content.error()));
+  if (!content) return std::unexpected(FsIoError(FsIoError::ReadFile{path, content.error()}));
   return std::move(*content);
 }
 
 std::expected<std::string, FsIoError> read_utf8_file(const fs::path& path) {
   auto content = read_file(path);
-  if (!content) return std::unexpected(FsIoError(FsIoError::Kind::ReadFile, path, content.error().io()));
+  if (!content) return std::unexpected(FsIoError(FsIoError::ReadFile{path, content.error().io()}));
   if (!is_valid_utf8(*content))
     return std::unexpected(
-        FsIoError(FsIoError::Kind::ReadFile, path, IoError::custom("stream did not contain valid UTF-8")));
+        FsIoError(FsIoError::ReadFile{path, IoError::custom("stream did not contain valid UTF-8")}));
   return std::move(*content);
 }
 
 std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::string_view bytes,
                                                  ExistingFile existing) {
-  auto create_error = [&](IoError io) { return std::unexpected(FsIoError(FsIoError::Kind::CreateFile, target, std::move(io))); };
+  auto create_error = [&](IoError io) { return std::unexpected(FsIoError::CreateFile{target, std::move(io)}); };
   if (has_nul(target)) return create_error(nul_error());
   auto resolved = follow_links(target);
   if (!resolved) return create_error(std::move(resolved.error()));
@@ -165,23 +165,24 @@ std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::st
     }
   }
 
-  auto fail = [&](FsIoError::Kind kind, IoError io) -> std::expected<void, FsIoError> {
+  auto fail = [&](FsIoError error) -> std::expected<void, FsIoError> {
     ::unlink(temp.c_str());
-    return std::unexpected(FsIoError(kind, target, std::move(io)));
+    return std::unexpected(std::move(error));
   };
+  auto write_failed = [&] { return fail(FsIoError::WriteFile{target, IoError::last()}); };
   struct stat st;
   if (stat_path(destination, st) && S_ISREG(st.st_mode) && ::fchmod(file.get(), st.st_mode & 07777) != 0)
-    return fail(FsIoError::Kind::WriteFile, IoError::last());
-  if (!write_all(file.get(), bytes)) return fail(FsIoError::Kind::WriteFile, IoError::last());
-  if (::fsync(file.get()) != 0 && errno != EINVAL && errno != EROFS) return fail(FsIoError::Kind::WriteFile, IoError::last());
-  if (!file.close()) return fail(FsIoError::Kind::WriteFile, IoError::last());
+    return write_failed();
+  if (!write_all(file.get(), bytes)) return write_failed();
+  if (::fsync(file.get()) != 0 && errno != EINVAL && errno != EROFS) return write_failed();
+  if (!file.close()) return write_failed();
   int renamed = existing == ExistingFile::Keep ? rename_no_replace(temp, destination)
                                                : ::rename(temp.c_str(), destination.c_str());
   if (renamed != 0) {
     // A directory in the way (or a file that may not be replaced) is a
     // failure to create the file, as opening it for writing would report.
-    bool in_the_way = errno == EEXIST || errno == EISDIR;
-    return fail(in_the_way ? FsIoError::Kind::CreateFile : FsIoError::Kind::WriteFile, IoError::last());
+    if (errno == EEXIST || errno == EISDIR) return fail(FsIoError::CreateFile{target, IoError::last()});
+    return write_failed();
   }
   return {};
 }

@@ -8,72 +8,85 @@ namespace kestro {
 
 std::string display_path(const fs::path& path) { return utf8_lossy(path.native()); }
 
-FsIoError::FsIoError(Kind kind, fs::path path, IoError io)
-    : kind_(kind), path_(std::move(path)), io_(std::move(io)) {}
-FsIoError::FsIoError(Kind kind, IoError io) : kind_(kind), io_(std::move(io)) {}
-FsIoError::FsIoError(Kind kind, fs::path from, fs::path to, IoError io)
-    : kind_(kind), path_(std::move(from)), to_(std::move(to)), io_(std::move(io)) {}
+namespace {
 
-FsIoError FsIoError::seek(fs::path path, std::uint64_t position, IoError io) {
-  FsIoError e(Kind::Seek, std::move(path), std::move(io));
-  e.position_ = position;
-  return e;
+// "{head}\n  `{path}`:\n  {io}", the shape of the calls that name one path.
+std::string one_path(const char* head, const fs::path& path, const IoError& io) {
+  return fmt::format("{}\n  `{}`:\n  {}", head, display_path(path), io.message());
 }
 
-std::string FsIoError::message() const {
-  const std::string p = display_path(path_);
-  const std::string e = io_.message();
-  auto one = [&](const char* head) { return fmt::format("{}\n  `{}`:\n  {}", head, p, e); };
-  switch (kind_) {
-    case Kind::Canonicalize: return one("failed to canonicalize path");
-    case Kind::Absolute: return one("failed to make path absolute");
-    case Kind::MkDir: return one("failed to create directory");
-    case Kind::OpenFile: return one("failed to open file");
-    case Kind::Metadata: return one("failed to get metadata for");
-    case Kind::MetadataHandle: return "failed to get metadata for file: " + e;
-    case Kind::CreateTempFile: return "failed to create a temporary file: " + e;
-    case Kind::MkTempDir: return "failed to create a temporary directory: " + e;
-    case Kind::WriteFile: return one("failed to write file");
-    case Kind::ReadDir: return one("failed to read directory");
-    case Kind::ReadFile: return one("failed to read file");
-    case Kind::ReadFileHandle: return "failed to read file: " + e;
-    case Kind::Move: return fmt::format("failed to move\n  `{}` to\n  `{}`:\n  {}", p, display_path(to_), e);
-    case Kind::CreateFile: return one("failed to create file");
-    case Kind::CopyFile:
-      return fmt::format("failed to copy file from\n  `{}` to\n  `{}`:\n  {}", p, display_path(to_), e);
-    case Kind::RmFile: return one("failed to remove file");
-    case Kind::LockFile: return one("failed to lock file");
-    case Kind::RmDir: return one("failed to remove directory");
-    case Kind::CurrentDir: return "failed to get path to current directory:\n  " + e;
-    case Kind::IsFile:
-      return fmt::format("failed to get metadata to determine if\n  `{}` is a regular file:\n  {}", p, e);
-    case Kind::IsDir:
-      return fmt::format("failed to get metadata to determine if\n  `{}` is a directory:\n  {}", p, e);
-    case Kind::Seek: return fmt::format("failed to seek file `{}` to {}:\n  {}", p, position_, e);
-  }
-  return {};
+}  // namespace
+
+const fs::path& FsIoError::path() const {
+  static const fs::path none;
+  return visit([](const auto& v) -> const fs::path& {
+    if constexpr (requires { v.path; })
+      return v.path;
+    else if constexpr (requires { v.from; })
+      return v.from;
+    else
+      return none;
+  });
 }
 
-std::string FsIoError::debug() const {
-  static constexpr const char* names[] = {
-      "Canonicalize", "Absolute", "MkDir", "OpenFile", "Metadata", "MetadataHandle", "CreateTempFile",
-      "MkTempDir", "WriteFile", "ReadDir", "ReadFile", "ReadFileHandle", "Move", "CreateFile", "CopyFile",
-      "RmFile", "LockFile", "RmDir", "CurrentDir", "IsFile", "IsDir", "Seek",
-  };
-  const char* name = names[static_cast<int>(kind_)];
-  const std::string io = io_.message();
-  switch (kind_) {
-    case Kind::MetadataHandle:
-    case Kind::CreateTempFile:
-    case Kind::MkTempDir:
-    case Kind::ReadFileHandle:
-    case Kind::CurrentDir: return fmt::format("{}({})", name, io);
-    case Kind::Move:
-    case Kind::CopyFile:
-      return fmt::format("{}({}, {}, {})", name, debug_quote(display_path(path_)), debug_quote(display_path(to_)), io);
-    case Kind::Seek: return fmt::format("{}({}, {}, {})", name, debug_quote(display_path(path_)), position_, io);
-    default: return fmt::format("{}({}, {})", name, debug_quote(display_path(path_)), io);
-  }
+std::string FsIoError::text_of(const Canonicalize& v) { return one_path("failed to canonicalize path", v.path, v.io); }
+std::string FsIoError::text_of(const Absolute& v) { return one_path("failed to make path absolute", v.path, v.io); }
+std::string FsIoError::text_of(const MkDir& v) { return one_path("failed to create directory", v.path, v.io); }
+std::string FsIoError::text_of(const OpenFile& v) { return one_path("failed to open file", v.path, v.io); }
+std::string FsIoError::text_of(const Metadata& v) { return one_path("failed to get metadata for", v.path, v.io); }
+std::string FsIoError::text_of(const MetadataHandle& v) { return "failed to get metadata for file: " + v.io.message(); }
+std::string FsIoError::text_of(const CreateTempFile& v) {
+  return "failed to create a temporary file: " + v.io.message();
+}
+std::string FsIoError::text_of(const MkTempDir& v) {
+  return "failed to create a temporary directory: " + v.io.message();
+}
+std::string FsIoError::text_of(const WriteFile& v) { return one_path("failed to write file", v.path, v.io); }
+std::string FsIoError::text_of(const ReadDir& v) { return one_path("failed to read directory", v.path, v.io); }
+std::string FsIoError::text_of(const ReadFile& v) { return one_path("failed to read file", v.path, v.io); }
+std::string FsIoError::text_of(const ReadFileHandle& v) { return "failed to read file: " + v.io.message(); }
+std::string FsIoError::text_of(const Move& v) {
+  return fmt::format("failed to move\n  `{}` to\n  `{}`:\n  {}", display_path(v.from), display_path(v.to),
+                     v.io.message());
+}
+std::string FsIoError::text_of(const CreateFile& v) { return one_path("failed to create file", v.path, v.io); }
+std::string FsIoError::text_of(const CopyFile& v) {
+  return fmt::format("failed to copy file from\n  `{}` to\n  `{}`:\n  {}", display_path(v.from),
+                     display_path(v.to), v.io.message());
+}
+std::string FsIoError::text_of(const RmFile& v) { return one_path("failed to remove file", v.path, v.io); }
+std::string FsIoError::text_of(const LockFile& v) { return one_path("failed to lock file", v.path, v.io); }
+std::string FsIoError::text_of(const RmDir& v) { return one_path("failed to remove directory", v.path, v.io); }
+std::string FsIoError::text_of(const CurrentDir& v) {
+  return "failed to get path to current directory:\n  " + v.io.message();
+}
+std::string FsIoError::text_of(const IsFile& v) {
+  return fmt::format("failed to get metadata to determine if\n  `{}` is a regular file:\n  {}", display_path(v.path),
+                     v.io.message());
+}
+std::string FsIoError::text_of(const IsDir& v) {
+  return fmt::format("failed to get metadata to determine if\n  `{}` is a directory:\n  {}", display_path(v.path),
+                     v.io.message());
+}
+std::string FsIoError::text_of(const Seek& v) {
+  return fmt::format("failed to seek file `{}` to {}:\n  {}", display_path(v.path), v.position, v.io.message());
+}
+
+std::string FsIoError::debug_io(const char* name, const IoError& io) {
+  return fmt::format("{}({})", name, io.message());
+}
+
+std::string FsIoError::debug_path(const char* name, const fs::path& path, const IoError& io) {
+  return fmt::format("{}({}, {})", name, debug_quote(display_path(path)), io.message());
+}
+
+std::string FsIoError::debug_two(const char* name, const fs::path& from, const fs::path& to, const IoError& io) {
+  return fmt::format("{}({}, {}, {})", name, debug_quote(display_path(from)), debug_quote(display_path(to)),
+                     io.message());
+}
+
+std::string FsIoError::debug_of(const Seek& v) {
+  return fmt::format("Seek({}, {}, {})", debug_quote(display_path(v.path)), v.position, v.io.message());
 }
 
 }  // namespace kestro

@@ -8,48 +8,61 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
 
 namespace kestro::model {
 
 // Which field rules apply: names also take `.` as a separator.
 enum class PurlField { Publisher, Name };
 
-// A malformed `pkg:kestro` identifier. Every variant keeps the identifier
-// exactly as written.
-class PurlError : public Error {
+// The variants of PurlError. Every variant keeps the identifier exactly as
+// written in `purl`.
+struct PurlVariants {
+  // `segments`: the number of `/`-separated segments after "pkg:kestro/".
+  struct WrongShape {
+    std::string purl;
+    std::size_t segments;
+    bool operator==(const WrongShape&) const = default;
+  };
+  // The segment as written.
+  struct InvalidPublisher {
+    std::string purl;
+    std::string publisher;
+    bool operator==(const InvalidPublisher&) const = default;
+  };
+  struct InvalidName {
+    std::string purl;
+    std::string name;
+    bool operator==(const InvalidName&) const = default;
+  };
+  // Both segments normalised.
+  struct NotNormalized {
+    std::string purl;
+    std::string norm_publisher;
+    std::string norm_name;
+    bool operator==(const NotNormalized&) const = default;
+  };
+  using Sum = std::variant<WrongShape, InvalidPublisher, InvalidName, NotNormalized>;
+};
+
+// A malformed `pkg:kestro` identifier.
+class PurlError : public ErrorSum<PurlError, PurlVariants> {
  public:
-  enum class Kind { WrongShape, InvalidPublisher, InvalidName, NotNormalized };
-
-  static PurlError wrong_shape(std::string purl, std::size_t segments);
-  static PurlError invalid_publisher(std::string purl, std::string publisher);
-  static PurlError invalid_name(std::string purl, std::string name);
-  static PurlError not_normalized(std::string purl, std::string norm_publisher, std::string norm_name);
-
-  Kind kind() const { return kind_; }
-  const std::string& purl() const { return purl_; }
-  // WrongShape: the number of `/`-separated segments after "pkg:kestro/".
-  std::size_t segments() const { return segments_; }
-  // InvalidPublisher: the segment as written; NotNormalized: the normalised one.
-  const std::string& publisher() const { return publisher_; }
-  // InvalidName: the segment as written; NotNormalized: the normalised one.
-  const std::string& name() const { return name_; }
-
-  std::string message() const override;
-  std::string debug() const override;
-  friend bool operator==(const PurlError& a, const PurlError& b) {
-    return a.kind_ == b.kind_ && a.purl_ == b.purl_ && a.segments_ == b.segments_ && a.publisher_ == b.publisher_ &&
-           a.name_ == b.name_;
+  using ErrorSum::ErrorSum;
+  const std::string& purl() const {
+    return visit([](const auto& v) -> const std::string& { return v.purl; });
   }
-
- private:
-  PurlError(Kind kind, std::string purl) : kind_(kind), purl_(std::move(purl)) {}
-  Kind kind_;
-  std::string purl_;
-  std::size_t segments_ = 0;
-  std::string publisher_;
-  std::string name_;
+  static std::string text_of(const WrongShape& v);
+  static std::string text_of(const InvalidPublisher& v);
+  static std::string text_of(const InvalidName& v);
+  static std::string text_of(const NotNormalized& v);
+  static std::string debug_of(const WrongShape& v);
+  static std::string debug_of(const InvalidPublisher& v);
+  static std::string debug_of(const InvalidName& v);
+  static std::string debug_of(const NotNormalized& v);
 };
 
 // The two fields of a well-formed identifier, borrowed from the text.

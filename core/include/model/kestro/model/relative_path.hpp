@@ -3,32 +3,75 @@
 #pragma once
 
 #include <expected>
+#include <string>
 #include <string_view>
+#include <variant>
 
+#include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/fs_error.hpp"
 
 namespace kestro::model {
 
-// A rejected project-relative path.
-class RelativePathError : public Error {
- public:
-  enum class Kind {
-    Absolute, ContainsBackslash, ContainsDoubleSlash, ContainsCurrent, ContainsParent,
-    ContainsNull, DirectoryPath,
+// The variants of RelativePathError: each holds the rejected text whole.
+struct RelativePathVariants {
+  struct Absolute {
+    std::string path;
+    bool operator==(const Absolute&) const = default;
   };
-  RelativePathError(Kind kind, std::string path) : kind_(kind), path_(std::move(path)) {}
-  Kind kind() const { return kind_; }
-  const std::string& path() const { return path_; }
-  std::string message() const override;
-  std::string debug() const override;
-  // Spelled out: the base has no comparison for a defaulted one to use.
-  friend bool operator==(const RelativePathError& a, const RelativePathError& b) {
-    return a.kind_ == b.kind_ && a.path_ == b.path_;
+  struct ContainsBackslash {
+    std::string path;
+    bool operator==(const ContainsBackslash&) const = default;
+  };
+  struct ContainsDoubleSlash {
+    std::string path;
+    bool operator==(const ContainsDoubleSlash&) const = default;
+  };
+  struct ContainsCurrent {
+    std::string path;
+    bool operator==(const ContainsCurrent&) const = default;
+  };
+  struct ContainsParent {
+    std::string path;
+    bool operator==(const ContainsParent&) const = default;
+  };
+  struct ContainsNull {
+    std::string path;
+    bool operator==(const ContainsNull&) const = default;
+  };
+  struct DirectoryPath {
+    std::string path;
+    bool operator==(const DirectoryPath&) const = default;
+  };
+  using Sum = std::variant<Absolute, ContainsBackslash, ContainsDoubleSlash, ContainsCurrent, ContainsParent,
+                           ContainsNull, DirectoryPath>;
+};
+
+// A rejected project-relative path.
+class RelativePathError : public ErrorSum<RelativePathError, RelativePathVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  // The rejected path, whichever rule it broke.
+  const std::string& path() const {
+    return visit([](const auto& v) -> const std::string& { return v.path; });
   }
 
+  static std::string text_of(const Absolute& v);
+  static std::string text_of(const ContainsBackslash& v);
+  static std::string text_of(const ContainsDoubleSlash& v);
+  static std::string text_of(const ContainsCurrent& v);
+  static std::string text_of(const ContainsParent& v);
+  static std::string text_of(const ContainsNull& v);
+  static std::string text_of(const DirectoryPath& v);
+  static std::string debug_of(const Absolute& v) { return debug_path("Absolute", v.path); }
+  static std::string debug_of(const ContainsBackslash& v) { return debug_path("ContainsBackslash", v.path); }
+  static std::string debug_of(const ContainsDoubleSlash& v) { return debug_path("ContainsDoubleSlash", v.path); }
+  static std::string debug_of(const ContainsCurrent& v) { return debug_path("ContainsCurrent", v.path); }
+  static std::string debug_of(const ContainsParent& v) { return debug_path("ContainsParent", v.path); }
+  static std::string debug_of(const ContainsNull& v) { return debug_path("ContainsNull", v.path); }
+  static std::string debug_of(const DirectoryPath& v) { return debug_path("DirectoryPath", v.path); }
+
  private:
-  Kind kind_;
-  std::string path_;
+  static std::string debug_path(const char* name, const std::string& path);
 };
 
 // What a path must name, and whether `.` and `..` components may lead

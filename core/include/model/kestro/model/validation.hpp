@@ -5,9 +5,12 @@
 #include <cstddef>
 #include <expected>
 #include <string>
+#include <variant>
 
+#include "kestro/model/purl.hpp"
 #include "kestro/model/records.hpp"
 #include "kestro/model/relative_path.hpp"
+#include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/iri.hpp"
 #include "kestro/utils/rfc3339.hpp"
 #include "kestro/utils/semver.hpp"
@@ -18,42 +21,95 @@ using InterchangeProjectUsage = InterchangeProjectUsageG<iri::Iri, semver::Versi
 using InterchangeProjectInfo = InterchangeProjectInfoG<semver::Version, iri::Iri, InterchangeProjectUsage>;
 using InterchangeProjectMetadata = InterchangeProjectMetadataG<time::Timestamp, iri::Iri, InterchangeProjectChecksum>;
 
-class ProjectValidationError : public Error {
- public:
-  enum class Kind {
-    UnknownUsageKind, InvalidWebsite, InvalidUsageResource, InvalidMetamodel, InvalidProjectVersion,
-    InvalidUsageVersionConstraint, InvalidPathInIndex, InvalidPathInChecksum, InvalidUsagePath,
-    InvalidCreatedTime, InvalidChecksumAlg, IncorrectChecksumLen, NonHexChecksumChars, MalformedUsageKestroPurl,
+// The variants of ProjectValidationError: the offending text as written
+// and, where a parser rejected it, that parser's error (the cause).
+struct ProjectValidationVariants {
+  // `keys`: the usage's keys as listed in the message.
+  struct UnknownUsageKind {
+    std::string keys;
   };
+  struct InvalidWebsite {
+    std::string website;
+    iri::IriError source;
+  };
+  struct InvalidUsageResource {
+    std::string resource;
+    iri::IriError source;
+  };
+  struct InvalidMetamodel {
+    std::string metamodel;
+    iri::IriError source;
+  };
+  struct InvalidProjectVersion {
+    std::string version;
+    semver::SemverError source;
+  };
+  struct InvalidUsageVersionConstraint {
+    std::string resource;
+    std::string constraint;
+    semver::SemverError source;
+  };
+  struct InvalidPathInIndex {
+    RelativePathError source;
+  };
+  struct InvalidPathInChecksum {
+    RelativePathError source;
+  };
+  struct InvalidUsagePath {
+    std::string publisher;
+    std::string name;
+    RelativePathError source;
+  };
+  // `parser_message`: the time parser's text; there is no cause.
+  struct InvalidCreatedTime {
+    std::string created;
+    std::string parser_message;
+  };
+  struct InvalidChecksumAlg {
+    std::string algorithm;
+  };
+  struct IncorrectChecksumLen {
+    ChecksumAlgorithm algorithm;
+    size_t expected;
+    size_t got;
+  };
+  struct NonHexChecksumChars {
+    std::string cksum;
+  };
+  struct MalformedUsageKestroPurl {
+    std::string iri;
+    PurlError source;
+  };
+  using Sum = std::variant<UnknownUsageKind, InvalidWebsite, InvalidUsageResource, InvalidMetamodel,
+                           InvalidProjectVersion, InvalidUsageVersionConstraint, InvalidPathInIndex,
+                           InvalidPathInChecksum, InvalidUsagePath, InvalidCreatedTime, InvalidChecksumAlg,
+                           IncorrectChecksumLen, NonHexChecksumChars, MalformedUsageKestroPurl>;
+};
 
-  static ProjectValidationError unknown_usage_kind(std::string keys);
-  static ProjectValidationError invalid_website(std::string website, ErrorPtr source);
-  static ProjectValidationError invalid_usage_resource(std::string resource, ErrorPtr source);
-  static ProjectValidationError invalid_metamodel(std::string metamodel, ErrorPtr source);
-  static ProjectValidationError invalid_project_version(std::string version, ErrorPtr source);
-  static ProjectValidationError invalid_usage_version_constraint(std::string resource, std::string constraint,
-                                                                 ErrorPtr source);
-  static ProjectValidationError invalid_path_in_index(RelativePathError source);
-  static ProjectValidationError invalid_path_in_checksum(RelativePathError source);
-  static ProjectValidationError invalid_usage_path(std::string publisher, std::string name, RelativePathError source);
-  static ProjectValidationError invalid_created_time(std::string created, std::string parser_message);
-  static ProjectValidationError invalid_checksum_alg(std::string algorithm);
-  static ProjectValidationError incorrect_checksum_len(ChecksumAlgorithm algorithm, size_t expected, size_t got);
-  static ProjectValidationError non_hex_checksum_chars(std::string cksum);
-  static ProjectValidationError malformed_usage_kestro_purl(std::string iri, ErrorPtr source);
-
-  Kind kind() const { return kind_; }
-  std::string message() const override;
-  const Error* cause() const override { return source_.get(); }
-
- private:
-  explicit ProjectValidationError(Kind kind) : kind_(kind) {}
-  static ProjectValidationError text_and_source(Kind kind, std::string text, ErrorPtr source);
-  Kind kind_;
-  std::string a_, b_, c_;
-  ChecksumAlgorithm algorithm_ = ChecksumAlgorithm::None;
-  size_t expected_ = 0, got_ = 0;
-  ErrorPtr source_;
+// A broken rule of a project record. The debug form is the display text.
+class ProjectValidationError : public ErrorSum<ProjectValidationError, ProjectValidationVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const UnknownUsageKind& v);
+  static std::string text_of(const InvalidWebsite& v);
+  static std::string text_of(const InvalidUsageResource& v);
+  static std::string text_of(const InvalidMetamodel& v);
+  static std::string text_of(const InvalidProjectVersion& v);
+  static std::string text_of(const InvalidUsageVersionConstraint& v);
+  static std::string text_of(const InvalidPathInIndex& v);
+  static std::string text_of(const InvalidPathInChecksum& v);
+  static std::string text_of(const InvalidUsagePath& v);
+  static std::string text_of(const InvalidCreatedTime& v);
+  static std::string text_of(const InvalidChecksumAlg& v);
+  static std::string text_of(const IncorrectChecksumLen& v);
+  static std::string text_of(const NonHexChecksumChars& v);
+  static std::string text_of(const MalformedUsageKestroPurl& v);
+  // Every variant that holds a parser's error reports it as its cause.
+  template <typename V>
+    requires requires(const V& v) { v.source; }
+  static const Error* cause_of(const V& v) {
+    return &v.source;
+  }
 };
 
 std::expected<InterchangeProjectUsage, ProjectValidationError> validate_usage(const InterchangeProjectUsageRaw& usage);

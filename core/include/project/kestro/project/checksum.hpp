@@ -146,9 +146,13 @@ std::expected<EnvProjectChecksum, E> source_checksum(
   if (!canonical) {
     auto& err = canonical.error();
     if (err.kind() == CanonicalizationError<E>::Kind::ProjectRead) return std::unexpected(err.project_error());
-    return std::unexpected(E(ProjectError::io(FsIoError(FsIoError::Kind::ReadFile, err.path(), err.io()))));
+    // A kind whose reads cannot fail part way (in memory) has no Io variant.
+    if constexpr (std::is_constructible_v<E, typename E::Io>)
+      return std::unexpected(E(typename E::Io{FsIoError::ReadFile{err.path(), err.io()}}));
+    else
+      internal_error("a project kind without I/O errors failed to read a file");
   }
-  if (!*canonical) return std::unexpected(E(ProjectError::missing_info_meta()));
+  if (!*canonical) return std::unexpected(E(typename E::MissingInfoMeta{}));
   return EnvProjectChecksum::src(std::move(**canonical));
 }
 

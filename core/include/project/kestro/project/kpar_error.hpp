@@ -7,46 +7,84 @@
 #include <expected>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
 
 namespace kestro::project {
 
-// A failure of the zip facility while reading or writing a KPAR. The zip
-// error is the facility's own error value.
-class ZipArchiveError : public Error {
+// The variants of ZipArchiveError. `zip` is the zip facility's own error
+// value.
+struct ZipArchiveVariants {
+  struct ReadArchive {
+    std::string path;
+    ErrorPtr zip;
+  };
+  struct FileMeta {
+    ErrorPtr zip;
+  };
+  // The message shows the entry's name and hides its zip error.
+  struct NamedFileMeta {
+    std::string name;
+    ErrorPtr zip;
+  };
+  struct InvalidPath {
+    std::string name;
+  };
+  struct Write {
+    std::string path;
+    ErrorPtr zip;
+  };
+  struct Finish {
+    std::string path;
+    ErrorPtr zip;
+  };
+  using Sum = std::variant<ReadArchive, FileMeta, NamedFileMeta, InvalidPath, Write, Finish>;
+};
+
+// A failure of the zip facility while reading or writing a KPAR.
+class ZipArchiveError : public ErrorSum<ZipArchiveError, ZipArchiveVariants> {
  public:
-  enum class Kind { ReadArchive, FileMeta, NamedFileMeta, InvalidPath, Write, Finish };
-  ZipArchiveError(Kind kind, std::string name, ErrorPtr zip)
-      : kind_(kind), name_(std::move(name)), zip_(std::move(zip)) {}
-  Kind kind() const { return kind_; }
-  const Error* zip_error() const { return zip_.get(); }
-  std::string message() const override;
-  std::string debug() const override;
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const ReadArchive& v);
+  static std::string text_of(const FileMeta& v);
+  static std::string text_of(const NamedFileMeta& v);
+  static std::string text_of(const InvalidPath& v);
+  static std::string text_of(const Write& v);
+  static std::string text_of(const Finish& v);
+  static std::string debug_of(const ReadArchive& v) { return debug_named("ReadArchive", v.path, v.zip); }
+  static std::string debug_of(const FileMeta& v);
+  static std::string debug_of(const NamedFileMeta& v) { return debug_named("NamedFileMeta", v.name, v.zip); }
+  static std::string debug_of(const InvalidPath& v);
+  static std::string debug_of(const Write& v) { return debug_named("Write", v.path, v.zip); }
+  static std::string debug_of(const Finish& v) { return debug_named("Finish", v.path, v.zip); }
 
  private:
-  Kind kind_;
-  std::string name_;  // archive path, entry name or file path, per variant
-  ErrorPtr zip_;
+  static std::string debug_named(const char* variant, const std::string& name, const ErrorPtr& zip);
+};
+
+struct CompressionVariants {
+  // `compression` is the name as passed, `feature` the build option that
+  // would enable it.
+  struct SuggestFeature {
+    std::string compression;
+    std::string feature;
+  };
+  struct Invalid {
+    std::string text;
+  };
+  using Sum = std::variant<SuggestFeature, Invalid>;
 };
 
 // A compression method name that cannot be used for a KPAR build.
-class CompressionError : public Error {
+class CompressionError : public ErrorSum<CompressionError, CompressionVariants> {
  public:
-  enum class Kind { SuggestFeature, Invalid };
-  Kind kind() const { return kind_; }
-  std::string message() const override;
-  std::string debug() const override;
-  static CompressionError suggest_feature(std::string compression, std::string feature) {
-    return CompressionError(Kind::SuggestFeature, std::move(compression), std::move(feature));
-  }
-  static CompressionError invalid(std::string text) { return CompressionError(Kind::Invalid, std::move(text), {}); }
-
- private:
-  CompressionError(Kind kind, std::string a, std::string b) : kind_(kind), a_(std::move(a)), b_(std::move(b)) {}
-  Kind kind_;
-  std::string a_;
-  std::string b_;
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const SuggestFeature& v);
+  static std::string text_of(const Invalid& v) { return v.text; }
+  static std::string debug_of(const SuggestFeature& v);
+  static std::string debug_of(const Invalid& v);
 };
 
 enum class KparCompression { Stored, Deflated };

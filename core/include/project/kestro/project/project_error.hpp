@@ -1,16 +1,18 @@
 // Errors of the project kinds. The kinds share variant shapes (a name
-// mismatch reads the same whichever kind meets it), so one body carries the
-// shared shapes and each kind's error type is a distinct type over it.
+// mismatch reads the same whichever kind meets it): the shapes are defined
+// once and each kind's error is a closed sum over the ones it can meet.
 #pragma once
 
 #include "kestro/project/namespace.hpp"
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
+#include <type_traits>
+#include <variant>
 
 #include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
 #include "kestro/project/kpar_error.hpp"
 #include "kestro/project/utils.hpp"
 #include "kestro/utils/fs_error.hpp"
@@ -18,145 +20,223 @@
 
 namespace kestro::project {
 
-class ProjectError : public Error {
- public:
-  enum class Kind {
-    AlreadyExists, MissingMeta, MissingInfoMeta, MissingInfo, Deserialize, Serialize, Path, Io, Zip,
-    ImpossibleRelativePath, PublisherMismatch, NameMismatch, NotFound, DigestMismatch, SizeMismatch,
-    EmptyKpar, FileNotFound, IoRead, Other, LocalSrc,
+// The variant shapes the project kinds' errors share, each with its display
+// text, debug form and cause; a kind's error is the closed sum of the shapes
+// it can meet.
+struct ProjectErrorShapes {
+  struct AlreadyExists {
+    std::string text;
+  };
+  struct MissingMeta {};
+  struct MissingInfoMeta {};
+  struct MissingInfo {};
+  // `file` is the bare document name, ".project.json" or ".meta.json".
+  struct Deserialize {
+    std::string file;
+    json::JsonError err;
+  };
+  // `context` names what was being written.
+  struct Serialize {
+    std::string context;
+    ErrorPtr err;
+  };
+  struct Path {
+    PathCheckError err;
+  };
+  struct Io {
+    FsIoError err;
+  };
+  struct Zip {
+    ZipArchiveError err;
+  };
+  struct ImpossibleRelativePath {
+    RelativizeError err;
+  };
+  struct PublisherMismatch {
+    std::optional<std::string> expected;
+    std::optional<std::string> actual;
+  };
+  struct NameMismatch {
+    std::string expected;
+    std::string actual;
+  };
+  struct NotFound {
+    std::string path;
+  };
+  struct DigestMismatch {
+    std::string location;
+    std::string expected;
+    std::string computed;
+  };
+  struct SizeMismatch {
+    std::string location;
+    std::uint64_t expected;
+    std::uint64_t actual;
+  };
+  struct EmptyKpar {
+    std::string location;
+  };
+  struct FileNotFound {
+    std::string path;
+  };
+  struct IoRead {
+    IoError err;
+  };
+  struct Other {
+    std::string text;
   };
 
-  static ProjectError already_exists(std::string text) { return ProjectError(Kind::AlreadyExists, std::move(text)); }
-  static ProjectError missing_meta() { return ProjectError(Kind::MissingMeta, {}); }
-  static ProjectError missing_info_meta() { return ProjectError(Kind::MissingInfoMeta, {}); }
-  static ProjectError missing_info() { return ProjectError(Kind::MissingInfo, {}); }
-  // `file` is the bare document name, ".project.json" or ".meta.json".
-  static ProjectError deserialize(std::string file, json::JsonError err);
-  // `context` names what was being written.
-  static ProjectError serialize(std::string context, ErrorPtr err);
-  static ProjectError path(PathCheckError err);
-  static ProjectError io(FsIoError err);
-  static ProjectError zip(ZipArchiveError err);
-  static ProjectError impossible_relative_path(RelativizeError err);
-  static ProjectError publisher_mismatch(std::optional<std::string> expected, std::optional<std::string> actual);
-  static ProjectError name_mismatch(std::string expected, std::string actual);
-  static ProjectError not_found(std::string path) { return ProjectError(Kind::NotFound, std::move(path)); }
-  static ProjectError digest_mismatch(std::string location, std::string expected, std::string computed);
-  static ProjectError size_mismatch(std::string location, std::uint64_t expected, std::uint64_t actual);
-  static ProjectError empty_kpar(std::string location) { return ProjectError(Kind::EmptyKpar, std::move(location)); }
-  static ProjectError file_not_found(std::string path) { return ProjectError(Kind::FileNotFound, std::move(path)); }
-  static ProjectError io_read(IoError err);
-  static ProjectError other(std::string text) { return ProjectError(Kind::Other, std::move(text)); }
-  // "unexpected internal error: {}": a variant that a converted-to kind
-  // cannot express, with the original message.
-  static ProjectError unexpected_internal(const Error& err);
+  static std::string text_of(const AlreadyExists& v) { return v.text; }
+  static std::string text_of(const MissingMeta&);
+  static std::string text_of(const MissingInfoMeta&);
+  static std::string text_of(const MissingInfo&);
+  static std::string text_of(const Deserialize& v);
+  static std::string text_of(const Serialize& v);
+  static std::string text_of(const Path& v) { return v.err.message(); }
+  static std::string text_of(const Io& v) { return v.err.message(); }
+  static std::string text_of(const Zip& v) { return v.err.message(); }
+  static std::string text_of(const ImpossibleRelativePath& v);
+  static std::string text_of(const PublisherMismatch& v);
+  static std::string text_of(const NameMismatch& v);
+  static std::string text_of(const NotFound& v);
+  static std::string text_of(const DigestMismatch& v);
+  static std::string text_of(const SizeMismatch& v);
+  static std::string text_of(const EmptyKpar& v);
+  static std::string text_of(const FileNotFound& v);
+  static std::string text_of(const IoRead& v);
+  static std::string text_of(const Other& v) { return v.text; }
 
-  Kind kind() const { return kind_; }
-  // The held error (JSON, file-system, path, zip, relativize, I/O, or the
-  // whole source-directory error of LocalSrc), if any.
-  const Error* inner() const { return inner_.get(); }
-  std::string message() const override;
-  const Error* cause() const override;
-  std::string debug() const override;
+  static std::string debug_of(const AlreadyExists& v);
+  static std::string debug_of(const MissingMeta&) { return "MissingMeta"; }
+  static std::string debug_of(const MissingInfoMeta&) { return "MissingInfoMeta"; }
+  static std::string debug_of(const MissingInfo&) { return "MissingInfo"; }
+  static std::string debug_of(const Deserialize& v);
+  static std::string debug_of(const Serialize& v);
+  static std::string debug_of(const Path& v) { return "Path(" + v.err.debug() + ")"; }
+  static std::string debug_of(const Io& v) { return "Io(" + v.err.debug() + ")"; }
+  static std::string debug_of(const Zip& v) { return "Zip(" + v.err.debug() + ")"; }
+  static std::string debug_of(const ImpossibleRelativePath& v) {
+    return "ImpossibleRelativePath(" + v.err.debug() + ")";
+  }
+  static std::string debug_of(const PublisherMismatch& v);
+  static std::string debug_of(const NameMismatch& v);
+  static std::string debug_of(const NotFound& v);
+  static std::string debug_of(const DigestMismatch& v);
+  static std::string debug_of(const SizeMismatch& v);
+  static std::string debug_of(const EmptyKpar& v);
+  static std::string debug_of(const FileNotFound& v);
+  static std::string debug_of(const IoRead& v) { return "IoRead(" + v.err.debug() + ")"; }
+  static std::string debug_of(const Other& v);
 
- protected:
-  ProjectError(Kind kind, std::string text) : kind_(kind), text_(std::move(text)) {}
-  // `e` itself when its variant is one of `variants`; a kind's error built
-  // with a variant it does not have is a programming error.
-  static ProjectError checked(ProjectError e, std::span<const Kind> variants, const char* type);
-  // Wraps a whole source-directory error (LocalPathProjectError's LocalSrc).
-  static ProjectError local_src(ErrorPtr err);
-
- private:
-  Kind kind_;
-  std::string text_;  // message text, path, location, expected name
-  std::string text2_;  // actual name, computed digest
-  std::optional<std::string> opt1_, opt2_;
-  std::uint64_t n1_ = 0, n2_ = 0;
-  ErrorPtr inner_;
+  // The relativize and reader errors show in the text and as the cause.
+  static const Error* cause_of(const ImpossibleRelativePath& v) { return &v.err; }
+  static const Error* cause_of(const IoRead& v) { return &v.err; }
 };
 
-// Each kind's error accepts only its own variants (listed in declaration
-// order); building one with another variant throws InternalError.
+// "unexpected internal error: {}": a variant that a converted-to kind cannot
+// express, with the original message.
+ProjectErrorShapes::Other unexpected_internal(const Error& err);
 
 // The error of a project stored as a directory tree.
-class LocalSrcError : public ProjectError {
+struct LocalSrcVariants : ProjectErrorShapes {
+  using Sum = std::variant<AlreadyExists, MissingMeta, MissingInfoMeta, Deserialize, Serialize, Path, Io,
+                           ImpossibleRelativePath, PublisherMismatch, NameMismatch>;
+};
+class LocalSrcError : public ErrorSum<LocalSrcError, LocalSrcVariants> {
  public:
-  static constexpr Kind kVariants[] = {
-      Kind::AlreadyExists, Kind::MissingMeta, Kind::MissingInfoMeta, Kind::Deserialize, Kind::Serialize,
-      Kind::Path, Kind::Io, Kind::ImpossibleRelativePath, Kind::PublisherMismatch, Kind::NameMismatch,
-  };
-  LocalSrcError(ProjectError e) : ProjectError(checked(std::move(e), kVariants, "LocalSrcError")) {}
+  using ErrorSum::ErrorSum;
 };
 
 // The error of a project stored as a KPAR archive.
-class LocalKparError : public ProjectError {
+struct LocalKparVariants : ProjectErrorShapes {
+  using Sum = std::variant<Zip, NotFound, Deserialize, Io, ImpossibleRelativePath, DigestMismatch, SizeMismatch,
+                           EmptyKpar, PublisherMismatch, NameMismatch, MissingInfo>;
+};
+class LocalKparError : public ErrorSum<LocalKparError, LocalKparVariants> {
  public:
-  static constexpr Kind kVariants[] = {
-      Kind::Zip, Kind::NotFound, Kind::Deserialize, Kind::Io, Kind::ImpossibleRelativePath, Kind::DigestMismatch,
-      Kind::SizeMismatch, Kind::EmptyKpar, Kind::PublisherMismatch, Kind::NameMismatch, Kind::MissingInfo,
-  };
-  LocalKparError(ProjectError e) : ProjectError(checked(std::move(e), kVariants, "LocalKparError")) {}
+  using ErrorSum::ErrorSum;
 };
 
 // The error of a project held in memory.
-class InMemoryProjectError : public ProjectError {
+struct InMemoryProjectVariants : ProjectErrorShapes {
+  using Sum = std::variant<AlreadyExists, FileNotFound, IoRead, MissingInfoMeta>;
+};
+class InMemoryProjectError : public ErrorSum<InMemoryProjectError, InMemoryProjectVariants> {
  public:
-  static constexpr Kind kVariants[] = {Kind::AlreadyExists, Kind::FileNotFound, Kind::IoRead, Kind::MissingInfoMeta};
-  InMemoryProjectError(ProjectError e) : ProjectError(checked(std::move(e), kVariants, "InMemoryProjectError")) {}
+  using ErrorSum::ErrorSum;
 };
 
 // The error of a local path that is either a source directory or a KPAR.
-class LocalPathProjectError : public ProjectError {
- public:
-  static constexpr Kind kVariants[] = {
-      Kind::Zip, Kind::NotFound, Kind::Deserialize, Kind::LocalSrc, Kind::Io, Kind::Path,
-      Kind::ImpossibleRelativePath, Kind::DigestMismatch, Kind::SizeMismatch, Kind::EmptyKpar,
-      Kind::PublisherMismatch, Kind::NameMismatch, Kind::MissingInfo, Kind::Other,
+struct LocalPathProjectVariants : ProjectErrorShapes {
+  // A whole source-directory error, shown as it is (its text and its cause).
+  struct LocalSrc {
+    LocalSrcError err;
   };
-  LocalPathProjectError(ProjectError e) : ProjectError(checked(std::move(e), kVariants, "LocalPathProjectError")) {}
+  using Sum = std::variant<Zip, NotFound, Deserialize, LocalSrc, Io, Path, ImpossibleRelativePath, DigestMismatch,
+                           SizeMismatch, EmptyKpar, PublisherMismatch, NameMismatch, MissingInfo, Other>;
+
+  using ProjectErrorShapes::cause_of;
+  using ProjectErrorShapes::debug_of;
+  using ProjectErrorShapes::text_of;
+  static std::string text_of(const LocalSrc& v) { return v.err.message(); }
+  static std::string debug_of(const LocalSrc& v) { return "LocalSrc(" + v.err.debug() + ")"; }
+  static const Error* cause_of(const LocalSrc& v) { return v.err.cause(); }
+};
+class LocalPathProjectError : public ErrorSum<LocalPathProjectError, LocalPathProjectVariants> {
+ public:
+  using ErrorSum::ErrorSum;
 
   // A KPAR's error, variant by variant.
-  static LocalPathProjectError from_kpar(LocalKparError err) { return LocalPathProjectError(std::move(err)); }
+  static LocalPathProjectError from_kpar(const LocalKparError& err);
   // A source directory's error from reading records or files: Deserialize
   // and Path keep their variant, AlreadyExists cannot occur there and
   // becomes Other, everything else is held whole in LocalSrc.
   static LocalPathProjectError from_src_read(LocalSrcError err);
   // A source directory's error from sources or checksums: held whole.
-  static LocalPathProjectError from_src(LocalSrcError err);
+  static LocalPathProjectError from_src(LocalSrcError err) { return LocalSrc{std::move(err)}; }
 };
 
-// Converts an error into another kind's, variant by variant under the same
-// name; a variant the target cannot express becomes Other with
+// Converts one kind's error into another's, variant by variant under the
+// same name; a variant the target cannot express becomes its Other with
 // "unexpected internal error: {}".
-template <typename Target>
-Target convert_project_error(ProjectError err) {
-  for (auto kind : Target::kVariants)
-    if (kind == err.kind()) return Target(std::move(err));
-  return Target(ProjectError::unexpected_internal(err));
+template <typename Target, typename Source>
+Target convert_project_error(const Source& err) {
+  return err.visit([&](const auto& v) -> Target {
+    if constexpr (std::is_constructible_v<Target, decltype(v)>)
+      return Target(v);
+    else
+      return Target(unexpected_internal(err));
+  });
 }
 
-// The error of listing a source project's files.
-class ProjectSourcesError : public Error {
- public:
-  enum class Kind { Project, Validation, Path };
-  static ProjectSourcesError project(LocalSrcError err);
+struct ProjectSourcesVariants {
+  // Reading the project's records failed; shown as it is.
+  struct Project {
+    LocalSrcError err;
+  };
   // `name` is the record's short name ("meta"); `source` its validation error.
-  static ProjectSourcesError validation(std::string name, ErrorPtr source);
-  static ProjectSourcesError path(PathCheckError err);
+  struct Validation {
+    std::string name;
+    ErrorPtr source;
+  };
+  struct Path {
+    PathCheckError err;
+  };
+  using Sum = std::variant<Project, Validation, Path>;
+};
 
-  Kind kind() const { return kind_; }
-  const Error* inner() const { return inner_.get(); }
-  std::string message() const override;
-  const Error* cause() const override;
-  std::string debug() const override;
-
- private:
-  ProjectSourcesError(Kind kind, std::string name, ErrorPtr inner)
-      : kind_(kind), name_(std::move(name)), inner_(std::move(inner)) {}
-  Kind kind_;
-  std::string name_;
-  ErrorPtr inner_;
+// The error of listing a source project's files.
+class ProjectSourcesError : public ErrorSum<ProjectSourcesError, ProjectSourcesVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const Project& v) { return v.err.message(); }
+  static std::string text_of(const Validation& v);
+  static std::string text_of(const Path& v) { return v.err.message(); }
+  static std::string debug_of(const Project& v) { return "Project(" + v.err.debug() + ")"; }
+  static std::string debug_of(const Validation& v);
+  static std::string debug_of(const Path& v) { return "Path(" + v.err.debug() + ")"; }
+  static const Error* cause_of(const Project& v) { return v.err.cause(); }
+  static const Error* cause_of(const Validation& v) { return v.source.get(); }
 };
 
 }  // namespace kestro::project

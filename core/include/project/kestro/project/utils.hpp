@@ -9,46 +9,52 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
+#include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/fs_error.hpp"
 
 namespace kestro::project {
 
-// A project-relative path that cannot be resolved under a project root.
-class PathCheckError : public Error {
- public:
-  enum class Kind { UnsafePath, AbsolutePath };
-  static constexpr const char* kEscapesRoot = "path attempts to escape original path";
-  static PathCheckError unsafe(std::string path, std::string reason) {
-    return PathCheckError(Kind::UnsafePath, std::move(path), std::move(reason));
-  }
-  static PathCheckError absolute(std::string path) {
-    return PathCheckError(Kind::AbsolutePath, std::move(path), {});
-  }
-  Kind kind() const { return kind_; }
-  const std::string& path() const { return path_; }
-  std::string message() const override;
-  std::string debug() const override;
+struct PathCheckVariants {
+  // `reason` is one of the fixed texts of the check; only kEscapesRoot is
+  // produced.
+  struct UnsafePath {
+    std::string path;
+    std::string reason;
+  };
+  struct AbsolutePath {
+    std::string path;
+  };
+  using Sum = std::variant<UnsafePath, AbsolutePath>;
+};
 
- private:
-  PathCheckError(Kind kind, std::string path, std::string reason)
-      : kind_(kind), path_(std::move(path)), reason_(std::move(reason)) {}
-  Kind kind_;
-  std::string path_;
-  std::string reason_;
+// A project-relative path that cannot be resolved under a project root.
+class PathCheckError : public ErrorSum<PathCheckError, PathCheckVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static constexpr const char* kEscapesRoot = "path attempts to escape original path";
+  static std::string text_of(const UnsafePath& v);
+  static std::string text_of(const AbsolutePath& v);
+  static std::string debug_of(const UnsafePath& v);
+  static std::string debug_of(const AbsolutePath& v);
+};
+
+struct RelativizeVariants {
+  struct NoCommonPrefix {
+    std::string path;
+    std::string root;
+  };
+  using Sum = std::variant<NoCommonPrefix>;
 };
 
 // A path that cannot be expressed relative to a root.
-class RelativizeError : public Error {
+class RelativizeError : public ErrorSum<RelativizeError, RelativizeVariants> {
  public:
-  RelativizeError(std::string path, std::string root) : path_(std::move(path)), root_(std::move(root)) {}
-  std::string message() const override;
-  std::string debug() const override;
-
- private:
-  std::string path_;
-  std::string root_;
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const NoCommonPrefix& v);
+  static std::string debug_of(const NoCommonPrefix& v);
 };
 
 // The platform path of a project-relative Unix path under `root`. Repeated

@@ -1,0 +1,818 @@
+"""Recursive-descent parser of the textual notation. It builds the model's
+elements directly, with their references left unresolved (`_sema.Ref`).
+A syntax error is recorded and the parser skips to the end of the broken
+member (its `;` or its balanced `{ }` body), so the rest of the text loads."""
+
+from __future__ import annotations
+
+from . import _elements as E
+from ._base import CstNode, Operator, PositionUtf8, RequirementConstraintKind, token_range
+from ._lexer import COMMENT, EOF, ERROR, NAME, NUMBER, STRING, SYMBOL, tokenize
+from ._sema import Ref
+
+# keyword -> (definition class, usage class)
+KINDS = {
+    "part": (E.PartDefinition, E.PartUsage),
+    "attribute": (E.AttributeDefinition, E.AttributeUsage),
+    "item": (E.ItemDefinition, E.ItemUsage),
+    "port": (E.PortDefinition, E.PortUsage),
+    "action": (E.ActionDefinition, E.ActionUsage),
+    "occurrence": (E.OccurrenceDefinition, E.OccurrenceUsage),
+    "requirement": (E.RequirementDefinition, E.RequirementUsage),
+    "concern": (E.ConcernDefinition, E.ConcernUsage),
+    "viewpoint": (E.ViewpointDefinition, E.ViewpointUsage),
+    "constraint": (E.ConstraintDefinition, E.ConstraintUsage),
+    "connection": (E.ConnectionDefinition, E.ConnectionUsage),
+    "interface": (E.InterfaceDefinition, E.InterfaceUsage),
+    "allocation": (E.AllocationDefinition, E.AllocationUsage),
+    "enum": (E.EnumerationDefinition, E.EnumerationUsage),
+    "metadata": (E.MetadataDefinition, E.MetadataUsage),
+    "view": (E.ViewDefinition, E.ViewUsage),
+    "rendering": (E.RenderingDefinition, E.RenderingUsage),
+    "calc": (E.CalculationDefinition, E.CalculationUsage),
+    "state": (E.StateDefinition, E.StateUsage),
+}
+
+KEYWORDS = set(KINDS) | {
+    "package", "library", "standard", "import", "alias", "for", "doc", "comment", "about", "rep", "language",
+    "abstract", "ref", "in", "out", "inout", "end", "def", "defined", "by", "specializes", "subsets",
+    "redefines", "references", "default", "subject", "require", "assume", "assert", "connect", "to",
+    "allocate", "expose", "filter", "public", "private", "protected", "true", "false", "null", "and", "or",
+    "xor", "not", "implies", "hastype", "istype", "as", "meta", "if", "else", "all", "ordered", "nonunique",
+    "derived", "readonly", "constant", "variation", "individual", "locale", "typed",
+}
+
+_HERITAGE_SYMBOLS = {":": E.FeatureTyping, ":>": E.Subsetting, ":>>": E.Redefinition, "::>": E.ReferenceSubsetting}
+_HERITAGE_WORDS = {"specializes": E.Subsetting, "subsets": E.Subsetting, "redefines": E.Redefinition, "references": E.ReferenceSubsetting}
+_DIRECTIONS = {"in", "out", "inout"}
+_MODIFIERS = {"abstract", "ref", "end", "derived", "readonly", "constant", "variation", "individual", "ordered", "nonunique"}
+
+# Binary operators by level, loosest first; each level maps token text -> Operator.
+_BINARY = [
+    {"??": Operator.NullCoalescing},
+    {"implies": Operator.Implies},
+    {"or": Operator.Or, "|": Operator.LogicalOr},
+    {"xor": Operator.Xor},
+    {"and": Operator.And, "&": Operator.LogicalAnd},
+    {"==": Operator.Equals, "!=": Operator.NotEquals, "===": Operator.Same, "!==": Operator.NotSame},
+    {"istype": Operator.IsType, "hastype": Operator.HasType, "@": Operator.At, "@@": Operator.AtAt, "as": Operator.As, "meta": Operator.Meta},
+    {"<": Operator.Less, "<=": Operator.LessEqual, ">": Operator.Greater, ">=": Operator.GreaterEqual},
+    {"..": Operator.Range},
+    {"+": Operator.Plus, "-": Operator.Minus},
+    {"*": Operator.Multiply, "/": Operator.Divide, "%": Operator.Modulo},
+    {"**": Operator.ExponentStar, "^": Operator.ExponentCaret},
+]
+_CLASSIFICATION_LEVEL = 6
+_RANGE_LEVEL = 8
+_UNARY = {"-": Operator.Minus, "+": Operator.Plus, "not": Operator.Not, "~": Operator.Conjugation, "all": Operator.All}
+_MEMBER_WORDS = set(KINDS) | {
+    "package", "library", "standard", "import", "alias", "doc", "comment", "rep", "expose", "filter", "public",
+    "private", "protected", "abstract", "subject", "require", "assume", "assert", "connect", "allocate",
+}
+_EXPRESSION_WORDS = {"true", "false", "null", "not", "if", "all", "hastype", "istype"}
+_RESULT_HOLDERS = (E.ConstraintUsage, E.ConstraintDefinition, E.CalculationUsage, E.CalculationDefinition)
+_PREFIX_CLASSIFICATION = {"hastype": Operator.HasType, "istype": Operator.IsType, "@": Operator.At, "@@": Operator.AtAt}
+
+
+MAX_NESTING = 100
+
+# token text -> (level, operator)
+_BINARY_BY_TEXT = {text: (level, op) for level, table in enumerate(_BINARY) for text, op in table.items()}
+
+
+class _Nesting:
+    def __init__(self, parser):
+        self.parser = parser
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.parser.depth -= 1
+        return False
+
+
+class SyntaxProblem(Exception):
+    def __init__(self, token, message):
+        super().__init__(message)
+        self.token = token
+        self.message = message
+
+
+class Parser:
+    def __init__(self, text: str, doc, report):
+        self.toks = tokenize(text)
+        self.pos = 0
+        self.doc = doc
+        self.report = report  # report(token, message)
+        self.depth = 0
+
+    # --- token cursor -----------------------------------------------------------
+    def peek(self, k=0):
+        i = self.pos + k
+        return self.toks[i] if i < len(self.toks) else self.toks[-1]
+
+    def next(self):
+        t = self.toks[self.pos]
+        if t.kind != EOF:
+            self.pos += 1
+        return t
+
+    def last(self):
+        return self.toks[self.pos - 1] if self.pos else self.toks[0]
+
+    def at_sym(self, s, k=0):
+        return self.peek(k).is_sym(s)
+
+    def at_word(self, w, k=0):
+        return self.peek(k).is_word(w)
+
+    def accept_sym(self, s):
+        if self.at_sym(s):
+            return self.next()
+        return None
+
+    def accept_word(self, w):
+        if self.at_word(w):
+            return self.next()
+        return None
+
+    def fail(self, what):
+        t = self.peek()
+        if t.kind == ERROR:
+            raise SyntaxProblem(t, t.value)
+        found = "end of file" if t.kind == EOF else f"'{t.text}'"
+        raise SyntaxProblem(t, f"expected {what}, found {found}")
+
+    def expect_sym(self, s):
+        if not self.at_sym(s):
+            self.fail(f"'{s}'")
+        return self.next()
+
+    def is_name(self, k=0):
+        t = self.peek(k)
+        return t.kind == NAME and (t.quoted or t.text not in KEYWORDS)
+
+    def expect_name(self):
+        if not self.is_name():
+            self.fail("a name")
+        return self.next()
+
+    # --- building -------------------------------------------------------------------
+    def new(self, cls, owner, rel_cls, start):
+        elem = cls()
+        elem._doc = self.doc
+        rel = rel_cls()
+        rel._doc = self.doc
+        rel._owner = owner
+        rel._member = elem
+        elem._owner = owner
+        elem._membership = rel
+        owner._rels.append(rel)
+        elem._cst = CstNode(PositionUtf8(start.line, start.col), PositionUtf8(start.end_line, start.end_col), {})
+        return elem
+
+    def finish(self, elem):
+        t = self.last()
+        if elem._cst is not None:
+            elem._cst.end_point = PositionUtf8(t.end_line, t.end_col)
+
+    def relate(self, owner, rel_cls, steps, tokens, scope, exclude=None):
+        rel = rel_cls()
+        rel._doc = self.doc
+        rel._owner = owner
+        rel._ref = Ref(steps, tokens, scope, exclude)
+        owner._rels.append(rel)
+        return rel
+
+    def name_into(self, elem):
+        """Optional `<short>` and name of a declaration."""
+        if self.at_sym("<") and self.is_name(1) and self.at_sym(">", 2):
+            self.next()
+            t = self.next()
+            self.next()
+            elem.declared_short_name = t.value
+            elem._cst.fields["declared_short_name"] = [token_range(t)]
+        if self.is_name():
+            t = self.next()
+            elem.declared_name = t.value
+            elem._cst.fields["declared_name"] = [token_range(t)]
+
+    def qualified(self):
+        """`A::B` → (segments, tokens)."""
+        t = self.expect_name()
+        segs, toks = [t.value], [t]
+        while self.at_sym("::") and self.is_name(1):
+            self.next()
+            t = self.next()
+            segs.append(t.value)
+            toks.append(t)
+        return segs, toks
+
+    def chain(self):
+        """`A::b.c` → (steps, tokens)."""
+        segs, toks = self.qualified()
+        steps = [segs]
+        while self.at_sym(".") and self.is_name(1):
+            self.next()
+            s, t = self.qualified()
+            steps.append(s)
+            toks.extend(t)
+        return steps, toks
+
+    # --- documents and bodies --------------------------------------------------------
+    def parse_into(self, root):
+        self.items(root, top=True)
+
+    def items(self, ns, top=False):
+        while True:
+            t = self.peek()
+            if t.kind == EOF:
+                return
+            if t.is_sym("}"):
+                if top:
+                    self.report(t, "unexpected '}'")
+                    self.next()
+                    continue
+                return
+            start = self.pos
+            try:
+                self.item(ns)
+            except SyntaxProblem as p:
+                self.report(p.token, p.message)
+                if p.token.kind == ERROR and self.peek() is p.token:
+                    # A broken token ran to its line's end: resume after it.
+                    self.next()
+                else:
+                    self.recover(start, self.toks[start].line)
+
+    def recover(self, start, line):
+        # Skip to the end of the broken member: its `;`, or a balanced body,
+        # or a member keyword that starts a later line (a missing `;`).
+        if self.pos == start and not self.at_sym("}"):
+            self.next()
+        depth = 0
+        while True:
+            t = self.peek()
+            if t.kind == EOF:
+                return
+            if depth == 0 and t.line > line and t.kind == NAME and not t.quoted and t.text in _MEMBER_WORDS:
+                return
+            if t.is_sym("{"):
+                depth += 1
+            elif t.is_sym("}"):
+                if depth == 0:
+                    return
+                depth -= 1
+                if depth == 0:
+                    self.next()
+                    return
+            elif t.is_sym(";") and depth == 0:
+                self.next()
+                return
+            self.next()
+
+    def body(self, elem):
+        if self.accept_sym(";"):
+            return
+        if self.at_sym("{"):
+            self.next()
+            with self.nested():
+                self.items(elem)
+            self.expect_sym("}")
+            return
+        self.fail("';' or '{'")
+
+    def item(self, ns):
+        start = self.peek()
+        if start.kind == COMMENT:
+            self.next()
+            c = self.new(E.Comment, ns, E.OwningMembership, start)
+            c.body = clean_comment(start.value)
+            return
+        if start.kind == ERROR:
+            self.fail("a member")
+        if isinstance(ns, _RESULT_HOLDERS) and self.result_expression(ns):
+            return
+        visibility = None
+        if self.peek().kind == NAME and self.peek().text in ("public", "private", "protected") and not self.peek().quoted:
+            visibility = self.next().text
+        prefixes = []
+        while self.at_sym("#"):
+            self.next()
+            prefixes.append(self.qualified())
+        mods = set()
+        direction = None
+        while True:
+            t = self.peek()
+            if t.kind == NAME and not t.quoted and t.text in _DIRECTIONS:
+                direction = self.next().text
+            elif t.kind == NAME and not t.quoted and t.text in _MODIFIERS:
+                mods.add(self.next().text)
+            else:
+                break
+            while self.at_sym("#"):
+                self.next()
+                prefixes.append(self.qualified())
+        t = self.peek()
+        w = t.text if t.kind == NAME and not t.quoted else None
+        if w in ("package",) or (w in ("library", "standard") and not mods):
+            return self.package(ns, start)
+        if w == "import":
+            return self.import_(ns, E.Import, visibility)
+        if w == "alias":
+            return self.alias(ns, start)
+        if w == "doc":
+            return self.doc_(ns, start)
+        if w == "comment":
+            return self.comment(ns, start)
+        if w in ("rep", "language"):
+            return self.rep(ns, start)
+        if w == "expose":
+            return self.import_(ns, E.Expose, visibility)
+        if w == "filter":
+            self.next()
+            rel = E.ElementFilterMembership()
+            rel._doc, rel._owner = self.doc, ns
+            ns._rels.append(rel)
+            rel._member = self.expression(ns)
+            rel._member._owner, rel._member._membership = ns, rel
+            self.expect_sym(";")
+            return
+        if t.is_sym("@") or (w == "metadata" and not self.at_word("def", 1)):
+            return self.metadata_usage(ns, start, prefixes)
+        if w == "subject":
+            self.next()
+            return self.usage(ns, start, E.ReferenceUsage, E.SubjectMembership, mods, direction, prefixes)
+        if w in ("require", "assume"):
+            self.next()
+            kind = RequirementConstraintKind.Requirement if w == "require" else RequirementConstraintKind.Assumption
+            self.accept_word("constraint")
+            u = self.usage(ns, start, E.ConstraintUsage, E.RequirementConstraintMembership, mods, direction, prefixes)
+            u._membership.kind = kind
+            return u
+        if w == "assert":
+            self.next()
+            self.accept_word("constraint")
+            return self.usage(ns, start, E.AssertConstraintUsage, E.FeatureMembership, mods, direction, prefixes)
+        if w in ("connect", "allocate"):
+            cls = E.ConnectionUsage if w == "connect" else E.AllocationUsage
+            return self.usage(ns, start, cls, E.FeatureMembership, mods, direction, prefixes)
+        if w == "enum" and not self.at_word("def", 1) and is_a_enum_def(ns):
+            self.next()
+            return self.usage(ns, start, E.EnumerationUsage, E.FeatureMembership, mods, direction, prefixes)
+        if w in KINDS:
+            self.next()
+            def_cls, use_cls = KINDS[w]
+            if self.accept_word("def"):
+                return self.definition(ns, start, def_cls, mods, prefixes)
+            membership = E.EndFeatureMembership if "end" in mods else E.FeatureMembership
+            return self.usage(ns, start, use_cls, membership, mods, direction, prefixes)
+        if self.is_name() or (t.kind == SYMBOL and t.text in _HERITAGE_SYMBOLS) or mods or direction:
+            cls = E.EnumerationUsage if is_a_enum_def(ns) and not mods else E.ReferenceUsage
+            membership = E.EndFeatureMembership if "end" in mods else E.FeatureMembership
+            return self.usage(ns, start, cls, membership, mods, direction, prefixes)
+        self.fail("a member")
+
+    def result_expression(self, ns) -> bool:
+        """The closing result expression of a constraint or calculation
+        body (`{ a > 0 }`); False, with nothing consumed, when the member
+        is not one."""
+        t = self.peek()
+        if t.kind == NAME and not t.quoted and t.text in KEYWORDS and t.text not in _EXPRESSION_WORDS:
+            return False
+        saved = self.pos
+        try:
+            e = self.expression(ns)
+        except SyntaxProblem:
+            self.pos = saved
+            return False
+        if not self.at_sym("}"):
+            self.pos = saved
+            return False
+        self.own(ns, e, E.ResultExpressionMembership)
+        return True
+
+    def package(self, ns, start):
+        cls = E.Package
+        if self.accept_word("standard"):
+            cls = E.LibraryPackage
+        if self.accept_word("library"):
+            cls = E.LibraryPackage
+        if not self.accept_word("package"):
+            self.fail("'package'")
+        p = self.new(cls, ns, E.OwningMembership, start)
+        self.name_into(p)
+        self.body(p)
+        self.finish(p)
+        return p
+
+    def import_target(self, rel):
+        segs, toks = self.qualified()
+        if self.accept_sym("::"):
+            if self.accept_sym("**"):
+                rel.is_namespace = rel.is_recursive = True
+            elif self.accept_sym("*"):
+                rel.is_namespace = True
+                if self.at_sym("::") and self.at_sym("**", 1):
+                    self.next()
+                    self.next()
+                    rel.is_recursive = True
+            else:
+                self.fail("a name, '*' or '**'")
+        rel._ref = Ref([segs], toks, rel._owner)
+        return rel
+
+    def import_(self, ns, cls, visibility):
+        """`import X;`, `import X::*;`, `import X::**;` and the same with
+        `expose`."""
+        self.next()
+        self.accept_word("all")
+        rel = cls()
+        rel._doc, rel._owner = self.doc, ns
+        rel.visibility = visibility or "public"
+        self.import_target(rel)
+        ns._rels.append(rel)
+        self.expect_sym(";")
+
+    def alias(self, ns, start):
+        self.next()
+        rel = E.Membership()
+        rel._doc, rel._owner = self.doc, ns
+        rel._cst = CstNode(PositionUtf8(start.line, start.col), PositionUtf8(start.line, start.col), {})
+        self.name_into(rel)
+        if not self.accept_word("for"):
+            self.fail("'for'")
+        segs, toks = self.qualified()
+        rel._ref = Ref([segs], toks, ns, rel)
+        ns._rels.append(rel)
+        self.body(rel)
+        self.finish(rel)
+
+    def comment_body(self):
+        t = self.peek()
+        if t.kind != COMMENT:
+            self.fail("a comment body '/* ... */'")
+        self.next()
+        return clean_comment(t.value)
+
+    def doc_(self, ns, start):
+        self.next()
+        d = self.new(E.Documentation, ns, E.OwningMembership, start)
+        self.name_into(d)
+        if self.accept_word("locale"):
+            d.locale = self.next().value
+        d.body = self.comment_body()
+        self.finish(d)
+
+    def comment(self, ns, start):
+        self.next()
+        c = self.new(E.Comment, ns, E.OwningMembership, start)
+        self.name_into(c)
+        self.about(c, ns)
+        if self.accept_word("locale"):
+            c.locale = self.next().value
+        c.body = self.comment_body()
+        self.finish(c)
+
+    def about(self, annotating, scope):
+        """`about A, B`: what a comment or metadata annotates."""
+        if self.accept_word("about"):
+            while True:
+                segs, toks = self.qualified()
+                self.relate(annotating, E.Annotation, [segs], toks, scope)
+                if not self.accept_sym(","):
+                    break
+
+    def rep(self, ns, start):
+        r = self.new(E.TextualRepresentation, ns, E.OwningMembership, start)
+        if self.accept_word("rep"):
+            self.name_into(r)
+        if not self.accept_word("language"):
+            self.fail("'language'")
+        t = self.peek()
+        if t.kind != STRING:
+            self.fail("a language string")
+        r.language = self.next().value
+        t = self.peek()
+        if t.kind != COMMENT:
+            self.fail("a representation body '/* ... */'")
+        r.body = self.next().value
+        self.finish(r)
+
+    def metadata_usage(self, ns, start, prefixes):
+        self.next()  # '@' or 'metadata'
+        m = self.new(E.MetadataUsage, ns, E.OwningMembership, start)
+        if self.is_name() and (self.at_sym(":", 1) or self.at_word("typed", 1)):
+            self.name_into(m)
+            self.next()
+            self.accept_word("by")
+        segs, toks = self.qualified()
+        self.relate(m, E.FeatureTyping, [segs], toks, ns, m)
+        self.about(m, ns)
+        self.body(m)
+        self.finish(m)
+        return m
+
+    def add_prefixes(self, elem, prefixes, scope):
+        if not prefixes:
+            return
+        elem._prefix_items = []
+        for segs, toks in prefixes:
+            m = E.MetadataUsage()
+            m._doc, m._owner = self.doc, elem
+            rel = E.OwningMembership()
+            rel._doc, rel._owner, rel._member = self.doc, elem, m
+            m._membership = rel
+            elem._rels.append(rel)
+            self.relate(m, E.FeatureTyping, [segs], toks, scope, m)
+            elem._prefix_items.append(m)
+
+    def definition(self, ns, start, cls, mods, prefixes):
+        d = self.new(cls, ns, E.OwningMembership, start)
+        d.is_abstract = "abstract" in mods
+        self.add_prefixes(d, prefixes, ns)
+        self.name_into(d)
+        self.heritage(d, ns, definition=True)
+        self.body(d)
+        self.finish(d)
+        return d
+
+    def heritage(self, f, scope, definition=False):
+        while True:
+            t = self.peek()
+            rel_cls = None
+            if t.kind == SYMBOL and t.text in _HERITAGE_SYMBOLS:
+                self.next()
+                rel_cls = _HERITAGE_SYMBOLS[t.text]
+            elif t.is_word("defined") or t.is_word("typed"):
+                self.next()
+                if not self.accept_word("by"):
+                    self.fail("'by'")
+                rel_cls = E.FeatureTyping
+            elif t.is_word("specializes") or t.is_word("subsets") or t.is_word("redefines") or t.is_word("references"):
+                self.next()
+                rel_cls = _HERITAGE_WORDS[t.text]
+            elif t.is_sym("["):
+                self.multiplicity(f)
+                continue
+            elif t.is_word("ordered") or t.is_word("nonunique"):
+                self.next()
+                continue
+            else:
+                return
+            if definition and rel_cls in (E.Subsetting, E.FeatureTyping):
+                rel_cls = E.Subclassification
+            while True:
+                steps, toks = self.chain()
+                self.relate(f, rel_cls, steps, toks, scope, f)
+                if not self.accept_sym(","):
+                    break
+
+    def multiplicity(self, f):
+        start = self.expect_sym("[")
+        m = self.new(E.MultiplicityRange, f, E.OwningMembership, start)
+        first = self.bound(m)
+        if self.accept_sym(".."):
+            m._lower, m._upper = first, self.bound(m)
+        else:
+            m._upper = first
+        self.expect_sym("]")
+        self.finish(m)
+
+    def bound(self, m):
+        t = self.peek()
+        if t.is_sym("*"):
+            self.next()
+            e = E.LiteralInfinity()
+            e._doc = self.doc
+            return self.own(m, e)
+        return self.expression(m, level=_RANGE_LEVEL + 1)
+
+    def usage(self, ns, start, cls, membership, mods, direction, prefixes):
+        u = self.new(cls, ns, membership, start)
+        u.is_abstract = "abstract" in mods
+        u._is_reference = "ref" in mods or cls is E.ReferenceUsage or E.AttributeUsage in cls.__mro__
+        u.is_end = "end" in mods
+        if direction is not None:
+            u.direction = E.direction_of(direction)
+        self.add_prefixes(u, prefixes, ns)
+        if not self.at_word("connect") and not self.at_word("allocate"):
+            self.name_into(u)
+            self.heritage(u, ns)
+        if self.at_word("connect") or self.at_word("allocate"):
+            self.next()
+            self.connector_ends(u, ns)
+        self.value(u)
+        self.body(u)
+        self.finish(u)
+        return u
+
+    def connector_ends(self, c, scope):
+        if self.accept_sym("("):
+            while True:
+                self.connector_end(c, scope)
+                if not self.accept_sym(","):
+                    break
+            self.expect_sym(")")
+            return
+        self.connector_end(c, scope)
+        if not self.accept_word("to"):
+            self.fail("'to'")
+        self.connector_end(c, scope)
+
+    def connector_end(self, c, scope):
+        start = self.peek()
+        end = self.new(E.ReferenceUsage, c, E.EndFeatureMembership, start)
+        end.is_end = True
+        if self.is_name() and self.at_sym("::>", 1):
+            self.name_into(end)
+            self.next()
+        steps, toks = self.chain()
+        self.relate(end, E.ReferenceSubsetting, steps, toks, scope, end)
+        self.finish(end)
+
+    def value(self, f):
+        t = self.peek()
+        is_default = False
+        if t.is_word("default"):
+            self.next()
+            is_default = True
+            t = self.peek()
+        if t.is_sym("=") or t.is_sym(":="):
+            self.next()
+        elif not is_default:
+            return
+        fv = E.FeatureValue()
+        fv._doc, fv._owner = self.doc, f
+        fv.is_default = is_default
+        fv.is_initial = t.is_sym(":=")
+        f._rels.append(fv)
+        e = self.expression(f)
+        fv._member = e
+        e._owner, e._membership = f, fv
+
+    # --- expressions -----------------------------------------------------------------------
+    def own(self, owner, e, rel_cls=E.ParameterMembership):
+        rel = rel_cls()
+        rel._doc, rel._owner, rel._member = self.doc, owner, e
+        e._owner, e._membership = owner, rel
+        owner._rels.append(rel)
+        return e
+
+    def mk(self, cls, start, *args):
+        e = cls(*args)
+        e._doc = self.doc
+        e._cst = CstNode(PositionUtf8(start.line, start.col), PositionUtf8(start.end_line, start.end_col), {})
+        return e
+
+    def operator(self, op, start, args):
+        e = self.mk(E.OperatorExpression, start, op)
+        for a in args:
+            e._args.append(self.own(e, a))
+        self.finish(e)
+        return e
+
+    def nested(self):
+        """Counts one level of nesting (a body, an operand): recursion is
+        bounded so that deep text gives a diagnostic, not a crash."""
+        if self.depth >= MAX_NESTING:
+            raise SyntaxProblem(self.peek(), f"nesting deeper than {MAX_NESTING} levels")
+        self.depth += 1
+        return _Nesting(self)
+
+    def expression(self, scope, level=0):
+        """An expression whose binary operators bind at `level` or tighter
+        (precedence climbing)."""
+        with self.nested():
+            if level == 0 and self.at_word("if"):
+                start = self.next()
+                c = self.expression(scope, 1)
+                self.expect_sym("?")
+                a = self.expression(scope, 1)
+                if not self.accept_word("else"):
+                    self.fail("'else'")
+                b = self.expression(scope, 0)
+                return self.operator(Operator.If, start, [c, a, b])
+            left = self.unary(scope)
+            while True:
+                t = self.peek()
+                entry = _BINARY_BY_TEXT.get(t.text) if t.kind == SYMBOL or (t.kind == NAME and not t.quoted) else None
+                if entry is None or entry[0] < level:
+                    return left
+                op_level, op = entry
+                self.next()
+                if op_level == _CLASSIFICATION_LEVEL:
+                    right = self.type_ref(scope)
+                elif op_level == len(_BINARY) - 1:
+                    right = self.expression(scope, op_level)  # right associative
+                else:
+                    right = self.expression(scope, op_level + 1)
+                left = self.operator(op, t, [left, right])
+
+    def type_ref(self, scope):
+        start = self.peek()
+        steps, toks = self.chain()
+        return self.reference(scope, start, steps, toks)
+
+    def reference(self, scope, start, steps, toks):
+        e = self.mk(E.FeatureReferenceExpression, start)
+        e._refrel = self.relate(e, E.Membership, steps, toks, scope)
+        self.finish(e)
+        return e
+
+    def unary(self, scope):
+        t = self.peek()
+        if (t.kind == SYMBOL or (t.kind == NAME and not t.quoted)) and t.text in _PREFIX_CLASSIFICATION:
+            self.next()
+            return self.operator(_PREFIX_CLASSIFICATION[t.text], t, [self.type_ref(scope)])
+        if (t.kind == SYMBOL or (t.kind == NAME and not t.quoted)) and t.text in _UNARY:
+            self.next()
+            with self.nested():
+                operand = self.unary(scope)
+            return self.operator(_UNARY[t.text], t, [operand])
+        return self.postfix(scope, self.primary(scope))
+
+    def postfix(self, scope, e):
+        while True:
+            t = self.peek()
+            if t.is_sym("["):
+                self.next()
+                unit = self.expression(scope)
+                self.expect_sym("]")
+                e = self.operator(Operator.Quantity, t, [e, unit])
+            elif t.is_sym(".") and self.is_name(1):
+                self.next()
+                start = self.peek()
+                steps, toks = self.qualified()
+                e = self.operator(Operator.Dot, t, [e, self.reference(scope, start, [steps], toks)])
+            else:
+                return e
+
+    def primary(self, scope):
+        t = self.peek()
+        if t.kind == NUMBER:
+            self.next()
+            cls = E.LiteralInteger if isinstance(t.value, int) else E.LiteralRational
+            e = self.mk(cls, t, t.value)
+            return e
+        if t.kind == STRING:
+            self.next()
+            return self.mk(E.LiteralString, t, t.value)
+        if t.is_word("true") or t.is_word("false"):
+            self.next()
+            return self.mk(E.LiteralBoolean, t, t.text == "true")
+        if t.is_word("null"):
+            self.next()
+            return self.mk(E.NullExpression, t)
+        if t.is_sym("*"):
+            self.next()
+            return self.mk(E.LiteralInfinity, t, None)
+        if t.is_sym("("):
+            self.next()
+            if self.accept_sym(")"):
+                return self.mk(E.NullExpression, t)
+            items = [self.expression(scope)]
+            while self.accept_sym(","):
+                items.append(self.expression(scope))
+            self.expect_sym(")")
+            return items[0] if len(items) == 1 else self.operator(Operator.Comma, t, items)
+        if self.is_name():
+            steps, toks = self.chain()
+            if self.at_sym("(") and len(steps) == 1:
+                self.next()
+                e = self.mk(E.InvocationExpression, t)
+                e._typerel = self.relate(e, E.Membership, steps, toks, scope)
+                if not self.at_sym(")"):
+                    while True:
+                        e._args.append(self.own(e, self.expression(scope)))
+                        if not self.accept_sym(","):
+                            break
+                self.expect_sym(")")
+                self.finish(e)
+                return e
+            return self.reference(scope, t, steps, toks)
+        self.fail("an expression")
+
+
+def is_a_enum_def(ns):
+    return isinstance(ns, E.EnumerationDefinition)
+
+
+def clean_comment(body: str) -> str:
+    """The text of a `/* ... */` body: each line without its leading
+    decoration (`*` and one space), outer blank lines dropped."""
+    lines = body.split("\n")
+    out = []
+    for i, line in enumerate(lines):
+        s = line.strip() if i else line.strip()
+        if i and s.startswith("*"):
+            s = s[1:]
+            if s.startswith(" "):
+                s = s[1:]
+        out.append(s.rstrip())
+    while out and not out[0]:
+        out.pop(0)
+    while out and not out[-1]:
+        out.pop()
+    return "\n".join(out)

@@ -1,0 +1,500 @@
+"""Name resolution and the derived attributes of elements: effective names,
+inheritance, chains, exposure, qualified names and paths, and the edits.
+
+Names are resolved when first needed. A reference is looked up lexically
+(the scope, then each enclosing namespace with its inherited and imported
+members, then the top level of every document). Cycles (a type whose
+specialisation is looked up through its own inherited members) are cut by
+remembering what is being resolved: an inner lookup that meets it finds
+nothing, and only successful answers are kept."""
+
+from __future__ import annotations
+
+import uuid
+from builtins import isinstance as is_a
+
+from . import _elements as E
+
+
+# How deep inheritance and imports are followed; deeper levels are not seen.
+MAX_INHERITANCE = 100
+
+
+class Ref:
+    """An unresolved reference: one qualified name per step of a chain
+    (`A::b.c` has the steps [A, b] and [c]), where the lookup starts, and the
+    element the lookup must not find (the declaring element itself)."""
+
+    __slots__ = ("steps", "tokens", "scope", "exclude", "in_progress")
+
+    def __init__(self, steps, tokens, scope, exclude=None):
+        self.steps = steps
+        self.tokens = tokens
+        self.scope = scope
+        self.exclude = exclude
+        self.in_progress = False
+
+    def text(self) -> str:
+        return ".".join("::".join(s) for s in self.steps)
+
+
+class World:
+    """The documents of one model and what is shared across them."""
+
+    def __init__(self):
+        self.documents = []
+        self.generation = 0
+        self._global = None
+        self._global_gen = -1
+        self.naming = set()  # ids of elements whose effective name is being computed
+
+    def changed(self):
+        self.generation += 1
+
+    def global_names(self):
+        if self._global_gen != self.generation:
+            table = {}
+            for doc in self.documents:
+                for name, elems in names_of(doc.root).items():
+                    table.setdefault(name, []).extend(elems)
+            self._global = table
+            self._global_gen = self.generation
+        return self._global
+
+
+def world_of(e):
+    return e._doc.world
+
+
+# --- names ---------------------------------------------------------------------
+
+
+def effective_name(e):
+    if e.declared_name is not None:
+        return e.declared_name
+    return _redefined_name(e, "name")
+
+
+def effective_short_name(e):
+    if e.declared_short_name is not None:
+        return e.declared_short_name
+    return _redefined_name(e, "short_name")
+
+
+def _redefined_name(e, attr):
+    # An unnamed feature that redefines another takes the redefined one's name.
+    if not is_a(e, E.Feature) or is_a(e, E.Expression):
+        return None
+    naming = world_of(e).naming if e._doc is not None else set()
+    if id(e) in naming:
+        return None
+    naming.add(id(e))
+    try:
+        for r in e._rels:
+            if is_a(r, E.Redefinition):
+                t = rel_target(r)
+                if t is not None:
+                    return getattr(t.feature_target if is_a(t, E.Feature) else t, attr)
+        return None
+    finally:
+        naming.discard(id(e))
+
+
+def names_of(ns):
+    """Own members of a namespace by declared name and short name, aliases
+    included; cached per model generation."""
+    w = world_of(ns)
+    cached = ns.__dict__.get("_names")
+    if cached is not None and cached[0] == w.generation:
+        return cached[1]
+    table = {}
+    for r in ns._rels:
+        if not is_a(r, E.Membership) or is_a(r, (E.FeatureValue, E.ElementFilterMembership)):
+            continue
+        m = r._member
+        if m is None:  # alias
+            for n in (r.declared_name, r.declared_short_name):
+                if n is not None:
+                    table.setdefault(n, []).append(r)
+            continue
+        for n in (m.declared_name, m.declared_short_name):
+            if n is not None:
+                table.setdefault(n, []).append(m)
+    ns._names = (w.generation, table)
+    return table
+
+
+def _unalias(x):
+    if is_a(x, E.Membership) and x._member is None:
+        return rel_target(x)
+    return x
+
+
+def own_member(ns, name, exclude=None):
+    for m in names_of(ns).get(name, ()):
+        if m is not exclude:
+            return _unalias(m)
+    # Unnamed members known by an effective name (`:>> x`).
+    for r in ns._rels:
+        m = r._member
+        if (
+            is_a(r, E.FeatureMembership)
+            and m is not None
+            and m is not exclude
+            and m.declared_name is None
+            and m.declared_short_name is None
+            and effective_name(m) == name
+        ):
+            return m
+    return None
+
+
+def lookup_member(ns, name, exclude=None, visited=None, depth=0):
+    """A visible member of `ns`: own, inherited, then imported. Looks
+    through at most `MAX_INHERITANCE` levels of specialisations and imports."""
+    if not is_a(ns, E.Namespace) or depth > MAX_INHERITANCE:
+        return None
+    if visited is None:
+        visited = set()
+    if id(ns) in visited:
+        return None
+    visited.add(id(ns))
+    found = own_member(ns, name, exclude)
+    if found is not None:
+        return found
+    if is_a(ns, E.Type):
+        for g in generals(ns):
+            found = lookup_member(g, name, exclude, visited, depth + 1)
+            if found is not None:
+                return found
+    for imp in ns._rels:
+        if is_a(imp, E.Import) and not is_a(imp, E.Expose):
+            found = _through_import(imp, name, exclude, visited, depth + 1)
+            if found is not None:
+                return found
+    return None
+
+
+def _through_import(imp, name, exclude, visited, depth):
+    target = rel_target(imp)
+    if target is None:
+        return None
+    if not imp.is_namespace:
+        return target if name in (target.declared_name, target.declared_short_name) else None
+    found = lookup_member(target, name, exclude, visited, depth)
+    if found is None and imp.is_recursive:
+        for ns in nested_namespaces(target):
+            found = own_member(ns, name, exclude)
+            if found is not None:
+                break
+    return found
+
+
+def members_below(ns):
+    """Every member owned below `ns`, depth first in text order."""
+    stack = list(reversed(E._member_elements(ns)))
+    seen = {id(ns)}
+    while stack:
+        m = stack.pop()
+        if id(m) in seen:
+            continue
+        seen.add(id(m))
+        yield m
+        if is_a(m, E.Namespace):
+            stack.extend(reversed(E._member_elements(m)))
+
+
+def nested_namespaces(ns):
+    return (m for m in members_below(ns) if is_a(m, E.Namespace))
+
+
+def lookup_lexical(scope, name, exclude=None):
+    ns = scope
+    while ns is not None:
+        found = lookup_member(ns, name, exclude)
+        if found is not None:
+            return found
+        ns = ns._owner
+    for e in world_of(scope).global_names().get(name, ()):
+        if e is not exclude:
+            return _unalias(e)
+    return None
+
+
+def resolve(ref):
+    """The element a reference names, or None; a chain gives a new chain
+    feature."""
+    if ref.in_progress:
+        return None
+    ref.in_progress = True
+    try:
+        found = []
+        for i, step in enumerate(ref.steps):
+            if i == 0:
+                cur = lookup_lexical(ref.scope, step[0], ref.exclude)
+            else:
+                prev = found[-1]
+                cur = lookup_member(prev.feature_target if is_a(prev, E.Feature) else prev, step[0], ref.exclude)
+            for seg in step[1:]:
+                if cur is None:
+                    break
+                cur = lookup_member(cur, seg, ref.exclude)
+            if cur is None:
+                return None
+            found.append(cur)
+        return found
+    finally:
+        ref.in_progress = False
+
+
+def rel_target(rel):
+    """The target of a relationship, resolving its reference on first use."""
+    if rel._target is not None:
+        return rel._target
+    ref = rel._ref
+    if ref is None:
+        return rel._member if not is_a(rel, E.Specialization) else None
+    found = resolve(ref)
+    if not found:
+        return None
+    if len(found) == 1:
+        rel._target = found[0]
+    else:
+        chain = _new_chain(rel, found)
+        rel._target = chain
+    return rel._target
+
+
+def _new_chain(rel, features):
+    chain = E.Feature()
+    chain._chaining = features
+    chain._owner = rel
+    chain._doc = rel._doc
+    chain._cst = None
+    chain._id = _new_id()
+    return chain
+
+
+def unresolved_refs(elements):
+    """Relationships of `elements` whose reference resolves to nothing."""
+    out = []
+    for e in elements:
+        if is_a(e, E.Relationship) and e._ref is not None and rel_target(e) is None:
+            out.append(e)
+    return out
+
+
+# --- inheritance -------------------------------------------------------------------
+
+
+def generals(t):
+    out = []
+    for r in t._rels:
+        if is_a(r, E.Specialization):
+            g = rel_target(r)
+            if is_a(g, E.Feature):
+                g = g.feature_target
+            if g is not None and g is not t and is_a(g, E.Type):
+                out.append(g)
+    return out
+
+
+def owned_features(t):
+    return [
+        r._member
+        for r in t._rels
+        if is_a(r, E.FeatureMembership) and is_a(r._member, E.Feature)
+    ]
+
+
+# Types whose inherited features or types are being computed; cuts cycles.
+_computing: set[tuple[str, int]] = set()
+
+
+def all_features(t):
+    """Owned features first, then the inherited ones."""
+    return owned_features(t) + inherited_features(t)
+
+
+def inherited_features(t):
+    key = ("inherited", id(t))
+    if key in _computing or len(_computing) > MAX_INHERITANCE:
+        return []
+    _computing.add(key)
+    try:
+        owned = owned_features(t)
+        redefined = set()
+        for f in owned:
+            for r in f._rels:
+                if is_a(r, E.Redefinition):
+                    g = rel_target(r)
+                    if g is not None:
+                        redefined.add(id(g.feature_target if is_a(g, E.Feature) else g))
+        seen = {id(f) for f in owned}
+        out = []
+        for g in generals(t):
+            for f in all_features(g):
+                if id(f) in seen or id(f) in redefined:
+                    continue
+                seen.add(id(f))
+                out.append(f)
+        return out
+    finally:
+        _computing.discard(key)
+
+
+def feature_types(f):
+    """The types of a feature: its own typings, else those of the features
+    it subsets or redefines."""
+    key = ("types", id(f))
+    if key in _computing or len(_computing) > MAX_INHERITANCE:
+        return []
+    _computing.add(key)
+    try:
+        own = [rel_target(r) for r in f._rels if is_a(r, E.FeatureTyping)]
+        own = [t for t in own if t is not None]
+        if own:
+            return own
+        if f._chaining:
+            return feature_types(f._chaining[-1])
+        out = []
+        for r in f._rels:
+            if is_a(r, E.Subsetting):
+                g = rel_target(r)
+                if is_a(g, E.Feature):
+                    out.extend(t for t in feature_types(g.feature_target) if t not in out)
+        return out
+    finally:
+        _computing.discard(key)
+
+
+def chaining_features(f):
+    return list(f._chaining) if f._chaining else []
+
+
+def connector_related(c):
+    out = []
+    for r in c._rels:
+        if is_a(r, E.EndFeatureMembership) and r._member is not None:
+            end = r._member
+            target = None
+            for hr in end._rels:
+                if is_a(hr, E.ReferenceSubsetting):
+                    target = rel_target(hr)
+                    break
+            out.append(end if target is None else target)
+    return out
+
+
+# --- exposure ----------------------------------------------------------------------
+
+
+def _exposable(e):
+    return not is_a(e, (E.Comment, E.TextualRepresentation))
+
+
+def exposed_elements(view):
+    out = []
+    seen = set()
+    for r in view._rels:
+        if not is_a(r, E.Expose):
+            continue
+        target = rel_target(r)
+        if target is None:
+            continue
+        if not r.is_namespace:
+            if id(target) not in seen:
+                seen.add(id(target))
+                out.append(target)
+        else:
+            members = members_below(target) if r.is_recursive else E._member_elements(target)
+            for m in members:
+                if _exposable(m) and id(m) not in seen:
+                    seen.add(id(m))
+                    out.append(m)
+    return out
+
+
+# --- names and paths -----------------------------------------------------------------
+
+
+def qualified_segments(e):
+    if e._owner is None or is_a(e, E.Relationship):
+        return None
+    if e._owner._owner is None:
+        parent = []
+    else:
+        parent = qualified_segments(e._owner)
+        if parent is None:
+            return None
+    n = effective_name(e)
+    if n is None:
+        return None
+    return parent + [n]
+
+
+def path_text(e):
+    segments = qualified_segments(e)
+    if segments:
+        from ._base import QualifiedName
+
+        return str(QualifiedName(segments))
+    owner = e._owner
+    if owner is None:
+        return str(e._doc.url) if e._doc is not None else ""
+    # Unnamed: the owner's path and the position among the owner's
+    # relationships; `@` marks the relationship itself.
+    parent = path_text(owner)
+    holder = e if is_a(e, E.Relationship) else e._membership
+    index = next((i for i, r in enumerate(owner._rels) if r is holder), -1)
+    return f"{parent}@{index}" if holder is e else f"{parent}/{index}"
+
+
+# --- identities and edits ----------------------------------------------------------------
+
+
+def _new_id():
+    return uuid.uuid4()
+
+
+def make_owned(owner, rel_cls, elem_cls):
+    rel = rel_cls()
+    elem = elem_cls()
+    for x in (rel, elem):
+        x._doc = owner._doc
+        x._id = _new_id()
+    rel._owner = owner
+    rel._member = elem
+    elem._owner = owner
+    elem._membership = rel
+    owner._rels.append(rel)
+    if owner._doc is not None:
+        world_of(owner).changed()
+    return rel, elem
+
+
+def append_member(ns, rel_cls, elem_cls):
+    return make_owned(ns, rel_cls, elem_cls)
+
+
+def remove_member(ns, element) -> bool:
+    for i, r in enumerate(ns._rels):
+        if r._member is element:
+            del ns._rels[i]
+            world_of(ns).changed()
+            return True
+    return False
+
+
+def append_heritage(t, rel_cls, targets):
+    rel = rel_cls()
+    rel._doc = t._doc
+    rel._id = _new_id()
+    rel._owner = t
+    if len(targets) == 1:
+        rel._target = targets[0]
+    else:
+        rel._target = _new_chain(rel, targets)
+    t._rels.append(rel)
+    world_of(t).changed()
+    return rel, rel._target

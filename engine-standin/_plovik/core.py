@@ -1,0 +1,28 @@
+"""The model's classes, value types and enumerations."""
+
+from ._base import (  # noqa: F401
+    ArgumentsAccessor,
+    CompilationReport,
+    Compiler,
+    ContainerView,
+    CstNode,
+    Diagnostic,
+    DiagnosticSeverity,
+    Document,
+    DocumentSegment,
+    DocumentTier,
+    FeatureDirectionKind,
+    LazyImportsIterator,
+    LazyIterator,
+    NameID,
+    Operator,
+    Path,
+    PositionUtf8,
+    QualifiedName,
+    RangeUtf8,
+    RequirementConstraintKind,
+    Stdlib,
+    Url,
+)
+from ._elements import *  # noqa: F401,F403
+from ._elements import AstNode, Element  # noqa: F401

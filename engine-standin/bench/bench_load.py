@@ -1,0 +1,72 @@
+"""Loads a generated model spread over many files and prints elements per
+second. Usage: bench_load.py [files] [elements] [repeats]"""
+
+import pathlib
+import sys
+import tempfile
+import time
+
+import _plovik
+
+PER_PACKAGE = """\
+package Pkg{f}_{p} {{
+    private import Pkg{g}_0::*;
+    doc /* Package {p} of file {f}. */
+    part def Base{f}_{p} {{
+        attribute mass : Common::Real [1];
+        part sub [0..*];
+        in port p;
+    }}
+    part def Derived{f}_{p} :> Base{f}_{p} {{
+        :>> mass = {p} * 2 + 1;
+        part extra : Base{g}_0 [2];
+    }}
+    part use{f}_{p} : Derived{f}_{p} {{
+        part a : Base{f}_{p};
+        part b : Base{f}_{p};
+        connection c connect a.sub to b.p;
+    }}
+    requirement def R{f}_{p} {{ subject s : Base{f}_{p}; require constraint {{ true }} }}
+    view v{f}_{p} {{ expose Pkg{f}_{p}::*; filter @Common::Tag; }}
+}}
+"""
+
+HEADER = "package Common {\n    attribute def Real;\n    metadata def Tag;\n}\n"
+
+
+def write_model(root: pathlib.Path, files: int, elements: int) -> list[pathlib.Path]:
+    # Measure one package, then write as many as the element target needs.
+    probe = root / "probe.sysml"
+    probe.write_text(PER_PACKAGE.format(f=0, p=0, g=0))
+    model, _ = _plovik.try_load_model([probe])
+    per_package = len(model.nodes(_plovik.Element))
+    probe.unlink()
+    packages = max(1, -(-elements // (per_package * files)))
+    paths = []
+    for f in range(files):
+        p = root / f"file{f:03}.sysml"
+        g = (f + 1) % files
+        p.write_text((HEADER if f == 0 else "") + "".join(PER_PACKAGE.format(f=f, p=k, g=g) for k in range(packages)))
+        paths.append(p)
+    return paths
+
+
+def main() -> None:
+    files = int(sys.argv[1]) if len(sys.argv) > 1 else 50
+    elements = int(sys.argv[2]) if len(sys.argv) > 2 else 10_000
+    repeats = int(sys.argv[3]) if len(sys.argv) > 3 else 3
+    with tempfile.TemporaryDirectory() as tmp:
+        paths = write_model(pathlib.Path(tmp), files, elements)
+        best = None
+        for _ in range(repeats):
+            start = time.perf_counter()
+            model, diags = _plovik.try_load_model(paths)
+            count = len(model.nodes(_plovik.Element))
+            seconds = time.perf_counter() - start
+            best = seconds if best is None else min(best, seconds)
+        print(f"{count} elements in {files} files, {len(diags)} diagnostics")
+        print(f"load (parse + resolve every name): {best * 1000:.1f} ms, {count / best:,.0f} elements/s")
+
+
+if __name__ == "__main__":
+    main()

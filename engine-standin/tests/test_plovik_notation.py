@@ -1,0 +1,174 @@
+"""Notation beyond declarations: values, expressions, comments,
+representations, imports and edits."""
+
+import os
+import pathlib
+import subprocess
+import sys
+
+import pytest
+
+from _plovik import core
+
+from plovik_fixtures import by_qname, load  # noqa: F401 (load is a fixture)
+
+NOTATION = """\
+package N {
+    attribute def Num;
+    calc def Twice { in x; }
+    part p {
+        attribute a = 1 + 2 * 3;
+        attribute b := "text";
+        attribute c default = true;
+        attribute d default := 2.5;
+        attribute e = Twice(a);
+        attribute f = (1, 2, 3);
+        attribute g = -a;
+        attribute h = 5 [Num];
+        attribute i = null;
+        attribute j = if a > 1 ? a else b;
+        attribute k = a ** 2 ** 3;
+        part q { attribute r; }
+        attribute l = q.r;
+    }
+    comment about p /* a note */
+    /* loose comment */
+    rep Inline language "python" /* print(1) */
+    language "alf" /* x = 1; */
+}
+"""
+
+
+@pytest.fixture
+def notation(load):
+    model, diags = load(NOTATION)
+    assert not diags, str(diags)
+    return model
+
+
+def value(model, name):
+    return by_qname(model, f"N::p::{name}").feature_value_expression
+
+
+@pytest.mark.parametrize(
+    "name, is_default, is_initial",
+    [("a", False, False), ("b", False, True), ("c", True, False), ("d", True, True)],
+)
+def test_feature_value_kinds(notation, name, is_default, is_initial):
+    fv = by_qname(notation, f"N::p::{name}").feature_value
+    assert (fv.is_default, fv.is_initial) == (is_default, is_initial)
+
+
+@pytest.mark.parametrize(
+    "name, cls, literal",
+    [
+        ("b", core.LiteralString, "text"),
+        ("c", core.LiteralBoolean, True),
+        ("d", core.LiteralRational, 2.5),
+    ],
+)
+def test_literals(notation, name, cls, literal):
+    e = value(notation, name)
+    assert type(e) is cls and e.value == literal
+
+
+def operators(e):
+    """The expression tree as nested (operator, arguments) tuples."""
+    if isinstance(e, core.OperatorExpression):
+        return (e.operator.name, [operators(a) for a in e.arguments.collect()])
+    if isinstance(e, core.InvocationExpression):
+        return ("call", e.instantiated_type.name, [operators(a) for a in e.arguments.collect()])
+    if isinstance(e, core.FeatureReferenceExpression):
+        return e.referent.name
+    if isinstance(e, core.NullExpression):
+        return None
+    return e.value
+
+
+@pytest.mark.parametrize(
+    "name, tree",
+    [
+        ("a", ("Plus", [1, ("Multiply", [2, 3])])),
+        ("e", ("call", "Twice", ["a"])),
+        ("f", ("Comma", [1, 2, 3])),
+        ("g", ("Minus", ["a"])),
+        ("h", ("Quantity", [5, "Num"])),
+        ("i", None),
+        ("j", ("If", [("Greater", ["a", 1]), "a", "b"])),
+        ("k", ("ExponentStar", ["a", ("ExponentStar", [2, 3])])),
+    ],
+)
+def test_expression_trees(notation, name, tree):
+    assert operators(value(notation, name)) == tree
+
+
+def test_operator_expression_is_an_invocation(notation):
+    e = value(notation, "a")
+    assert isinstance(e, core.InvocationExpression) and isinstance(e, core.Expression) and isinstance(e, core.Feature)
+    assert e.instantiated_type is None
+
+
+def test_chain_in_an_expression_refers_to_a_chain(notation):
+    ref = value(notation, "l")
+    assert isinstance(ref, core.FeatureReferenceExpression)
+    assert [f.name for f in ref.referent.chaining_features.collect()] == ["q", "r"]
+    assert ref.referent.feature_target is by_qname(notation, "N::p::q::r")
+
+
+def test_comments_and_representations(notation):
+    n = by_qname(notation, "N")
+    comments = [e for e in n.children.elements if type(e) is core.Comment]
+    assert [c.body for c in comments] == ["a note", "loose comment"]
+    reps = [e for e in n.children.elements if isinstance(e, core.TextualRepresentation)]
+    assert [(r.name, r.language, r.body) for r in reps] == [("Inline", "python", " print(1) "), (None, "alf", " x = 1; ")]
+    assert n.documentation.collect() == []
+
+
+def test_edits(notation):
+    p = by_qname(notation, "N::p")
+    before = len(p.children.elements)
+    rel, part = p.children.append(core.FeatureMembership, core.PartUsage)
+    assert type(rel) is core.FeatureMembership and type(part) is core.PartUsage
+    assert part.owner is p and part in p.features.collect()
+    rel2, conn = p.children.append(core.OwningMembership, core.ConnectionUsage)
+    e1 = conn.declared_ends.append()
+    e2 = conn.declared_ends.append()
+    assert [type(x) for x in e1] == [core.EndFeatureMembership, core.Feature]
+    a, b = by_qname(notation, "N::p::a"), by_qname(notation, "N::p::b")
+    e1[1].heritage.append(core.ReferenceSubsetting, a, core.NameID.Regular)
+    sub, chain = e2[1].heritage.append_chain(core.ReferenceSubsetting, [a, b])
+    assert type(sub) is core.ReferenceSubsetting and chain.feature_target is b
+    assert conn.source_feature is a and conn.target_features.collect() == [chain]
+    e1[1].is_end = True
+    assert p.children.remove_element(conn) is True
+    assert p.children.remove_element(part) is True
+    assert p.children.remove_element(part) is False
+    assert len(p.children.elements) == before
+    assert conn not in notation.nodes(core.ConnectionUsage)
+
+
+def test_import_of_one_member(load):
+    model, diags = load(
+        """\
+        package A { part def X; part def Y; }
+        package B { import A::X; part x : X; part y : Y; }
+        """
+    )
+    assert [d.message for d in diags.sema] == ["cannot resolve 'Y'"]
+    assert list(by_qname(model, "B::x").heritage.elements) == [by_qname(model, "A::X")]
+
+
+def test_library_packages(load):
+    model, diags = load("standard library package S { part def A; }\nlibrary package L { part def B; }\n")
+    assert not diags
+    assert [type(p) for p in model.nodes(core.Package)] == [core.LibraryPackage, core.LibraryPackage]
+
+
+def test_benchmark_runs(tmp_path):
+    root = pathlib.Path(__file__).resolve().parent.parent
+    env = dict(os.environ, PYTHONPATH=str(root))
+    out = subprocess.run(
+        [sys.executable, str(root / "bench" / "bench_load.py"), "3", "200", "1"],
+        capture_output=True, text=True, check=True, env=env,
+    )
+    assert "0 diagnostics" in out.stdout and "elements/s" in out.stdout
