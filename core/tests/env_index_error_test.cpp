@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "error_text_cases.hpp"
+
 #include "kestro/env/env_error.hpp"
 #include "kestro/env/install_error.hpp"
 #include "kestro/index/fetch_error.hpp"
@@ -30,15 +32,6 @@ using index::IndexYankError;
 using project::LocalSrcError;
 using project::PathCheckError;
 
-struct Case {
-  const char* what;
-  ErrorPtr error;
-  std::string rendered;
-};
-
-void check(const Case* begin, const Case* end) {
-  for (auto c = begin; c != end; ++c) EXPECT_EQ(render_error_chain(*c->error), c->rendered) << c->what;
-}
 
 const IoError kEnoent = IoError::from_errno(ENOENT);
 const char* kReadFailed = "failed to read file\n  `/e/x`:\n  No such file or directory (os error 2)";
@@ -46,7 +39,7 @@ FsIoError read_failed() { return FsIoError::ReadFile{"/e/x", kEnoent}; }
 
 TEST(EnvErrorText, Families) {
   using W = LocalDirectoryEnvWriteError;
-  const Case cases[] = {
+  const ErrorTextCase cases[] = {
       {"env.toml TOML failure: cause line only",
        make_error<EnvMetadataError>(EnvMetadataError::Toml{toml::Error("expected `=`")}),
        "failed to parse env metadata file\n  caused by: " + toml::Error("expected `=`").message() + "\n"},
@@ -95,7 +88,7 @@ TEST(EnvErrorText, Families) {
            "/w", env::WorkspaceValidationError::InvalidIri{"::", iri::IriError("no scheme")}}),
        "invalid workspace configuration in `/w`: failed to parse `::` as IRI: no scheme"},
   };
-  check(std::begin(cases), std::end(cases));
+  expect_rendered(cases);
 }
 
 TEST(InstallErrorText, OneLineWithoutCauses) {
@@ -103,7 +96,7 @@ TEST(InstallErrorText, OneLineWithoutCauses) {
   using Put = EnvPutError<LocalSrcError>;
   using Copy = InstallationError<LocalSrcError>;
   using W = LocalDirectoryEnvWriteError;
-  const Case cases[] = {
+  const ErrorTextCase cases[] = {
       {"both records missing",
        make_error<Install>(Install::Installation{Put::Callback{Copy::IncompleteSource{"missing `.project.json` and `.meta.json`"}}}),
        "project installation error: incomplete project: missing `.project.json` and `.meta.json`"},
@@ -137,7 +130,7 @@ TEST(InstallErrorText, OneLineWithoutCauses) {
        "environment write error: path error: path `/x` is absolute\n"
        "  caused by: path error: path `/x` is absolute\n  caused by: path `/x` is absolute\n"},
   };
-  check(std::begin(cases), std::end(cases));
+  expect_rendered(cases);
 }
 
 TEST(HttpStatusText, ReasonPhrases) {
@@ -152,7 +145,7 @@ TEST(HttpStatusText, ReasonPhrases) {
 TEST(IndexErrorText, Families) {
   auto http = make_error<MessageError>("connection refused");
   const char* u = "https://i/p/versions.json";
-  const Case cases[] = {
+  const ErrorTextCase cases[] = {
       {"404", make_error<FetchJsonError>(FetchJsonError::BadHttpStatus{"https://i/x", 404}),
        "HTTP request to `https://i/x` returned status 404 Not Found"},
       {"unknown status", make_error<FetchJsonError>(FetchJsonError::BadHttpStatus{"https://i/x", 599}),
@@ -206,7 +199,7 @@ TEST(IndexErrorText, Families) {
       {"remove: JSON", make_error<IndexRemoveError>(IndexRemoveError::InvalidJsonFile{"/i/v.json", json::JsonError("x")}),
        "patching json `/i/v.json` failed as the current contents are invalid\n  caused by: x\n"},
   };
-  check(std::begin(cases), std::end(cases));
+  expect_rendered(cases);
   // Removing never reports a removed version.
   static_assert(!is_sum_alternative<IndexYankError::VersionRemoved, IndexRemoveError::Sum>);
 }
