@@ -12,13 +12,6 @@ namespace {
 bool is_unreserved(char c) { return is_ascii_alnum(c) || c == '-' || c == '.' || c == '_' || c == '~'; }
 bool is_sub_delim(char c) { return std::string_view("!$&'()*+,;=").find(c) != std::string_view::npos; }
 
-bool is_ucschar(char32_t cp) {
-  if (cp < 0x10000)
-    return (cp >= 0xA0 && cp <= 0xD7FF) || (cp >= 0xF900 && cp <= 0xFDCF) || (cp >= 0xFDF0 && cp <= 0xFFEF);
-  if (cp >= 0xE1000 && cp <= 0xEFFFD) return true;
-  return cp <= 0xDFFFD && (cp & 0xFFFF) <= 0xFFFD;
-}
-
 bool is_iprivate(char32_t cp) {
   return (cp >= 0xE000 && cp <= 0xF8FF) || (cp >= 0xF0000 && cp <= 0xFFFFD) || (cp >= 0x100000 && cp <= 0x10FFFD);
 }
@@ -127,6 +120,13 @@ bool is_ipvfuture(std::string_view s) {
 }
 
 }  // namespace
+
+bool is_ucschar(char32_t cp) {
+  if (cp < 0x10000)
+    return (cp >= 0xA0 && cp <= 0xD7FF) || (cp >= 0xF900 && cp <= 0xFDCF) || (cp >= 0xFDF0 && cp <= 0xFFEF);
+  if (cp >= 0xE1000 && cp <= 0xEFFFD) return true;
+  return cp <= 0xDFFFD && (cp & 0xFFFF) <= 0xFFFD;
+}
 
 std::expected<Iri, IriError> Iri::parse(std::string_view text) {
   Iri iri;

@@ -15,6 +15,10 @@
 
 namespace kestro::iri {
 
+// The non-ASCII characters that IRIs take unencoded outside the query
+// (RFC 3987 ucschar).
+bool is_ucschar(char32_t code_point);
+
 class IriError : public MessageError {
  public:
   explicit IriError(std::string text) : MessageError(std::move(text)) {}
