@@ -26,11 +26,11 @@ using env::LocalDirectoryEnvWriteError;
 using env::WorkspaceError;
 using index::FetchJsonError;
 using index::IndexEnvError;
-using index::IndexIriError;
 using index::IndexRemoveError;
 using index::IndexYankError;
 using project::LocalSrcError;
 using project::PathCheckError;
+using model::PurlError;
 
 
 const IoError kEnoent = IoError::from_errno(ENOENT);
@@ -181,8 +181,11 @@ TEST(IndexErrorText, Families) {
        "`status: \"removed\"`)"},
       {"duplicate", make_error<IndexEnvError>(IndexEnvError::DuplicateVersion{u, "1.0.0"}),
        "versions.json at `https://i/p/versions.json` lists version `1.0.0` more than once"},
-      {"bucket IRI", make_error<IndexIriError>(IndexIriError::MalformedIri{"x y", make_error<MessageError>("bad")}),
-       "cannot canonicalize IRI `x y` for `_iri` bucket\n  caused by: bad\n"},
+      {"malformed IRI inside env error: transparent",
+       make_error<IndexEnvError>(IndexEnvError::MalformedIri{
+           model::IndexIriError::Purl{"pkg:kestro/a", PurlError::WrongShape{"pkg:kestro/a", 1}}}),
+       "malformed `pkg:kestro` IRI `pkg:kestro/a`\n  caused by: " +
+           PurlError(PurlError::WrongShape{"pkg:kestro/a", 1}).message() + "\n"},
       {"yank: not an index names index.json",
        make_error<IndexYankError>(IndexYankError::NotAnIndex{"/i", FsIoError::OpenFile{"/i/index.json", kEnoent}}),
        "directory `/i` is not an index as it doesn't have index.json file; make sure you run `kestro index init` in "

@@ -11,7 +11,7 @@
 
 #include <fmt/format.h>
 
-#include "kestro/model/purl.hpp"
+#include "kestro/model/identifiers.hpp"
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/fs_error.hpp"
@@ -47,23 +47,6 @@ class FetchJsonError : public ErrorSum<FetchJsonError, FetchJsonVariants> {
   static const Error* cause_of(const Request& v) { return v.source.get(); }
   static const Error* cause_of(const Body& v) { return v.source.get(); }
   static const Error* cause_of(const JsonParse& v) { return &v.source; }
-};
-
-// A project IRI cannot be turned into the index's `_iri` bucket name.
-struct IndexIriVariants {
-  struct MalformedIri { std::string iri; ErrorPtr source; };
-  struct MalformedKestroPurl { std::string iri; PurlError source; };
-  using Sum = std::variant<MalformedIri, MalformedKestroPurl>;
-};
-class IndexIriError : public ErrorSum<IndexIriError, IndexIriVariants> {
- public:
-  using ErrorSum::ErrorSum;
-  static std::string text_of(const MalformedIri& v) {
-    return fmt::format("cannot canonicalize IRI `{}` for `_iri` bucket", v.iri);
-  }
-  static std::string text_of(const MalformedKestroPurl& v) { return fmt::format("malformed `pkg:kestro` IRI `{}`", v.iri); }
-  static const Error* cause_of(const MalformedIri& v) { return v.source.get(); }
-  static const Error* cause_of(const MalformedKestroPurl& v) { return &v.source; }
 };
 
 // Reading a project's entries from an index failed. `url` is the address of
