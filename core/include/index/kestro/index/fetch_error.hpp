@@ -1,0 +1,178 @@
+// Errors of reading a project's entries from a package index: one JSON
+// fetch over HTTP, the `_iri` bucket name, the `versions.json` checks, and
+// the `index yank` / `index remove` commands.
+#pragma once
+
+#include "kestro/index/namespace.hpp"
+
+#include <cstdint>
+#include <string>
+#include <variant>
+
+#include <fmt/format.h>
+
+#include "kestro/model/identifiers.hpp"
+#include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
+#include "kestro/utils/fs_error.hpp"
+#include "kestro/utils/http_status.hpp"
+#include "kestro/utils/json_reader.hpp"
+
+namespace kestro::index {
+
+// One HTTP GET of a JSON document failed. The client's errors are held as
+// error values of their own.
+struct FetchJsonVariants {
+  struct Request { std::string url; ErrorPtr source; };
+  struct BadHttpStatus { std::string url; std::uint16_t status; };
+  struct Body { std::string url; ErrorPtr source; };
+  struct JsonParse { std::string url; json::JsonError source; };
+  using Sum = std::variant<Request, BadHttpStatus, Body, JsonParse>;
+};
+class FetchJsonError : public ErrorSum<FetchJsonError, FetchJsonVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const Request& v) {
+    return fmt::format("HTTP request to `{}` failed: {}", v.url, v.source->message());
+  }
+  static std::string text_of(const BadHttpStatus& v) {
+    return fmt::format("HTTP request to `{}` returned status {}", v.url, http_status_text(v.status));
+  }
+  static std::string text_of(const Body& v) {
+    return fmt::format("failed to read HTTP response body from `{}`: {}", v.url, v.source->message());
+  }
+  static std::string text_of(const JsonParse& v) {
+    return fmt::format("failed to parse JSON from `{}`: {}", v.url, v.source.message());
+  }
+  static const Error* cause_of(const Request& v) { return v.source.get(); }
+  static const Error* cause_of(const Body& v) { return v.source.get(); }
+  static const Error* cause_of(const JsonParse& v) { return &v.source; }
+};
+
+// Reading a project's entries from an index failed. `url` is the address of
+// the project's `versions.json`.
+struct IndexEnvVariants {
+  struct Discovery { ErrorPtr err; };
+  struct Fetch { FetchJsonError err; };
+  struct InvalidVersionEntry { std::string url; std::string version; std::string field; std::string value; };
+  struct InvalidSemverVersion { std::string url; std::string value; ErrorPtr source; };
+  struct VersionHasBuildMetadata { std::string url; std::string value; };
+  struct VersionsOutOfOrder { std::string url; std::string prev; std::string curr; };
+  struct VersionNotInIndex { std::string url; std::string version; };
+  struct ProjectNotInIndex { std::string url; std::string iri; };
+  struct VersionRemoved { std::string url; std::string iri; std::string version; };
+  struct DuplicateVersion { std::string url; std::string version; };
+  struct MalformedIri { IndexIriError err; };
+  // The project's own fetch failed (`Fetch`) or its downloaded archive is
+  // unusable (`Downloaded`, a remote KPAR error).
+  struct ProjectFetch { FetchJsonError err; };
+  struct ProjectDownloaded { ErrorPtr err; };
+  using Sum = std::variant<Discovery, Fetch, InvalidVersionEntry, InvalidSemverVersion, VersionHasBuildMetadata,
+                           VersionsOutOfOrder, VersionNotInIndex, ProjectNotInIndex, VersionRemoved, DuplicateVersion,
+                           MalformedIri, ProjectFetch, ProjectDownloaded>;
+};
+class IndexEnvError : public ErrorSum<IndexEnvError, IndexEnvVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const Discovery& v) { return v.err->message(); }
+  static std::string text_of(const Fetch& v) { return v.err.message(); }
+  static std::string text_of(const InvalidVersionEntry& v) {
+    return fmt::format("versions.json at `{}` has entry for version `{}` with malformed `{}` = `{}` (expected `sha256:<64-hex>`)",
+                       v.url, v.version, v.field, v.value);
+  }
+  static std::string text_of(const InvalidSemverVersion& v) {
+    return fmt::format("versions.json at `{}` has entry with non-semver version `{}`: {}", v.url, v.value,
+                       v.source->message());
+  }
+  static std::string text_of(const VersionHasBuildMetadata& v) {
+    return fmt::format(
+        "versions.json at `{}` has entry with version `{}` carrying build metadata; build metadata is not permitted in "
+        "index-advertised versions",
+        v.url, v.value);
+  }
+  static std::string text_of(const VersionsOutOfOrder& v) {
+    return fmt::format("versions.json at `{}` is not in descending semver precedence: `{}` precedes `{}` in wire order",
+                       v.url, v.prev, v.curr);
+  }
+  static std::string text_of(const VersionNotInIndex& v) {
+    return fmt::format("versions.json at `{}` does not list version `{}`", v.url, v.version);
+  }
+  static std::string text_of(const ProjectNotInIndex& v) {
+    return fmt::format("project `{}` is not in this index (versions.json at `{}` returned 404)", v.iri, v.url);
+  }
+  static std::string text_of(const VersionRemoved& v) {
+    return fmt::format("version `{}` of `{}` was removed upstream (versions.json at `{}` marks it `status: \"removed\"`)",
+                       v.version, v.iri, v.url);
+  }
+  static std::string text_of(const DuplicateVersion& v) {
+    return fmt::format("versions.json at `{}` lists version `{}` more than once", v.url, v.version);
+  }
+  static std::string text_of(const MalformedIri& v) { return v.err.message(); }
+  static std::string text_of(const ProjectFetch& v) { return v.err.message(); }
+  static std::string text_of(const ProjectDownloaded& v) { return v.err->message(); }
+  static const Error* cause_of(const Discovery& v) { return v.err->cause(); }
+  static const Error* cause_of(const Fetch& v) { return v.err.cause(); }
+  static const Error* cause_of(const InvalidSemverVersion& v) { return v.source.get(); }
+  static const Error* cause_of(const MalformedIri& v) { return v.err.cause(); }
+  static const Error* cause_of(const ProjectFetch& v) { return v.err.cause(); }
+  static const Error* cause_of(const ProjectDownloaded& v) { return v.err->cause(); }
+};
+
+// The variants `index yank` and `index remove` share, with their texts.
+struct IndexEditVariants {
+  struct IndexRootNotFound { std::string index_root; };
+  struct NotAnIndex { std::string index_root; FsIoError source; };
+  struct ProjectNotFound { std::string iri; };
+  struct Io { FsIoError err; };
+  struct InvalidJsonFile { std::string path; json::JsonError source; };
+  struct InvalidIri { IndexIriError err; };
+  struct VersionRemoved { std::string iri; std::string version; };
+  struct VersionNotFound { std::string iri; std::string version; };
+
+  static std::string text_of(const IndexRootNotFound& v) {
+    return fmt::format("index root directory `{}` not found", v.index_root);
+  }
+  static std::string text_of(const NotAnIndex& v) {
+    return fmt::format(
+        "directory `{}` is not an index as it doesn't have {} file; make sure you run `kestro index init` in this "
+        "directory before adding any packages",
+        v.index_root, "index.json");
+  }
+  static std::string text_of(const ProjectNotFound& v) { return fmt::format("Project {} doesn't exist", v.iri); }
+  static std::string text_of(const Io& v) { return v.err.message(); }
+  static std::string text_of(const InvalidJsonFile& v) {
+    return fmt::format("patching json `{}` failed as the current contents are invalid", v.path);
+  }
+  static std::string text_of(const InvalidIri& v) { return v.err.message(); }
+  static std::string text_of(const VersionRemoved& v) {
+    return fmt::format("{} version {} is removed so it cannot be yanked; removed version can only stay removed", v.iri,
+                       v.version);
+  }
+  static std::string text_of(const VersionNotFound& v) {
+    return fmt::format("{} version {} does not exist", v.iri, v.version);
+  }
+  static const Error* cause_of(const NotAnIndex& v) { return &v.source; }
+  static const Error* cause_of(const InvalidJsonFile& v) { return &v.source; }
+  static const Error* cause_of(const InvalidIri& v) { return v.err.cause(); }
+};
+
+struct IndexYankVariants : IndexEditVariants {
+  using Sum = std::variant<IndexRootNotFound, NotAnIndex, ProjectNotFound, Io, InvalidJsonFile, InvalidIri,
+                           VersionRemoved, VersionNotFound>;
+};
+class IndexYankError : public ErrorSum<IndexYankError, IndexYankVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+};
+
+// Removing never meets a removed version: no `VersionRemoved`.
+struct IndexRemoveVariants : IndexEditVariants {
+  using Sum = std::variant<IndexRootNotFound, NotAnIndex, ProjectNotFound, Io, InvalidJsonFile, InvalidIri,
+                           VersionNotFound>;
+};
+class IndexRemoveError : public ErrorSum<IndexRemoveError, IndexRemoveVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+};
+
+}  // namespace kestro::index

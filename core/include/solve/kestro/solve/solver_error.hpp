@@ -1,0 +1,135 @@
+// A failed solve: the solver's packages and candidates, the derivation tree
+// of a failure, the facts drawn from it and the message of the failure.
+#pragma once
+
+#include "kestro/solve/namespace.hpp"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "kestro/resolve/resolution_error.hpp"
+#include "kestro/solve/discrete_set.hpp"
+#include "kestro/utils/error.hpp"
+#include "kestro/utils/semver.hpp"
+
+namespace kestro::solve {
+
+// A solver package: the root (the locked project, with its own usages) or
+// one usage target, by its identifier text and the usage it came from.
+struct DependencyIdentifier {
+  struct Target {
+    std::string identifier;
+    UsageInContext usage;
+  };
+  struct Root {
+    std::vector<Target> usages;
+  };
+  std::variant<Root, Target> value;
+
+  bool is_root() const { return std::holds_alternative<Root>(value); }
+  // The identifier text; empty for the root.
+  const std::string& text() const;
+};
+
+// One candidate the provider offered for an identifier. `index` is the
+// number the solver works with.
+struct CandidateSnapshot {
+  std::vector<DependencyIdentifier::Target> usages;
+  semver::Version version;
+  std::uint64_t index = 0;
+  bool source_may_offer_multiple_versions = false;
+};
+using CandidateMap = std::map<std::string, std::vector<CandidateSnapshot>>;
+
+// The proof of a failed solve: derived nodes with two causes, or external
+// incompatibilities.
+struct DerivationTree {
+  struct NotRoot { DependencyIdentifier package; std::uint64_t version; };
+  struct NoVersions { DependencyIdentifier package; DiscreteHashSet set; };
+  struct FromDependencyOf {
+    DependencyIdentifier package;
+    DiscreteHashSet set;
+    DependencyIdentifier dependency;
+    DiscreteHashSet dependency_set;
+  };
+  struct Unavailable { DependencyIdentifier package; DiscreteHashSet set; std::string reason; };
+  struct Derived {
+    std::shared_ptr<const DerivationTree> cause1;
+    std::shared_ptr<const DerivationTree> cause2;
+  };
+  std::variant<NotRoot, NoVersions, FromDependencyOf, Unavailable, Derived> node;
+};
+
+// One statement about a failed solve. An absent `required_by` means the
+// locked project itself.
+struct SolverFact {
+  struct Constraint {
+    std::string iri;
+    std::string constraint;
+    std::optional<std::string> required_by;
+    friend bool operator==(const Constraint&, const Constraint&) = default;
+  };
+  struct NoVersions {
+    std::string iri;
+    std::string constraint;
+    std::vector<std::string> found;
+    std::optional<std::string> required_by;
+    bool defaulted = false;
+    friend bool operator==(const NoVersions&, const NoVersions&) = default;
+  };
+  struct NotFound {
+    std::string iri;
+    std::string reason;
+    friend bool operator==(const NotFound&, const NotFound&) = default;
+  };
+  std::variant<Constraint, NoVersions, NotFound> value;
+  friend bool operator==(const SolverFact&, const SolverFact&) = default;
+};
+
+// Appends the facts of the tree, depth first, left cause first, each once.
+void collect_solver_facts(const DerivationTree& tree, const CandidateMap& candidates, std::vector<SolverFact>& facts);
+
+// A retrieval error whose resolver error is any error value.
+class AnyError {
+ public:
+  AnyError(ErrorPtr err) : err_(std::move(err)) {}
+  std::string message() const { return err_->message(); }
+  const Error* cause() const { return err_->cause(); }
+
+ private:
+  ErrorPtr err_;
+};
+using SolverRetrievalError = RetrievalError<AnyError>;
+
+// The solver's failure. `report` of `NoSolution` is the solver's own text
+// report of the tree.
+struct SolverFailure {
+  struct NoSolution { DerivationTree tree; std::string report; };
+  struct RetrievingDependencies { DependencyIdentifier package; std::uint64_t version; SolverRetrievalError err; };
+  struct ChoosingVersion { DependencyIdentifier package; SolverRetrievalError err; };
+  std::variant<NoSolution, RetrievingDependencies, ChoosingVersion> value;
+};
+
+class SolverError : public Error {
+ public:
+  SolverError(SolverFailure inner, CandidateMap candidates)
+      : inner_(std::move(inner)), candidates_(std::move(candidates)) {}
+  const SolverFailure& inner() const { return inner_; }
+  const CandidateMap& candidates() const { return candidates_; }
+  // One `NoVersions` fact explains itself in four lines; any other failure
+  // to satisfy the constraints shows the solver's report.
+  std::string message() const override;
+
+ private:
+  SolverFailure inner_;
+  CandidateMap candidates_;
+};
+
+std::vector<SolverFact> solver_error_facts(const SolverError& error);
+
+}  // namespace kestro::solve
