@@ -262,12 +262,3 @@ class CompilationReport:
     def __init__(self, diagnostics=(), fatal: bool = False):
         self.diagnostics = ContainerView(diagnostics)
         self.fatal = fatal
-
-
-class Compiler:
-    """Evaluation limits: at most `max_steps` evaluation steps and
-    `max_depth` nested calls."""
-
-    def __init__(self, max_steps: int, max_depth: int):
-        self.max_steps = max_steps
-        self.max_depth = max_depth

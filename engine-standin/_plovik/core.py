@@ -3,7 +3,6 @@
 from ._base import (  # noqa: F401
     ArgumentsAccessor,
     CompilationReport,
-    Compiler,
     ContainerView,
     CstNode,
     Diagnostic,
@@ -26,3 +25,4 @@ from ._base import (  # noqa: F401
 )
 from ._elements import *  # noqa: F401,F403
 from ._elements import AstNode, Element  # noqa: F401
+from ._eval import Compiler, Quantity, QuantityRefused  # noqa: F401
