@@ -3,8 +3,10 @@ collections and the enumerations."""
 
 from __future__ import annotations
 
+import contextlib
 import enum
 import re
+import threading
 from typing import Callable, Iterable, Iterator
 
 
@@ -262,3 +264,23 @@ class CompilationReport:
     def __init__(self, diagnostics=(), fatal: bool = False):
         self.diagnostics = ContainerView(diagnostics)
         self.fatal = fatal
+
+
+class Handle:
+    """Shared access to a document or text document: `lock()` yields it."""
+
+    __slots__ = ("_value", "_lock")
+
+    def __init__(self, value):
+        self._value = value
+        self._lock = threading.RLock()
+
+    @contextlib.contextmanager
+    def lock(self):
+        with self._lock:
+            yield self._value
+
+
+def unwrap(x):
+    """The document behind a handle, or `x` itself."""
+    return x._value if isinstance(x, Handle) else x
