@@ -137,6 +137,11 @@ class Url(_Text):
     __slots__ = ()
 
 
+class BuildState(enum.Enum):
+    Changed = 0
+    Built = 1
+
+
 class Document:
     """One loaded text: its address, its tier and its root namespace."""
 
@@ -146,6 +151,17 @@ class Document:
         self.text = text
         self.root = None  # the document's root Namespace, set by the loader
         self.is_environment = document_tier is DocumentTier.StandardLibrary
+        self.language = "sysml"
+        self.text_document = None  # a text handle, for documents built by a pipeline
+        self.build_state = BuildState.Changed
+
+    @staticmethod
+    def create_st(options) -> "Handle":
+        """A handle to a document without content; a pipeline parses its
+        text document when it is scheduled as changed."""
+        doc = Document(Url(str(options.url)), options.tier, "")
+        doc.language = options.language
+        return Handle(doc)
 
     def __repr__(self):
         return f"Document({str(self.url)!r})"

@@ -21,15 +21,10 @@ from builtins import isinstance as is_a
 
 from . import _elements as E
 from . import _sema
-from ._base import Document, DocumentTier, Handle, PositionUtf8, Stdlib, Url, unwrap
+from ._base import BuildState, DocumentTier, Handle, PositionUtf8, Stdlib, Url, unwrap  # noqa: F401
 from ._loading import Source, collect_files_recursively, load_sources, parse_document, sema_diagnostics, walk
 
 STDLIB_DIR = pathlib.Path(__file__).parent / "stdlib"
-
-
-class BuildState(enum.Enum):
-    Changed = 0
-    Built = 1
 
 
 class ValidationTiming(enum.Enum):
@@ -125,21 +120,6 @@ class DocumentOptions:
         self.url = url
         self.language = language
         self.tier = tier
-
-
-def _create_document(options):
-    """A model document without content; the pipeline parses its text
-    document when it is scheduled as changed."""
-    doc = Document(Url(str(options.url)), options.tier, "")
-    doc.language = options.language
-    doc.text_document = None
-    doc.build_state = BuildState.Changed
-    doc.filename = decode_path(doc.url)
-    doc.root = None
-    return Handle(doc)
-
-
-Document.create_st = staticmethod(_create_document)
 
 
 # --- the static index ----------------------------------------------------------------------
