@@ -21,6 +21,7 @@ package V {
     attribute n : Integer = 4;
     attribute m = n * 2 + 1;
     part e : Engine;
+    part holder { attribute inner = 3; }
     part p {
         attribute int = 7;
         attribute real = 2.5;
@@ -44,6 +45,7 @@ package V {
         attribute sequence = (1, 2, (3, 4));
         attribute range = 1..4;
         attribute refersTo = m;
+        attribute viaChain = holder.inner * 2;
         attribute literal = Colour::green;
         attribute elements = (e, Colour::red);
         attribute engineIsPart = e istype Engine;
@@ -95,6 +97,7 @@ def value_of(model, name, **kwargs):
         ("sequence", [1, 2, 3, 4]),
         ("range", [1, 2, 3, 4]),
         ("refersTo", 9),
+        ("viaChain", 6),
         ("engineIsPart", True),
         ("engineHasType", True),
     ],
@@ -223,18 +226,21 @@ def test_filters_over_edited_elements(filters):
         if d.declared_short_name == "derivation"
     ]
     assert len(derivation) == 1
-    _, connection = probes.children.append(core.OwningMembership, core.ConnectionUsage)
-    _, allocation = probes.children.append(core.OwningMembership, core.AllocationUsage)
-    _, requirement = probes.children.append(core.FeatureMembership, core.RequirementUsage)
+    _, container = probes.children.append(core.OwningMembership, core.PartDefinition)
+    _, connection = container.children.append(core.OwningMembership, core.ConnectionUsage)
+    _, allocation = container.children.append(core.OwningMembership, core.AllocationUsage)
+    _, requirement = container.children.append(core.FeatureMembership, core.RequirementUsage)
     _, meta = connection.prefixes.append(core.OwningMembership, core.MetadataUsage)
     meta.heritage.append(core.FeatureTyping, derivation[0], core.NameID.Regular)
     assert filter_results(filters, connection)[:4] == [True, False, True, True]
     assert filter_results(filters, allocation)[:4] == [False, True, False, True]
     assert filter_results(filters, requirement)[:4] == [False, False, False, False]
-    for element in (connection, allocation, requirement):
-        assert probes.children.remove_element(element) is True
-    assert filter_results(filters, connection)[:4] == [True, False, True, True]  # the element itself is unchanged
-    assert connection not in filters.nodes(core.ConnectionUsage)
+    assert connection in filters.nodes(core.ConnectionUsage) and meta in filters.nodes(core.MetadataUsage)
     # Metadata removed from an element no longer classifies it.
     assert connection.children.remove_element(meta) is True
     assert filter_results(filters, connection)[:4] == [True, False, False, True]
+    # Removing the container removes everything below it from the model.
+    assert probes.children.remove_element(container) is True
+    assert probes.children.remove_element(container) is False
+    for cls, element in ((core.ConnectionUsage, connection), (core.AllocationUsage, allocation), (core.RequirementUsage, requirement)):
+        assert element not in filters.nodes(cls)
