@@ -3,8 +3,10 @@ collections and the enumerations."""
 
 from __future__ import annotations
 
+import contextlib
 import enum
 import re
+import threading
 from typing import Callable, Iterable, Iterator
 
 
@@ -135,6 +137,11 @@ class Url(_Text):
     __slots__ = ()
 
 
+class BuildState(enum.Enum):
+    Changed = 0
+    Built = 1
+
+
 class Document:
     """One loaded text: its address, its tier and its root namespace."""
 
@@ -144,6 +151,17 @@ class Document:
         self.text = text
         self.root = None  # the document's root Namespace, set by the loader
         self.is_environment = document_tier is DocumentTier.StandardLibrary
+        self.language = "sysml"
+        self.text_document = None  # a text handle, for documents built by a pipeline
+        self.build_state = BuildState.Changed
+
+    @staticmethod
+    def create_st(options) -> "Handle":
+        """A handle to a document without content; a pipeline parses its
+        text document when it is scheduled as changed."""
+        doc = Document(Url(str(options.url)), options.tier, "")
+        doc.language = options.language
+        return Handle(doc)
 
     def __repr__(self):
         return f"Document({str(self.url)!r})"
@@ -264,10 +282,21 @@ class CompilationReport:
         self.fatal = fatal
 
 
-class Compiler:
-    """Evaluation limits: at most `max_steps` evaluation steps and
-    `max_depth` nested calls."""
+class Handle:
+    """Shared access to a document or text document: `lock()` yields it."""
 
-    def __init__(self, max_steps: int, max_depth: int):
-        self.max_steps = max_steps
-        self.max_depth = max_depth
+    __slots__ = ("_value", "_lock")
+
+    def __init__(self, value):
+        self._value = value
+        self._lock = threading.RLock()
+
+    @contextlib.contextmanager
+    def lock(self):
+        with self._lock:
+            yield self._value
+
+
+def unwrap(x):
+    """The document behind a handle, or `x` itself."""
+    return x._value if isinstance(x, Handle) else x

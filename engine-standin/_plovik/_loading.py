@@ -10,8 +10,20 @@ from builtins import isinstance as is_a
 
 from . import _elements as E
 from . import _sema
-from ._base import DiagnosticSeverity, Document, DocumentTier, Stdlib, Url
-from ._diagnostics import DiagnosticMessage, Diagnostics
+from ._base import (
+    Diagnostic,
+    DiagnosticSeverity,
+    Document,
+    DocumentSegment,
+    DocumentTier,
+    PositionUtf8,
+    RangeUtf8,
+    Stdlib,
+    Url,
+    token_range,
+    unwrap,
+)
+from ._diagnostics import DiagnosticContext, Diagnostics, message_of
 from ._parser import Parser
 
 SUFFIXES = (".sysml", ".kerml")
@@ -55,12 +67,20 @@ def walk(e, out):
 
 
 class Model:
+    """The documents of one load or build: the environment's documents
+    first, then the model's (document handles are accepted)."""
+
     def __init__(self, exec_result=None, environment=None, documents=None, lib=None, index=None):
-        self.documents = list(documents or [])
+        own = [unwrap(d) for d in documents or []]
+        env = list(environment.documents) if environment is not None else []
+        self.documents = env + [d for d in own if all(d is not e for e in env)]
         self.environment = environment
         self.lib = lib if lib is not None else Stdlib([d for d in self.documents if d.is_environment])
         self.index = index
-        self._world = self.documents[0].world if self.documents else _sema.World()
+        world = getattr(exec_result, "world", None)
+        if world is None:
+            world = own[0].world if own else (self.documents[0].world if self.documents else _sema.World())
+        self._world = world
         self._nodes = None
         self._nodes_gen = -1
 
@@ -96,57 +116,63 @@ class Source:
         self.filename = filename if filename is not None else url
 
 
-def _message(filename, line, col, code, text, severity=DiagnosticSeverity.Error):
-    return DiagnosticMessage(filename=filename, line=line + 1, col=col + 1, severity=severity, code=code, message=text)
+def _diagnostic(rng, code, text, severity=DiagnosticSeverity.Error):
+    return Diagnostic(text, severity, code, DocumentSegment(rng))
+
+
+def parse_document(doc, text) -> list:
+    """Parses `text` into a new root of `doc` and numbers its elements;
+    gives the syntax diagnostics."""
+    root = E.Namespace()
+    root._doc = doc
+    doc.root = root
+    doc.text = text
+    found = []
+    Parser(text, doc, lambda tok, message: found.append(_diagnostic(token_range(tok), "syntax", message))).parse_into(root)
+    base = str(doc.url)
+    for i, e in enumerate(walk(root, [])):
+        e._id = uuid.uuid5(uuid.NAMESPACE_URL, f"{base}#{i}")
+    return found
+
+
+def sema_diagnostics(doc) -> list:
+    """Unresolved references and duplicate member names of one document."""
+    out = []
+    elems = walk(doc.root, [])
+    for rel in _sema.unresolved_refs(elems):
+        tok = rel._ref.tokens[0]
+        out.append(_diagnostic(token_range(tok), "unresolved-name", f"cannot resolve '{rel._ref.text()}'"))
+    for e in elems:
+        if not is_a(e, E.Namespace):
+            continue
+        for name, members in _sema.names_of(e).items():
+            for dup in members[1:]:
+                if dup is members[0]:
+                    continue
+                rng = dup._cst.fields.get("declared_name") if dup._cst is not None else None
+                at = rng[0] if rng else RangeUtf8(PositionUtf8(0, 0), PositionUtf8(0, 0))
+                out.append(_diagnostic(at, "duplicate-name", f"duplicate member name '{name}'"))
+    return out
 
 
 def load_sources(sources: list[Source]) -> tuple[Model, Diagnostics]:
     world = _sema.World()
     diags = Diagnostics()
     docs = []
+    contexts = []
     for src in sources:
         doc = Document(Url(src.url), src.tier, src.text)
         doc.is_environment = src.is_environment
         doc.world = world
         doc.filename = src.filename
-        root = E.Namespace()
-        root._doc = doc
-        doc.root = root
-
-        def report(tok, text, filename=src.filename):
-            diags.parser.append(_message(filename, tok.line, tok.col, "syntax", text))
-
-        Parser(src.text, doc, report).parse_into(root)
+        ctx = DiagnosticContext(source=src.text, filename=src.filename)
+        diags.parser.extend(message_of(d, ctx) for d in parse_document(doc, src.text))
         docs.append(doc)
+        contexts.append(ctx)
     world.documents = docs
-    model = Model(documents=docs)
-    for doc, elems in model._all_nodes():
-        base = str(doc.url)
-        for i, e in enumerate(elems):
-            e._id = uuid.uuid5(uuid.NAMESPACE_URL, f"{base}#{i}")
-    _check(model, diags)
-    return model, diags
-
-
-def _check(model, diags):
-    for doc, elems in model._all_nodes():
-        for rel in _sema.unresolved_refs(elems):
-            tok = rel._ref.tokens[0]
-            diags.sema.append(
-                _message(doc.filename, tok.line, tok.col, "unresolved-name", f"cannot resolve '{rel._ref.text()}'")
-            )
-        for e in elems:
-            if not is_a(e, E.Namespace):
-                continue
-            for name, members in _sema.names_of(e).items():
-                for dup in members[1:]:
-                    if dup is members[0]:
-                        continue
-                    rng = dup._cst.fields.get("declared_name") if dup._cst is not None else None
-                    line, col = (rng[0].start.line, rng[0].start.character) if rng else (0, 0)
-                    diags.sema.append(
-                        _message(doc.filename, line, col, "duplicate-name", f"duplicate member name '{name}'")
-                    )
+    for doc, ctx in zip(docs, contexts):
+        diags.sema.extend(message_of(d, ctx) for d in sema_diagnostics(doc))
+    return Model(documents=docs), diags
 
 
 def collect_files_recursively(directory) -> list[pathlib.Path]:

@@ -34,7 +34,7 @@ KINDS = {
 }
 
 KEYWORDS = set(KINDS) | {
-    "package", "library", "standard", "import", "alias", "for", "doc", "comment", "about", "rep", "language",
+    "package", "library", "standard", "import", "alias", "for", "doc", "comment", "about", "rep",
     "abstract", "ref", "in", "out", "inout", "end", "def", "defined", "by", "specializes", "subsets",
     "redefines", "references", "default", "subject", "require", "assume", "assert", "connect", "to",
     "allocate", "expose", "filter", "public", "private", "protected", "true", "false", "null", "and", "or",
@@ -148,6 +148,10 @@ class Parser:
         if not self.at_sym(s):
             self.fail(f"'{s}'")
         return self.next()
+
+    def at_language(self):
+        """At `language "..."`: elsewhere `language` is a plain name."""
+        return self.at_word("language") and self.peek(1).kind == STRING
 
     def is_name(self, k=0):
         t = self.peek(k)
@@ -326,7 +330,7 @@ class Parser:
             return self.doc_(ns, start)
         if w == "comment":
             return self.comment(ns, start)
-        if w in ("rep", "language"):
+        if w == "rep" or self.at_language():
             return self.rep(ns, start)
         if w == "expose":
             return self.import_(ns, E.Expose, visibility)
@@ -486,7 +490,7 @@ class Parser:
 
     def rep(self, ns, start):
         r = self.new(E.TextualRepresentation, ns, E.OwningMembership, start)
-        if self.accept_word("rep"):
+        if self.accept_word("rep") and not self.at_language():
             self.name_into(r)
         if not self.accept_word("language"):
             self.fail("'language'")

@@ -3,12 +3,12 @@
 from ._base import (  # noqa: F401
     ArgumentsAccessor,
     CompilationReport,
-    Compiler,
     ContainerView,
     CstNode,
     Diagnostic,
     DiagnosticSeverity,
     Document,
+    Handle,
     DocumentSegment,
     DocumentTier,
     FeatureDirectionKind,
@@ -26,3 +26,25 @@ from ._base import (  # noqa: F401
 )
 from ._elements import *  # noqa: F401,F403
 from ._elements import AstNode, Element  # noqa: F401
+from ._eval import Compiler, Quantity, QuantityRefused  # noqa: F401
+from ._diagnostics import (  # noqa: F401
+    DiagnosticContext,
+    DiagnosticFormatOptions,
+    TreeDrawing,
+    format_diagnostics,
+)
+from ._pipeline import (  # noqa: F401
+    BuildState,
+    DocumentOptions,
+    Environment,
+    ExecutionResult,
+    PipelineOptions,
+    ScheduleOptions,
+    StaticIndex,
+    TextDocumentEditUtf8,
+    TextDocuments,
+    ValidationTiming,
+    decode_path,
+    make_file_url,
+    make_pipeline,
+)

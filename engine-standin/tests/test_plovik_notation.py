@@ -164,11 +164,18 @@ def test_library_packages(load):
     assert [type(p) for p in model.nodes(core.Package)] == [core.LibraryPackage, core.LibraryPackage]
 
 
-def test_benchmark_runs(tmp_path):
+@pytest.mark.parametrize(
+    "script, args, expected",
+    [
+        ("bench_load.py", ["3", "200", "1"], ["0 diagnostics", "elements/s"]),
+        ("bench_filter.py", ["30", "1"], ["0 diagnostics", "31 elements, 20 kept", "evaluations/s"]),
+    ],
+)
+def test_benchmark_runs(script, args, expected):
     root = pathlib.Path(__file__).resolve().parent.parent
     env = dict(os.environ, PYTHONPATH=str(root))
     out = subprocess.run(
-        [sys.executable, str(root / "bench" / "bench_load.py"), "3", "200", "1"],
+        [sys.executable, str(root / "bench" / script), *args],
         capture_output=True, text=True, check=True, env=env,
     )
-    assert "0 diagnostics" in out.stdout and "elements/s" in out.stdout
+    assert [e in out.stdout for e in expected] == [True] * len(expected), out.stdout

@@ -116,3 +116,11 @@ def test_nesting_limit_holds_after_a_recovered_error(load):
     model, diags = load("package P { " + inner + " " + inner + " }\npackage Ok { part def A; }\n")
     assert sum("nesting" in d.message for d in diags.parser) == 2
     by_qname(model, "Ok::A")
+
+
+def test_language_is_a_name_unless_a_language_string_follows(load):
+    model, diags = load('package L { enum def R { language; name; } rep language "x" /* y */ }')
+    assert not diags, str(diags)
+    r = by_qname(model, "L::R")
+    assert [v.name for v in r.enumerated_values] == ["language", "name"]
+    assert [(t.name, t.language) for t in model.nodes(core.TextualRepresentation)] == [(None, "x")]
