@@ -1,5 +1,7 @@
 #include "kestro/utils/iri_normalize.hpp"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 
 #include "kestro/utils/ascii.hpp"
@@ -29,6 +31,12 @@ std::string IriNormalizeError::debug() const {
 }
 
 namespace {
+
+// A character of an RFC 3986 reg-name: unreserved, a sub-delimiter, or the
+// `%` of a percent-encoding.
+bool is_reg_name_char(char c) {
+  return is_ascii_alnum(c) || std::string_view("-._~!$&'()*+,;=%").find(c) != std::string_view::npos;
+}
 
 // The default ports the canonical form drops.
 bool is_default_port(std::string_view scheme, std::string_view port) {
@@ -150,7 +158,10 @@ std::expected<std::string, IriNormalizeError> canonicalize_iri(std::string_view 
       for (char c : name) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
       if (!ascii) {
         auto converted = url::domain_to_ascii(name);
-        if (!converted) return std::unexpected(IriNormalizeError(IriNormalizeError::IdnConversion{std::move(name)}));
+        // UTS 46 without the STD3 rules maps some characters to ones no host
+        // may hold (U+00AF to a space and a combining mark): refused too.
+        if (!converted || !std::ranges::all_of(*converted, is_reg_name_char))
+          return std::unexpected(IriNormalizeError(IriNormalizeError::IdnConversion{std::move(name)}));
         name = std::move(*converted);
       }
       out += name;
