@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     KESTRO_FUZZ_CHECK(lexer.token_start() == offset);
     KESTRO_FUZZ_CHECK(lexer.token_end() > lexer.token_start() && lexer.token_end() <= text.size());
     if (!step->has_value()) {
-      KESTRO_FUZZ_CHECK(!valid || !std::holds_alternative<LexError::Unknown>(step->error().variant()));
+      KESTRO_FUZZ_CHECK(!valid || !step->error().holds<LexError::Unknown>());
       failed = true;
     }
     offset = lexer.token_end();

@@ -61,26 +61,15 @@ std::string_view lex_token_name(LexToken kind) {
   return names[static_cast<std::size_t>(kind)];
 }
 
-std::string LexError::message() const {
-  struct Display {
-    std::string operator()(const Unterminated& u) const { return fmt::format("unterminated `{}`", u.opener); }
-    std::string operator()(const Unexpected& u) const { return std::string(u.message); }
-    std::string operator()(const Unknown&) const { return "unknown parsing error"; }
-  };
-  return std::visit(Display{}, v_);
-}
-
-std::string LexError::debug() const {
-  struct Debug {
-    std::string operator()(const Unterminated& u) const { return fmt::format("Unterminated({})", debug_quote(u.opener)); }
-    std::string operator()(const Unexpected& u) const { return fmt::format("Unexpected({})", debug_quote(u.message)); }
-    std::string operator()(const Unknown&) const { return "Unknown"; }
-  };
-  return std::visit(Debug{}, v_);
-}
+std::string LexError::text_of(const Unterminated& u) { return fmt::format("unterminated `{}`", u.opener); }
+std::string LexError::text_of(const Unexpected& u) { return std::string(u.message); }
+std::string LexError::text_of(const Unknown&) { return "unknown parsing error"; }
+std::string LexError::debug_of(const Unterminated& u) { return fmt::format("Unterminated({})", debug_quote(u.opener)); }
+std::string LexError::debug_of(const Unexpected& u) { return fmt::format("Unexpected({})", debug_quote(u.message)); }
+std::string LexError::debug_of(const Unknown&) { return "Unknown"; }
 
 bool LexError::operator==(const LexError& other) const {
-  return v_.index() == other.v_.index() && message() == other.message();
+  return payload().index() == other.payload().index() && message() == other.message();
 }
 
 SymbolLexer::SymbolLexer(std::string_view text) : text_(text), ascii_(ascii_classes()) {}

@@ -21,37 +21,24 @@ std::uint32_t clamp_u32(std::size_t n) {
 
 }  // namespace
 
-std::string ExtractError::message() const {
-  struct Display {
-    std::string operator()(const Syntax& s) const {
-      return fmt::format("syntax error at line {}, byte {}:\n{}", s.line, s.byte, s.error.message());
-    }
-    std::string operator()(const MissingBodyDelimiter& m) const {
-      return fmt::format("missing body delimiter:\nbrace `{{}}` nesting depth is {} (should be 0) at the end of file",
-                         m.depth);
-    }
-    std::string operator()(const TokenRange&) const { return "unable to get token range"; }
-    std::string operator()(const Parse& p) const {
-      return fmt::format("error at line {}, byte {}:\n`{}`: {}", p.line, p.byte, p.statement, p.message);
-    }
-  };
-  return std::visit(Display{}, v_);
+std::string ExtractError::text_of(const Syntax& s) {
+  return fmt::format("syntax error at line {}, byte {}:\n{}", s.line, s.byte, s.error.message());
 }
-
-std::string ExtractError::debug() const {
-  struct Debug {
-    std::string operator()(const Syntax& s) const {
-      return fmt::format("Syntax({}, {}, {})", s.line, s.byte, s.error.debug());
-    }
-    std::string operator()(const MissingBodyDelimiter& m) const {
-      return fmt::format("MissingBodyDelimiter({})", m.depth);
-    }
-    std::string operator()(const TokenRange&) const { return "TokenRange"; }
-    std::string operator()(const Parse& p) const {
-      return fmt::format("Parse({}, {}, {}, {})", p.line, p.byte, debug_quote(p.statement), debug_quote(p.message));
-    }
-  };
-  return std::visit(Debug{}, v_);
+std::string ExtractError::text_of(const MissingBodyDelimiter& m) {
+  return fmt::format("missing body delimiter:\nbrace `{{}}` nesting depth is {} (should be 0) at the end of file",
+                     m.depth);
+}
+std::string ExtractError::text_of(const TokenRange&) { return "unable to get token range"; }
+std::string ExtractError::text_of(const Parse& p) {
+  return fmt::format("error at line {}, byte {}:\n`{}`: {}", p.line, p.byte, p.statement, p.message);
+}
+std::string ExtractError::debug_of(const Syntax& s) {
+  return fmt::format("Syntax({}, {}, {})", s.line, s.byte, s.error.debug());
+}
+std::string ExtractError::debug_of(const MissingBodyDelimiter& m) { return fmt::format("MissingBodyDelimiter({})", m.depth); }
+std::string ExtractError::debug_of(const TokenRange&) { return "TokenRange"; }
+std::string ExtractError::debug_of(const Parse& p) {
+  return fmt::format("Parse({}, {}, {}, {})", p.line, p.byte, debug_quote(p.statement), debug_quote(p.message));
 }
 
 std::pair<std::uint32_t, std::uint32_t> line_and_byte(std::string_view text, std::size_t offset) {

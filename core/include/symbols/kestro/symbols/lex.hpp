@@ -16,6 +16,7 @@
 #include <fmt/format.h>
 
 #include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
 
 namespace kestro::symbols {
 
@@ -47,9 +48,8 @@ enum class LexToken : std::uint8_t {
 // The kind's name exactly as written above ("OtherIdentifier", "LT").
 std::string_view lex_token_name(LexToken kind);
 
-// The failure of one token.
-class LexError : public Error {
- public:
+// The cases of a token's failure.
+struct LexErrorVariants {
   // A block comment, string or quoted name without its end; `opener` is
   // "/*" (also for the opener "//*"), "\"" or "'".
   struct Unterminated {
@@ -61,20 +61,22 @@ class LexError : public Error {
   };
   // No pattern matches (only for bytes that are no valid UTF-8).
   struct Unknown {};
-  using Variant = std::variant<Unterminated, Unexpected, Unknown>;
+  using Sum = std::variant<Unterminated, Unexpected, Unknown>;
+};
 
-  LexError(Variant v) : v_(v) {}  // NOLINT: implicit from a case
-  const Variant& variant() const { return v_; }
-
-  // "unterminated `{opener}`", "expected a block of symbols, found none" or
-  // "unknown parsing error".
-  std::string message() const override;
-  // The case's name, then its text as a quoted string in parentheses.
-  std::string debug() const override;
+// The failure of one token: "unterminated `{opener}`", "expected a block of
+// symbols, found none" or "unknown parsing error"; the debug form is the
+// case's name, then its text as a quoted string in parentheses.
+class LexError : public ErrorSum<LexError, LexErrorVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const Unterminated& u);
+  static std::string text_of(const Unexpected& u);
+  static std::string text_of(const Unknown&);
+  static std::string debug_of(const Unterminated& u);
+  static std::string debug_of(const Unexpected& u);
+  static std::string debug_of(const Unknown&);
   bool operator==(const LexError& other) const;
-
- private:
-  Variant v_;
 };
 
 inline constexpr std::string_view kNoSymbolsMessage = "expected a block of symbols, found none";

@@ -27,9 +27,8 @@ struct Token {
 // brace or semicolon; a comment can only be its last token.
 using Statement = std::vector<Token>;
 
-// The failure of exported-name extraction.
-class ExtractError : public Error {
- public:
+// The cases of a failed exported-name extraction.
+struct ExtractErrorVariants {
   // The lexer failed at line `line`, byte `byte` (both from 1).
   struct Syntax {
     std::uint32_t line;
@@ -49,21 +48,25 @@ class ExtractError : public Error {
     std::string statement;
     std::string message;
   };
-  using Variant = std::variant<Syntax, MissingBodyDelimiter, TokenRange, Parse>;
+  using Sum = std::variant<Syntax, MissingBodyDelimiter, TokenRange, Parse>;
+};
 
-  ExtractError(Variant v) : v_(std::move(v)) {}  // NOLINT: implicit from a case
-  const Variant& variant() const { return v_; }
-
-  // "syntax error at line {}, byte {}:\n{}",
-  // "missing body delimiter:\nbrace `{}` nesting depth is {} (should be 0) at the end of file"
-  // (the first braces literal), "unable to get token range" or
-  // "error at line {}, byte {}:\n`{}`: {}".
-  std::string message() const override;
-  // The case's name and its data in parentheses.
-  std::string debug() const override;
-
- private:
-  Variant v_;
+// The failure of exported-name extraction: "syntax error at line {}, byte
+// {}:\n{}", "missing body delimiter:\nbrace `{}` nesting depth is {} (should
+// be 0) at the end of file" (the first braces literal), "unable to get token
+// range" or "error at line {}, byte {}:\n`{}`: {}"; the debug form is the
+// case's name and its data in parentheses.
+class ExtractError : public ErrorSum<ExtractError, ExtractErrorVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const Syntax& s);
+  static std::string text_of(const MissingBodyDelimiter& m);
+  static std::string text_of(const TokenRange&);
+  static std::string text_of(const Parse& p);
+  static std::string debug_of(const Syntax& s);
+  static std::string debug_of(const MissingBodyDelimiter& m);
+  static std::string debug_of(const TokenRange&);
+  static std::string debug_of(const Parse& p);
 };
 
 // Line (1 + the line feeds before `offset`) and byte (1 + the bytes since the
