@@ -8,6 +8,9 @@
 #   KESTRO_FUZZ_BUILD_DIR  the build directory (default: ${KESTRO_BUILD_DIR:-build}-fuzz)
 #   KESTRO_FUZZ_SECONDS    time per target after the seeds (default 10)
 #   KESTRO_FUZZ_JOBS       targets run at once (default: half the cores)
+#   KESTRO_FUZZ_SEED       the fuzzer's random seed (default 1, so that the
+#                          test run explores the same inputs on every machine;
+#                          0 lets each run pick its own)
 #   arguments              target names to run (default: all)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,6 +19,7 @@ py=$("$root/scripts/find-python.sh")
 build="${KESTRO_FUZZ_BUILD_DIR:-${KESTRO_BUILD_DIR:-$root/build}-fuzz}"
 seconds="${KESTRO_FUZZ_SECONDS:-10}"
 jobs="${KESTRO_FUZZ_JOBS:-$(( ($(nproc) + 1) / 2 ))}"
+seed="${KESTRO_FUZZ_SEED:-1}"
 
 launcher=()
 if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
@@ -38,7 +42,7 @@ run_target() {
   mkdir -p "$dir/corpus" "$dir/artifacts"
   if [ -d "$root/fuzz/corpus/$name" ]; then cp -R "$root/fuzz/corpus/$name/." "$dir/corpus/"; fi
   if ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-      "$build/fuzz/$name" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
+      "$build/fuzz/$name" -max_total_time="$seconds" -seed="$seed" -timeout=25 -rss_limit_mb=2048 \
       -artifact_prefix="$dir/artifacts/" "$dir/corpus" >"$dir/log" 2>&1; then
     echo "fuzz $name: ok ($(grep -o 'Done [0-9]* runs' "$dir/log" | tail -1 || true))"
   else
