@@ -154,9 +154,7 @@ std::expected<std::string, IriNormalizeError> canonicalize_iri(std::string_view 
       out += ']';
     } else {
       std::string name = normalize_escapes(host, true);
-      bool ascii = true;
-      for (char c : name) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-      if (!ascii) {
+      if (!is_ascii_text(name)) {
         auto converted = url::domain_to_ascii(name);
         // UTS 46 without the STD3 rules maps some characters to ones no host
         // may hold (U+00AF to a space and a combining mark): refused too.

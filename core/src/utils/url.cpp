@@ -181,10 +181,8 @@ bool has_ace_label(std::string_view domain) {
 }  // namespace
 
 std::optional<std::string> domain_to_ascii(std::string_view domain) {
-  bool ascii = true;
-  for (char c : domain) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
   std::string result;
-  if (ascii && !has_ace_label(domain)) {
+  if (is_ascii_text(domain) && !has_ace_label(domain)) {
     result.assign(domain);
     for (char& c : result) c = to_ascii_lower(c);
   } else {

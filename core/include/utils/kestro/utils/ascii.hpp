@@ -3,6 +3,8 @@
 // (a UTF-8 lead or continuation byte) belongs to none of them.
 #pragma once
 
+#include <string_view>
+
 namespace kestro {
 
 constexpr bool is_ascii_digit(char c) { return c >= '0' && c <= '9'; }
@@ -28,6 +30,13 @@ constexpr bool is_ascii_control(char c) {
 
 // A blank within a line: space or horizontal tab.
 constexpr bool is_ascii_blank(char c) { return c == ' ' || c == '\t'; }
+
+// Whether every byte of the text is ASCII.
+constexpr bool is_ascii_text(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
 
 constexpr char to_ascii_lower(char c) { return is_ascii_upper(c) ? static_cast<char>(c - 'A' + 'a') : c; }
 
