@@ -6,10 +6,16 @@ namespace kestro::model {}
 namespace kestro::project {}
 namespace kestro::env {}
 namespace kestro::index {}
+namespace kestro::http {}
+namespace kestro::credentials {}
+namespace kestro::auth {}
 
 namespace kestro::resolve {
 using namespace kestro::model;
 using namespace kestro::project;
 using namespace kestro::env;
 using namespace kestro::index;
+using namespace kestro::http;
+using namespace kestro::credentials;
+using namespace kestro::auth;
 }  // namespace kestro::resolve
