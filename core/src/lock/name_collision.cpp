@@ -9,17 +9,6 @@
 
 namespace kestro::lock {
 
-namespace {
-
-std::string debug_list(const std::vector<std::string>& items) {
-  std::vector<std::string> quoted;
-  quoted.reserve(items.size());
-  for (const std::string& s : items) quoted.push_back(debug_quote(s));
-  return fmt::format("[{}]", fmt::join(quoted, ", "));
-}
-
-}  // namespace
-
 std::string project_table_text(const Project& project) {
   auto table = lock_project_to_toml(project);
   return table ? *table : table.error().message() + "\n";

@@ -1,7 +1,6 @@
 #include "kestro/resolve/outcome.hpp"
 
 #include <fmt/format.h>
-#include <fmt/ranges.h>
 
 #include <array>
 
@@ -68,11 +67,6 @@ std::string file_refusal_reason(const std::string& reason) {
   return fmt::format("file resolver refused to resolve the project, no other sources will be tried: {}", reason);
 }
 
-std::string render_reasons(const std::vector<std::string>& reasons) {
-  std::vector<std::string> quoted;
-  quoted.reserve(reasons.size());
-  for (const std::string& r : reasons) quoted.push_back(debug_quote(r));
-  return fmt::format("[{}]", fmt::join(quoted, ", "));
-}
+std::string render_reasons(const std::vector<std::string>& reasons) { return debug_list(reasons); }
 
 }  // namespace kestro::resolve
