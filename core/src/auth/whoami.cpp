@@ -54,23 +54,6 @@ json::Result<WhoamiToken> read_token(json::Reader& r) {
 
 }  // namespace
 
-SubjectKind SubjectKind::from_text(std::string text) {
-  if (text == "user") return {Tag::User, {}};
-  if (text == "project") return {Tag::Project, {}};
-  if (text == "oidc") return {Tag::Oidc, {}};
-  return {Tag::Other, std::move(text)};
-}
-
-std::string_view SubjectKind::text() const {
-  switch (tag) {
-    case Tag::User: return "user";
-    case Tag::Project: return "project";
-    case Tag::Oidc: return "oidc";
-    case Tag::Other: break;
-  }
-  return other;
-}
-
 json::Result<WhoamiBody> parse_whoami_body(std::string_view text) {
   return json::parse_document<WhoamiBody>(text, [](json::Reader& r) -> json::Result<WhoamiBody> {
     WhoamiBody body;

@@ -10,24 +10,14 @@
 #include <string>
 #include <string_view>
 
+#include "kestro/credentials/credential_blob.hpp"
 #include "kestro/utils/calendar.hpp"
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/json_reader.hpp"
 
 namespace kestro::auth {
 
-// The kind of a token's subject, decided by the exact bytes of its text:
-// "user", "project" and "oidc"; any other text is kept as `Other`.
-struct SubjectKind {
-  enum class Tag { User, Project, Oidc, Other };
-  Tag tag = Tag::Other;
-  std::string other;  // the text of `Other`
-
-  static SubjectKind from_text(std::string text);
-  std::string_view text() const;
-  friend bool operator==(const SubjectKind&, const SubjectKind&) = default;
-};
-
+// The subject kind is the stored credentials' `SubjectKind`.
 struct WhoamiSubject {
   SubjectKind type;
   std::string name;
