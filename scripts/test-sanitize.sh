@@ -14,7 +14,7 @@ KESTRO_BUILD_DIR="$build" BUILD_TYPE=Debug "$root/scripts/build.sh" -DKESTRO_SAN
 py=$("$root/scripts/find-python.sh")
 
 export UBSAN_OPTIONS=print_stacktrace=1
-ASAN_OPTIONS=detect_leaks=1 \
+ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$root/scripts/lsan-suppressions.txt" \
   ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 
 preload="$(g++ -print-file-name=libasan.so):$(g++ -print-file-name=libubsan.so)"

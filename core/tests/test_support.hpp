@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <iterator>
+#include <optional>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -43,6 +45,31 @@ class TempDir {
 
  private:
   std::filesystem::path path_;
+};
+
+// Points the system's temporary area ($TMPDIR) at a fresh directory for its
+// lifetime, so that the directories code under test creates can be counted.
+class ScopedTmpdir {
+ public:
+  ScopedTmpdir() {
+    if (const char* old = ::getenv("TMPDIR")) old_ = old;
+    ::setenv("TMPDIR", dir_.path().c_str(), 1);
+  }
+  ~ScopedTmpdir() {
+    if (old_)
+      ::setenv("TMPDIR", old_->c_str(), 1);
+    else
+      ::unsetenv("TMPDIR");
+  }
+  ScopedTmpdir(const ScopedTmpdir&) = delete;
+  ScopedTmpdir& operator=(const ScopedTmpdir&) = delete;
+  std::size_t entries() const {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir_.path()), {}));
+  }
+
+ private:
+  TempDir dir_;
+  std::optional<std::string> old_;
 };
 
 // Runs `body` in a forked child and returns its exit status; 126 when the
@@ -103,6 +130,19 @@ inline int run_with_memory_limit(std::uint64_t extra_bytes, const std::function<
     if (::setrlimit(RLIMIT_AS, &limit) != 0) return 125;
     return body();
   });
+}
+
+// Everything a reader (anything with `read(span) -> expected<size_t, ...>`)
+// yields, up to its end or first failure.
+template <typename Reader>
+std::string read_to_end(Reader& reader) {
+  std::string out;
+  char buffer[4096];
+  for (;;) {
+    auto n = reader.read(buffer);
+    if (!n || *n == 0) return out;
+    out.append(buffer, *n);
+  }
 }
 
 inline void write_text(const std::filesystem::path& path, std::string_view text) {

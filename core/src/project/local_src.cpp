@@ -1,6 +1,8 @@
 // The read operations of a project stored as a directory tree.
 #include "kestro/project/local_src.hpp"
 
+#include <fmt/format.h>
+
 #include "kestro/project/record_files.hpp"
 #include "kestro/project/utils.hpp"
 
@@ -8,6 +10,15 @@ namespace kestro::project {
 
 std::expected<std::filesystem::path, PathCheckError> LocalSrcProject::get_source_path(std::string_view path) const {
   return kestro::project::get_source_path(project_path, path);
+}
+
+std::expected<std::string, RelativizeError> lock_source_path(const std::optional<std::string>& nominal,
+                                                             const std::filesystem::path& path,
+                                                             const ProjectContext& context, std::string_view kind) {
+  if (nominal) return *nominal;
+  const auto& base = context.workspace_root ? context.workspace_root : context.project_root;
+  if (!base) internal_error(fmt::format("`{}` without `nominal_path` does not have any project sources", kind));
+  return relativize_path(path, *base);
 }
 
 LocalSrcProject::Result<ProjectRecords> LocalSrcProject::get_project() const { return read_local_src_project(*this); }
@@ -29,17 +40,9 @@ LocalSrcProject::Result<std::vector<Source>> LocalSrcProject::sources(const Proj
     if (!computed) return std::unexpected(std::move(computed.error()));
     checksum = std::move(computed->hex);
   }
-  std::string src_path;
-  if (nominal_path) {
-    src_path = *nominal_path;
-  } else {
-    const auto& base = context.workspace_root ? context.workspace_root : context.project_root;
-    if (!base) internal_error("`LocalSrcProject` without `nominal_path` does not have any project sources");
-    auto relative = relativize_path(project_path, *base);
-    if (!relative) return std::unexpected(LocalSrcError::ImpossibleRelativePath{std::move(relative.error())});
-    src_path = std::move(*relative);
-  }
-  return std::vector<Source>{LocalSrcSource{std::move(src_path), std::move(checksum)}};
+  auto src_path = lock_source_path(nominal_path, project_path, context, "LocalSrcProject");
+  if (!src_path) return std::unexpected(LocalSrcError::ImpossibleRelativePath{std::move(src_path.error())});
+  return std::vector<Source>{LocalSrcSource{std::move(*src_path), std::move(checksum)}};
 }
 
 std::expected<std::optional<std::string>, CanonicalizationError<LocalSrcError>> LocalSrcProject::checksum_canonical_hex()

@@ -16,8 +16,6 @@
 
 namespace kestro {
 
-namespace {
-
 bool write_all(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -29,6 +27,8 @@ bool write_all(int fd, std::string_view bytes) {
   }
   return true;
 }
+
+namespace {
 
 std::string temp_suffix() {
   static thread_local std::mt19937_64 rng{std::random_device{}()};

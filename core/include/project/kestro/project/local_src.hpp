@@ -72,4 +72,11 @@ class LocalSrcProject : public ReadProject<LocalSrcError> {
   Result<EnvProjectChecksum> checksum_hex() const override;
 };
 
+// The path text of a local project's lock source: `nominal` when present,
+// else `path` relative to the context's workspace root, else to its project
+// root. With none of them, throws InternalError naming `kind`.
+std::expected<std::string, RelativizeError> lock_source_path(const std::optional<std::string>& nominal,
+                                                             const std::filesystem::path& path,
+                                                             const ProjectContext& context, std::string_view kind);
+
 }  // namespace kestro::project

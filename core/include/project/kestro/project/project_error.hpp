@@ -6,6 +6,7 @@
 #include "kestro/project/namespace.hpp"
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -162,6 +163,44 @@ struct InMemoryProjectVariants : ProjectErrorShapes {
   using Sum = std::variant<AlreadyExists, FileNotFound, IoRead, MissingInfoMeta>;
 };
 class InMemoryProjectError : public ErrorSum<InMemoryProjectError, InMemoryProjectVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+};
+
+// The error of a project read from a git checkout. The git client's errors
+// appear inside the messages only, never as causes.
+struct RemoteGitVariants : ProjectErrorShapes {
+  struct Clone {
+    std::string url;
+    ErrorPtr git;
+  };
+  struct UrlParse {
+    std::string url;
+    ErrorPtr git;
+  };
+  struct Fetch {
+    std::string url;
+    ErrorPtr git;
+  };
+  struct Checkout {
+    std::filesystem::path dir;
+    ErrorPtr git;
+  };
+  using Sum = std::variant<Clone, UrlParse, Io, Path, Deserialize, Serialize, Fetch, Checkout, ImpossibleRelativePath,
+                           MissingMeta, MissingInfoMeta, PublisherMismatch, NameMismatch, Other>;
+
+  using ProjectErrorShapes::debug_of;
+  using ProjectErrorShapes::text_of;
+  static std::string text_of(const Clone& v);
+  static std::string text_of(const UrlParse& v);
+  static std::string text_of(const Fetch& v);
+  static std::string text_of(const Checkout& v);
+  static std::string debug_of(const Clone& v);
+  static std::string debug_of(const UrlParse& v);
+  static std::string debug_of(const Fetch& v);
+  static std::string debug_of(const Checkout& v);
+};
+class RemoteGitError : public ErrorSum<RemoteGitError, RemoteGitVariants> {
  public:
   using ErrorSum::ErrorSum;
 };

@@ -49,6 +49,10 @@ std::expected<std::string, FsIoError> read_utf8_file(const fs::path& path);
 // More than `max_size` bytes fail with the I/O text "file too large".
 std::expected<std::string, IoError> read_fd(int fd, std::uint64_t max_size = std::numeric_limits<std::uint64_t>::max());
 
+// Writes all of `bytes` to `fd`, retrying interrupted and short writes;
+// false with errno set when a write fails.
+bool write_all(int fd, std::string_view bytes);
+
 // Whether write_file_atomic may replace a file already at the target.
 enum class ExistingFile { Replace, Keep };
 

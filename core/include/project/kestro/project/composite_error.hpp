@@ -1,0 +1,119 @@
+// Errors of the composite project kinds. Each variant says which inner kind
+// failed and shows that kind's error exactly: its text, its cause and so its
+// whole chain. Which kind failed is visible only to code that inspects the
+// variant.
+#pragma once
+
+#include "kestro/project/namespace.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <variant>
+
+#include "kestro/project/project_error.hpp"
+#include "kestro/utils/error_sum.hpp"
+
+namespace kestro::project {
+
+// A variant name usable as a template argument.
+template <std::size_t N>
+struct VariantName {
+  char text[N];
+  constexpr VariantName(const char (&name)[N]) { std::copy_n(name, N, text); }
+};
+
+// One variant of a wrapper: the inner error, shown as it is.
+template <VariantName Name, typename E>
+struct Tagged {
+  E err;
+};
+
+struct TaggedShapes {
+  template <VariantName N, typename E>
+  static std::string text_of(const Tagged<N, E>& v) {
+    return v.err.message();
+  }
+  template <VariantName N, typename E>
+  static std::string debug_of(const Tagged<N, E>& v) {
+    return std::string(N.text) + "(" + v.err.debug() + ")";
+  }
+  template <VariantName N, typename E>
+  static const Error* cause_of(const Tagged<N, E>& v) {
+    return v.err.cause();
+  }
+};
+
+// The error of a remote candidate. The HTTP kind's variant, `HTTPRead`,
+// joins with that kind.
+struct HttpOrGitProjectVariants : TaggedShapes {
+  using GitRead = Tagged<"GitRead", RemoteGitError>;
+  using Sum = std::variant<GitRead>;
+};
+class HttpOrGitProjectError : public ErrorSum<HttpOrGitProjectError, HttpOrGitProjectVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+};
+
+// The error of a configured source's project, one variant per kind. The
+// remote kinds' variants (`RemoteSrc`, `RemoteKpar`, `IndexKpar`, between
+// `LocalKpar` and `RemoteGit`) join with those kinds.
+struct SourceProjectVariants : TaggedShapes {
+  using Editable = Tagged<"Editable", LocalSrcError>;
+  using LocalSrc = Tagged<"LocalSrc", LocalSrcError>;
+  using LocalKpar = Tagged<"LocalKpar", LocalKparError>;
+  using RemoteGit = Tagged<"RemoteGit", RemoteGitError>;
+  using Sum = std::variant<Editable, LocalSrc, LocalKpar, RemoteGit>;
+};
+class SourceProjectError : public ErrorSum<SourceProjectError, SourceProjectVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+};
+
+// The error of a project found by the combined resolver, one variant per
+// kind. The index entry's variant, `IndexProject`, joins after
+// `RemoteProject` with that kind.
+struct CombinedProjectVariants : TaggedShapes {
+  using FileProject = Tagged<"FileProject", LocalPathProjectError>;
+  using RemoteProject = Tagged<"RemoteProject", HttpOrGitProjectError>;
+  using CachedRemoteProject = Tagged<"CachedRemoteProject", LocalSrcError>;
+  using CachedIndexProject = Tagged<"CachedIndexProject", LocalSrcError>;
+  using DanglingLocalProject = Tagged<"DanglingLocalProject", LocalSrcError>;
+  using Sum = std::variant<FileProject, RemoteProject, CachedRemoteProject, CachedIndexProject, DanglingLocalProject>;
+};
+class CombinedProjectError : public ErrorSum<CombinedProjectError, CombinedProjectVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+};
+
+// The error of a pair of resolvers asked in priority order: the side that
+// failed, holding its error.
+template <typename H, typename L>
+struct PriorityVariants : TaggedShapes {
+  using Higher = Tagged<"Higher", H>;
+  using Lower = Tagged<"Lower", L>;
+  using Sum = std::variant<Higher, Lower>;
+};
+template <typename H, typename L>
+class PriorityError : public ErrorSum<PriorityError<H, L>, PriorityVariants<H, L>> {
+ public:
+  using ErrorSum<PriorityError<H, L>, PriorityVariants<H, L>>::ErrorSum;
+};
+
+// Runs `op` on the kind `kinds` holds and tags a failure with that kind's
+// variant of `E` (the kind's `error_tag`). Adding a kind adds its
+// alternative and its tag; the operations stay as they are.
+template <typename E, typename Kinds, typename Op>
+auto dispatch_tagged(const Kinds& kinds, Op&& op) {
+  return std::visit(
+      [&](const auto& kind) {
+        using Kind = std::remove_cvref_t<decltype(kind)>;
+        auto result = op(kind);
+        using T = typename decltype(result)::value_type;
+        if (!result) return std::expected<T, E>(std::unexpect, E(typename Kind::error_tag{std::move(result.error())}));
+        return std::expected<T, E>(std::move(*result));
+      },
+      kinds);
+}
+
+}  // namespace kestro::project

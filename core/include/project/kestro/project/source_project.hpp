@@ -1,0 +1,79 @@
+// The project behind one configured source, and the remote candidate of the
+// combined resolver: sums of project kinds that answer every operation by
+// the kind they hold, tagging failures with that kind.
+#pragma once
+
+#include "kestro/project/namespace.hpp"
+
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "kestro/project/composite_error.hpp"
+#include "kestro/project/local_kpar.hpp"
+#include "kestro/project/local_src.hpp"
+#include "kestro/project/read_project.hpp"
+#include "kestro/project/remote_git.hpp"
+
+namespace kestro::project {
+
+class SourceProject : public ReadProject<SourceProjectError> {
+ public:
+  // A directory used in place, written as an `editable` source.
+  struct Editable {
+    using error_tag = SourceProjectError::Editable;
+    LocalSrcProject project;
+    std::string editable_path;
+    // Whether the directory's own sources follow the `editable` one.
+    bool include_project_sources = false;
+  };
+  struct LocalSrc {
+    using error_tag = SourceProjectError::LocalSrc;
+    LocalSrcProject project;
+  };
+  struct LocalKpar {
+    using error_tag = SourceProjectError::LocalKpar;
+    LocalKparProject project;
+  };
+  struct RemoteGit {
+    using error_tag = SourceProjectError::RemoteGit;
+    RemoteGitProject project;
+  };
+  // The remote kinds (a source tree or a KPAR at a URL, an index's KPAR)
+  // join between LocalKpar and RemoteGit.
+  using Kind = std::variant<Editable, LocalSrc, LocalKpar, RemoteGit>;
+
+  explicit SourceProject(Kind held) : kind(std::move(held)) {}
+  Kind kind;
+
+  Result<ProjectRecords> get_project() const override;
+  Result<SourceReaderPtr> read_source(std::string_view path) const override;
+  // Editable: the `editable` source, then (when asked for) the directory's
+  // own sources; a git repository's source needs no clone.
+  Result<std::vector<Source>> sources(const ProjectContext& context) const override;
+  Result<EnvProjectChecksum> checksum_hex() const override;
+};
+
+class HttpOrGitProject : public ReadProject<HttpOrGitProjectError> {
+ public:
+  struct Git {
+    using error_tag = HttpOrGitProjectError::GitRead;
+    RemoteGitProject project;
+  };
+  // The HTTP project joins as `Http`, in front of Git.
+  using Kind = std::variant<Git>;
+
+  explicit HttpOrGitProject(Kind held) : kind(std::move(held)) {}
+  Kind kind;
+
+  Result<ProjectRecords> get_project() const override;
+  Result<SourceReaderPtr> read_source(std::string_view path) const override;
+  Result<std::vector<Source>> sources(const ProjectContext& context) const override;
+  Result<std::optional<InterchangeProjectInfoRaw>> get_info() const override;
+  Result<std::optional<InterchangeProjectMetadataRaw>> get_meta() const override;
+  bool is_known_unusable() const override;
+  Result<EnvProjectChecksum> checksum_hex() const override;
+};
+
+}  // namespace kestro::project

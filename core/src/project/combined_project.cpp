@@ -1,0 +1,66 @@
+// Dispatch of the combined resolver's project kinds.
+#include "kestro/project/combined_project.hpp"
+
+namespace kestro::project {
+
+namespace {
+
+// The project each kind is read from: for the cached kinds, the local copy.
+template <typename Op>
+auto on_read(const CombinedProject::Kind& kind, Op&& op) {
+  return dispatch_tagged<CombinedProjectError>(kind, [&](const auto& k) { return op(k.project); });
+}
+
+std::string root_text(const LocalSrcProject& project) { return project.project_path.string(); }
+
+}  // namespace
+
+CombinedProject::Result<ProjectRecords> CombinedProject::get_project() const {
+  return on_read(kind, [](const auto& p) { return p.get_project(); });
+}
+
+CombinedProject::Result<SourceReaderPtr> CombinedProject::read_source(std::string_view path) const {
+  return on_read(kind, [&](const auto& p) { return p.read_source(path); });
+}
+
+CombinedProject::Result<std::optional<InterchangeProjectInfoRaw>> CombinedProject::get_info() const {
+  return on_read(kind, [](const auto& p) { return p.get_info(); });
+}
+
+CombinedProject::Result<std::optional<InterchangeProjectMetadataRaw>> CombinedProject::get_meta() const {
+  return on_read(kind, [](const auto& p) { return p.get_meta(); });
+}
+
+CombinedProject::Result<EnvProjectChecksum> CombinedProject::checksum_hex() const {
+  return on_read(kind, [](const auto& p) { return p.checksum_hex(); });
+}
+
+CombinedProject::Result<std::vector<Source>> CombinedProject::sources(const ProjectContext& context) const {
+  return dispatch_tagged<CombinedProjectError>(kind, [&](const auto& k) {
+    if constexpr (std::is_same_v<std::remove_cvref_t<decltype(k)>, CachedRemoteProject>) {
+      auto candidate = k.remote.sources(context);
+      if (!candidate) internal_error(render_error_chain(candidate.error()));
+      return LocalSrcProject::Result<std::vector<Source>>(std::move(*candidate));
+    } else {
+      return k.project.sources(context);
+    }
+  });
+}
+
+std::optional<std::string> local_project_root(const SourceProject& project) {
+  if (const auto* editable = std::get_if<SourceProject::Editable>(&project.kind)) return root_text(editable->project);
+  if (const auto* src = std::get_if<SourceProject::LocalSrc>(&project.kind)) return root_text(src->project);
+  return std::nullopt;
+}
+
+std::optional<std::string> local_project_root(const InMemoryProject&) { return std::nullopt; }
+
+std::optional<std::string> local_project_root(const CombinedProject& project) {
+  if (const auto* file = std::get_if<CombinedProject::FileProject>(&project.kind))
+    if (const auto* src = file->project.src()) return root_text(*src);
+  if (const auto* dangling = std::get_if<CombinedProject::DanglingLocalProject>(&project.kind))
+    return root_text(dangling->project);
+  return std::nullopt;
+}
+
+}  // namespace kestro::project
