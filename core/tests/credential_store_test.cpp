@@ -21,13 +21,6 @@
 #include "support/keyring_session.hpp"
 #include "test_support.hpp"
 
-// GLib, GIO and libsecret keep their bus connection, type registrations and
-// service proxy for the life of the process; the leak checker of the
-// sanitizer build is told so, and checks everything else.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libglib-2.0.so\nleak:libgobject-2.0.so\nleak:libgio-2.0.so\nleak:libsecret-1.so\n";
-}
-
 namespace kestro::credentials {
 namespace {
 
