@@ -40,4 +40,12 @@ constexpr bool is_ascii_text(std::string_view text) {
 
 constexpr char to_ascii_lower(char c) { return is_ascii_upper(c) ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// Equal texts when ASCII letters are compared ignoring case.
+constexpr bool eq_ignore_ascii_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (to_ascii_lower(a[i]) != to_ascii_lower(b[i])) return false;
+  return true;
+}
+
 }  // namespace kestro
