@@ -5,6 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
+export KESTRO_DEPS_CHECKED=1
 py=$("$root/scripts/find-python.sh")
 build="${KESTRO_BUILD_DIR:-$root/build}"
 launcher=()

@@ -15,6 +15,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
+export KESTRO_DEPS_CHECKED=1
 py=$("$root/scripts/find-python.sh")
 build="${KESTRO_FUZZ_BUILD_DIR:-${KESTRO_BUILD_DIR:-$root/build}-fuzz}"
 seconds="${KESTRO_FUZZ_SECONDS:-10}"

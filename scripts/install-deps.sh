@@ -3,6 +3,10 @@
 # apt is only touched when something is missing.
 set -euo pipefail
 
+# One check per test run: the build, sanitizer and fuzz scripts each call this,
+# and the first one tells the others through the environment.
+if [ "${KESTRO_DEPS_CHECKED:-}" = 1 ]; then exit 0; fi
+
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
   libfmt-dev libgtest-dev googletest

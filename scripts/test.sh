@@ -3,6 +3,8 @@
 # tests through pytest under CPython 3.12.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+export KESTRO_DEPS_CHECKED=1
 "$root/scripts/build.sh"
 py=$("$root/scripts/find-python.sh")
 build="${KESTRO_BUILD_DIR:-$root/build}"

@@ -9,6 +9,7 @@ namespace kestro::index {}
 namespace kestro::http {}
 namespace kestro::credentials {}
 namespace kestro::auth {}
+namespace kestro::remote {}
 
 namespace kestro::resolve {
 using namespace kestro::model;
@@ -18,4 +19,5 @@ using namespace kestro::index;
 using namespace kestro::http;
 using namespace kestro::credentials;
 using namespace kestro::auth;
+using namespace kestro::remote;
 }  // namespace kestro::resolve
