@@ -67,6 +67,22 @@ TEST(UrlGlob, MatchTable) {
   }
 }
 
+// Each failed attempt is tried once: a pattern of many stars against a long
+// segment that almost matches ends at once (tried naively, never).
+TEST(UrlGlob, ManyStarsAgainstALongSegmentFinish) {
+  std::string pattern = "https://a/";
+  for (int i = 0; i < 16; ++i) pattern += "*a";
+  std::string text = "https://a/" + std::string(300, 'a');
+  auto glob = Glob::compile(pattern + "b");
+  ASSERT_TRUE(glob);
+  EXPECT_FALSE(glob->matches(text));
+  EXPECT_TRUE(glob->matches(text + "b"));
+  auto alternatives = Glob::compile("https://a/{" + pattern.substr(10) + "b,*a*a*a*a*a*a*a*a*a*a*c}");
+  ASSERT_TRUE(alternatives);
+  EXPECT_FALSE(alternatives->matches(text));
+  EXPECT_TRUE(alternatives->matches(text + "c"));
+}
+
 TEST(UrlGlob, CompileErrorTexts) {
   struct Case {
     std::string pattern;

@@ -22,6 +22,9 @@ struct Glob::Token {
   bool negated = false;
   std::vector<std::pair<char32_t, char32_t>> ranges;
   std::vector<std::vector<Token>> alternates;
+  // For each alternative, where its positions start in the matcher's table
+  // of failed attempts.
+  std::vector<std::size_t> alternate_slots;
 };
 
 namespace {
@@ -184,68 +187,99 @@ class Parser {
 };
 
 // The rest of an enclosing sequence, to go on with after an alternative.
+// Alternatives do not nest, so an alternative always goes on with the one
+// place of the whole pattern after its group.
 struct Continuation {
   const std::vector<Token>* seq;
   std::size_t index;
-  const Continuation* next;
+  std::size_t slot_base;
 };
 
-bool match_at(const std::vector<Token>& seq, std::size_t ti, std::string_view text, std::size_t si,
-              const Continuation* k);
+// One match of a pattern against a text. Whether the rest of the pattern
+// from (sequence, token) matches the text from a position depends on nothing
+// else, so each failed attempt is noted and never tried again: the work is
+// bounded by tokens times positions, whatever the stars.
+class Matcher {
+ public:
+  Matcher(std::string_view text, std::size_t slots) : text_(text), failed_(slots * (text.size() + 1), false) {}
 
-bool match_rest(const std::vector<Token>& seq, std::size_t ti, std::string_view text, std::size_t si,
-                const Continuation* k) {
-  return match_at(seq, ti + 1, text, si, k);
-}
+  bool at(const std::vector<Token>& seq, std::size_t base, std::size_t ti, std::size_t si, const Continuation* k) {
+    std::size_t key = (base + ti) * (text_.size() + 1) + si;
+    if (failed_[key]) return false;
+    bool ok = step(seq, base, ti, si, k);
+    if (!ok) failed_[key] = true;
+    return ok;
+  }
 
-bool match_at(const std::vector<Token>& seq, std::size_t ti, std::string_view text, std::size_t si,
-              const Continuation* k) {
-  if (ti == seq.size()) return k ? match_at(*k->seq, k->index, text, si, k->next) : si == text.size();
-  const Token& t = seq[ti];
-  switch (t.kind) {
-    case Kind::Literal:
-    case Kind::AnyChar:
-    case Kind::Class: {
-      if (si >= text.size()) return false;
-      auto [c, len] = decode(text, si);
-      bool ok;
-      if (t.kind == Kind::Literal) {
-        ok = c == t.ch;
-      } else {
-        bool in = t.kind == Kind::AnyChar;
-        for (const auto& [lo, hi] : t.ranges) in = in || (lo <= c && c <= hi);
-        ok = c != '/' && in != t.negated;
+ private:
+  bool rest(const std::vector<Token>& seq, std::size_t base, std::size_t ti, std::size_t si, const Continuation* k) {
+    return at(seq, base, ti + 1, si, k);
+  }
+
+  bool step(const std::vector<Token>& seq, std::size_t base, std::size_t ti, std::size_t si, const Continuation* k) {
+    std::string_view text = text_;
+    if (ti == seq.size()) return k ? at(*k->seq, k->slot_base, k->index, si, nullptr) : si == text.size();
+    const Token& t = seq[ti];
+    switch (t.kind) {
+      case Kind::Literal:
+      case Kind::AnyChar:
+      case Kind::Class: {
+        if (si >= text.size()) return false;
+        auto [c, len] = decode(text, si);
+        bool ok;
+        if (t.kind == Kind::Literal) {
+          ok = c == t.ch;
+        } else {
+          bool in = t.kind == Kind::AnyChar;
+          for (const auto& [lo, hi] : t.ranges) in = in || (lo <= c && c <= hi);
+          ok = c != '/' && in != t.negated;
+        }
+        return ok && rest(seq, base, ti, si + len, k);
       }
-      return ok && match_rest(seq, ti, text, si + len, k);
+      case Kind::ZeroOrMore:
+        for (std::size_t j = si;; j += decode(text, j).second) {
+          if (rest(seq, base, ti, j, k)) return true;
+          if (j >= text.size() || text[j] == '/') return false;
+        }
+      case Kind::RecursivePrefix:
+        if (rest(seq, base, ti, si, k)) return true;
+        for (std::size_t j = si; j < text.size(); ++j)
+          if (text[j] == '/' && rest(seq, base, ti, j + 1, k)) return true;
+        return false;
+      case Kind::RecursiveSuffix:
+        if (si >= text.size() || text[si] != '/') return false;
+        for (std::size_t j = text.size() + 1; j-- > si + 1;)
+          if (rest(seq, base, ti, j, k)) return true;
+        return false;
+      case Kind::RecursiveZeroOrMore:
+        if (si >= text.size() || text[si] != '/') return false;
+        for (std::size_t j = si; j < text.size(); ++j)
+          if (text[j] == '/' && rest(seq, base, ti, j + 1, k)) return true;
+        return false;
+      case Kind::Alternates: {
+        Continuation after{&seq, ti + 1, base};
+        for (std::size_t a = 0; a < t.alternates.size(); ++a)
+          if (at(t.alternates[a], t.alternate_slots[a], 0, si, &after)) return true;
+        return false;
+      }
     }
-    case Kind::ZeroOrMore:
-      for (std::size_t j = si;; j += decode(text, j).second) {
-        if (match_rest(seq, ti, text, j, k)) return true;
-        if (j >= text.size() || text[j] == '/') return false;
-      }
-    case Kind::RecursivePrefix:
-      if (match_rest(seq, ti, text, si, k)) return true;
-      for (std::size_t j = si; j < text.size(); ++j)
-        if (text[j] == '/' && match_rest(seq, ti, text, j + 1, k)) return true;
-      return false;
-    case Kind::RecursiveSuffix:
-      if (si >= text.size() || text[si] != '/') return false;
-      for (std::size_t j = text.size() + 1; j-- > si + 1;)
-        if (match_rest(seq, ti, text, j, k)) return true;
-      return false;
-    case Kind::RecursiveZeroOrMore:
-      if (si >= text.size() || text[si] != '/') return false;
-      for (std::size_t j = si; j < text.size(); ++j)
-        if (text[j] == '/' && match_rest(seq, ti, text, j + 1, k)) return true;
-      return false;
-    case Kind::Alternates: {
-      Continuation after{&seq, ti + 1, k};
-      for (const auto& alt : t.alternates)
-        if (match_at(alt, 0, text, si, &after)) return true;
-      return false;
+    return false;
+  }
+
+  std::string_view text_;
+  std::vector<bool> failed_;
+};
+
+// Numbers the positions of the top sequence and of every alternative.
+std::size_t assign_slots(std::vector<Token>& tokens) {
+  std::size_t next = tokens.size() + 1;
+  for (Token& t : tokens) {
+    for (const auto& alt : t.alternates) {
+      t.alternate_slots.push_back(next);
+      next += alt.size() + 1;
     }
   }
-  return false;
+  return next;
 }
 
 }  // namespace
@@ -277,6 +311,7 @@ std::expected<Glob, GlobError> Glob::compile(std::string_view pattern) {
     ++n;
   }
   tokens->erase(tokens->begin(), tokens->begin() + static_cast<std::ptrdiff_t>(n));
+  g.slots_ = assign_slots(*tokens);
   g.tokens_ = std::make_shared<const std::vector<Token>>(std::move(*tokens));
   return g;
 }
@@ -284,7 +319,8 @@ std::expected<Glob, GlobError> Glob::compile(std::string_view pattern) {
 bool Glob::matches(std::string_view text) const {
   if (everything_) return true;
   if (!text.starts_with(literal_prefix_)) return false;
-  return match_at(*tokens_, 0, text, literal_prefix_.size(), nullptr);
+  text.remove_prefix(literal_prefix_.size());
+  return Matcher(text, slots_).at(*tokens_, 0, 0, 0, nullptr);
 }
 
 std::vector<std::size_t> GlobSet::matches(std::string_view text) const {

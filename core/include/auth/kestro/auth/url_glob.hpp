@@ -50,6 +50,7 @@ class Glob {
  private:
   std::shared_ptr<const std::vector<Token>> tokens_;
   std::string literal_prefix_;  // every match starts with it
+  std::size_t slots_ = 0;       // token positions, alternatives included
   bool everything_ = false;
 };
 
