@@ -33,7 +33,7 @@ class GlobError : public Error {
   Kind kind() const { return kind_; }
   const std::string& glob() const { return glob_; }
   std::string message() const override;
-  friend bool operator==(const GlobError&, const GlobError&) = default;
+  friend bool operator==(const GlobError& a, const GlobError& b) { return a.glob_ == b.glob_ && a.kind_ == b.kind_; }
 
  private:
   std::string glob_;
