@@ -45,7 +45,7 @@ std::pair<char32_t, std::size_t> decode(std::string_view s, std::size_t pos) {
   auto b = static_cast<unsigned char>(s[pos]);
   auto invalid = std::pair<char32_t, std::size_t>{0x110000u + b, 1};
   if (b < 0x80) return {b, 1};
-  std::size_t len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
+  std::size_t len = b >= 0xF8 ? 0 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
   if (len == 0 || pos + len > s.size()) return invalid;
   char32_t c = b & (0x7F >> len);
   for (std::size_t i = 1; i < len; ++i) {
@@ -53,6 +53,10 @@ std::pair<char32_t, std::size_t> decode(std::string_view s, std::size_t pos) {
     if ((cb & 0xC0) != 0x80) return invalid;
     c = (c << 6) | (cb & 0x3F);
   }
+  // An overlong form (C1 95 for `U`), a surrogate or a value past U+10FFFF
+  // is no character: it must not stand for one.
+  static constexpr char32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (c < kShortest[len] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return invalid;
   return {c, len};
 }
 
