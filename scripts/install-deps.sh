@@ -14,7 +14,7 @@ PACKAGES=(
   libsecret-1-dev libre2-dev
   python3-pytest
   clang-16 libclang-rt-16-dev libfuzzer-16-dev
-  dbus dbus-x11 gnome-keyring git
+  dbus dbus-x11 gnome-keyring libsecret-tools util-linux git
   locales
 )
 

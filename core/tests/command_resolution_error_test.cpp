@@ -256,5 +256,34 @@ TEST(ResolutionErrorText, Families) {
   expect_rendered(cases);
 }
 
+// Debug forms name the variant and show its fields; held errors in their
+// own debug forms.
+TEST(ResolutionErrorDebug, Families) {
+  using Retrieval = RetrievalError<CombinedResolverError>;
+  const UsageInContext iri{resource("urn:a"), std::nullopt};
+  const CombinedResolverError local = CombinedResolverError::Local{LocalDirectoryEnvReadError::ProjectNotFound{"p"}};
+  const ErrorPtr e = make_error<MessageError>("e");
+  const struct {
+    std::string debug;
+    std::string expected;
+  } cases[] = {
+      {ResolutionError(ResolutionError::NoSemanticVersionsFound{{"a", "b\"c"}}).debug(),
+       "NoSemanticVersionsFound([\"a\", \"b\\\"c\"])"},
+      {ResolutionError(ResolutionError::NoSemanticVersionsFound{{}}).debug(), "NoSemanticVersionsFound([])"},
+      {ResolutionError(ResolutionError::NoResolve{iri, "why"}).debug(),
+       "NoResolve { usage: \"IRI `urn:a`\", reason: \"why\" }"},
+      {ResolutionError(ResolutionError::Resolution{local}).debug(), "Resolution(Local(" + local.get_if<CombinedResolverError::Local>()->err.debug() + "))"},
+      {Retrieval(Retrieval::NoValidCandidates{iri}).debug(), "NoValidCandidates { usage: \"IRI `urn:a`\" }"},
+      {Retrieval(Retrieval::Unresolvable{iri, "r\n"}).debug(),
+       "Unresolvable { usage: \"IRI `urn:a`\", reason: \"r\\n\" }"},
+      {Retrieval(Retrieval::VersionObtain{iri, e}).debug(), "VersionObtain { usage: \"IRI `urn:a`\", source: e }"},
+      {Retrieval(Retrieval::InvalidProject{iri, ProjectValidationError::InvalidChecksumAlg{"x"}}).debug(),
+       "InvalidProject { usage: \"IRI `urn:a`\", source: " +
+           ProjectValidationError(ProjectValidationError::InvalidChecksumAlg{"x"}).debug() + " }"},
+      {CombinedResolverError(CombinedResolverError::File{e}).debug(), "File(e)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.debug, c.expected);
+}
+
 }  // namespace
 }  // namespace kestro

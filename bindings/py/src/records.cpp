@@ -336,6 +336,13 @@ PyResult<PyRef> checksum_to_py(const InterchangeProjectChecksumRaw& checksum) {
   return checksum_to_py(checksum, *keys, algorithms);
 }
 
+PyResult<PyRef> env_checksum_to_py(const project::EnvProjectChecksum& checksum) {
+  DictBuilder dict(1);
+  dict.set(checksum.kind == project::EnvProjectChecksum::Kind::Src ? "src_cksum" : "kpar_cksum",
+           str_to_py(checksum.hex));
+  return std::move(dict).finish();
+}
+
 PyResult<PyRef> usage_to_dict(const InterchangeProjectUsageRaw& usage) {
   auto keys = Keys::get();
   if (!keys) return std::unexpected(std::move(keys.error()));

@@ -362,3 +362,11 @@ def test_the_deepest_values_convert_in_a_small_thread(km_import, stack_size, wit
     assert out.strip() == (
         "True True [True, 'RecursionError: maximum recursion depth exceeded while converting a usage to JSON', True]"
     )
+
+
+@pytest.mark.parametrize("kind, key", [("src", "src_cksum"), ("kpar", "kpar_cksum")])
+def test_installed_checksum_is_a_one_key_dict(kind, key):
+    import _kestro_py_testing
+
+    hex_text = "ab" * 32
+    assert _kestro_py_testing.env_checksum(kind, hex_text) == {key: hex_text}

@@ -15,6 +15,7 @@
 #include "kestro_py/gil.hpp"
 #include "kestro_py/module.hpp"
 #include "kestro_py/py_errors.hpp"
+#include "kestro_py/records.hpp"
 
 namespace {
 
@@ -142,12 +143,26 @@ PyObject* do_log_released(PyObject*, PyObject* const* args, Py_ssize_t nargs, Py
       });
 }
 
+// env_checksum(kind, hex): the installed-project checksum of kind "src" or
+// "kpar" as the dict Python sees.
+constexpr std::string_view kEnvChecksumParams[] = {"kind", "hex"};
+constexpr Signature kEnvChecksum{"env_checksum", kEnvChecksumParams, 2, {}};
+PyObject* env_checksum(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  return call_frame<Arg<str_from_py>, Arg<str_from_py>>(
+      kEnvChecksum, {args, nargs, kwnames}, [](std::string kind, std::string hex) -> PyResult<PyRef> {
+        if (kind == "src") return env_checksum_to_py(EnvProjectChecksum::src(std::move(hex)));
+        if (kind == "kpar") return env_checksum_to_py(EnvProjectChecksum::kpar(std::move(hex)));
+        return error_of(PyExc_ValueError, "unknown checksum kind");
+      });
+}
+
 PyMethodDef kMethods[] = {
     method_def("raise_registered", raise_registered, "raise_registered(slot, messages, kwargs)\n--\n\n"),
     method_def("raise_from_released", raise_from_released, "raise_from_released(slot, message)\n--\n\n"),
     method_def("fail_internally", fail_internally, "fail_internally(message)\n--\n\n"),
     method_def("echo", echo, "echo(text, flag, items=None)\n--\n\n"),
     method_def("do_log_released", do_log_released, "do_log_released(level, target, message)\n--\n\n"),
+    method_def("env_checksum", env_checksum, "env_checksum(kind, hex)\n--\n\n"),
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -16,6 +16,10 @@ std::string EnvMetadataError::text_of(const AbsoluteProjectPath& v) {
   return fmt::format("non-editable project has path `{}` that is absolute", v.path);
 }
 
+std::string EnvMetadataLoadError::text_of(const Parse& v) {
+  return fmt::format("failed to parse environment metadata loaded from `{}`", v.path);
+}
+
 // "prioject" is the message as users know it.
 std::string LocalDirectoryEnvReadError::text_of(const ProjectNotFound& v) {
   return fmt::format("prioject {} is not present in environment", v.project);

@@ -59,18 +59,6 @@ void warn_unknown_keys(const Document& doc) {
   }
 }
 
-Result<std::vector<std::string>> read_strings(const Document& doc, NodeId id) {
-  std::vector<std::string> out;
-  auto r = toml::read_sequence(doc, id, [&](NodeId item) -> Result<void> {
-    auto s = toml::read_string(doc, item);
-    if (!s) return std::unexpected(std::move(s.error()));
-    out.push_back(std::move(*s));
-    return {};
-  });
-  if (!r) return std::unexpected(std::move(r.error()));
-  return out;
-}
-
 // The text of `key` when the table holds it as a string.
 const std::string_view* string_at(const Document& doc, NodeId table, std::string_view key, std::string_view& out) {
   const NodeId id = doc.get(table, key);
@@ -117,18 +105,13 @@ constexpr toml::Record kProjectRecord{"struct Project", kProjectFields, 3};
 Result<Project> read_project(const Document& doc, NodeId id) {
   Project p;
   auto r = toml::read_record(doc, id, kProjectRecord, [&](size_t field, NodeId value) -> Result<void> {
-    auto assign = [](auto& to, auto&& from) -> Result<void> {
-      if (!from) return std::unexpected(std::move(from.error()));
-      to = std::move(*from);
-      return {};
-    };
     switch (field) {
-      case 0: return assign(p.publisher, toml::read_string(doc, value));
-      case 1: return assign(p.name, toml::read_string(doc, value));
-      case 2: return assign(p.version, toml::read_string(doc, value));
-      case 3: return assign(p.exports, read_strings(doc, value));
-      case 4: return assign(p.identifiers, read_strings(doc, value));
-      case 5: return assign(p.usages, read_strings(doc, value));
+      case 0: return toml::store(p.publisher, toml::read_string(doc, value));
+      case 1: return toml::store(p.name, toml::read_string(doc, value));
+      case 2: return toml::store(p.version, toml::read_string(doc, value));
+      case 3: return toml::store(p.exports, toml::read_strings(doc, value));
+      case 4: return toml::store(p.identifiers, toml::read_strings(doc, value));
+      case 5: return toml::store(p.usages, toml::read_strings(doc, value));
       default:
         return toml::read_sequence(doc, value, [&](NodeId item) -> Result<void> {
           auto s = read_source(doc, item);

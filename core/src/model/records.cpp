@@ -18,18 +18,6 @@ constexpr json::Field kMetaFields[] = {
     {"index", true}, {"created", true}, {"metamodel"}, {"includesDerived"}, {"includesImplied"}, {"checksum"},
 };
 
-json::Result<std::vector<std::string>> read_string_list(json::Reader& r) {
-  std::vector<std::string> out;
-  auto res = json::read_seq(r, "a sequence", [&](json::Reader& rd) -> json::Result<void> {
-    auto s = rd.read_string();
-    if (!s) return std::unexpected(s.error());
-    out.push_back(std::move(*s));
-    return {};
-  });
-  if (!res) return std::unexpected(res.error());
-  return out;
-}
-
 json::Result<OrderedMap<std::string>> read_index(json::Reader& r) {
   OrderedMap<std::string> index;
   index.reserve(json::count_members(r));
@@ -73,9 +61,9 @@ json::Result<InterchangeProjectInfoRaw> read_project_info(json::Reader& reader) 
       case 2: return json::assign(rd.read_optional_string(), info.description);
       case 3: return json::assign(rd.read_string(), info.version);
       case 4: return json::assign(rd.read_optional_string(), info.license);
-      case 5: return json::assign(read_string_list(rd), info.maintainer);
+      case 5: return json::assign(json::read_string_list(rd), info.maintainer);
       case 6: return json::assign(rd.read_optional_string(), info.website);
-      case 7: return json::assign(read_string_list(rd), info.topic);
+      case 7: return json::assign(json::read_string_list(rd), info.topic);
       default: return json::assign(deserialize_usage_list(rd), info.usage);
     }
   });

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "kestro/model/usage_match.hpp"
+#include "kestro/utils/text.hpp"
 
 namespace kestro::solve {
 
@@ -148,6 +149,18 @@ std::string SolverError::message() const {
     }
   }
   return "failed to satisfy usage constraints:\n" + f.report + "\n";
+}
+
+std::string SolverError::debug() const {
+  auto package = [](const DependencyIdentifier& p) {
+    return p.is_root() ? std::string("Root") : "Target(" + debug_quote(p.text()) + ")";
+  };
+  if (const auto* f = std::get_if<SolverFailure::RetrievingDependencies>(&inner_.value))
+    return fmt::format("RetrievingDependencies {{ package: {}, version: {}, err: {} }}", package(f->package),
+                       f->version, f->err.debug());
+  if (const auto* f = std::get_if<SolverFailure::ChoosingVersion>(&inner_.value))
+    return fmt::format("ChoosingVersion {{ package: {}, err: {} }}", package(f->package), f->err.debug());
+  return fmt::format("NoSolution({})", debug_quote(std::get<SolverFailure::NoSolution>(inner_.value).report));
 }
 
 std::vector<SolverFact> solver_error_facts(const SolverError& error) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 #include <fmt/format.h>
@@ -185,6 +186,25 @@ std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::st
     return write_failed();
   }
   return {};
+}
+
+std::expected<void, FsIoError> write_file_in_place(const fs::path& target, std::string_view bytes) {
+  auto fail = [&](IoError io) { return std::unexpected(FsIoError(FsIoError::WriteFile{target, std::move(io)})); };
+  auto opened = open_fd(target, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  if (!opened) return fail(std::move(opened.error()));
+  if (!write_all(opened->get(), bytes) || !opened->close()) return fail(IoError::last());
+  return {};
+}
+
+std::expected<fs::path, FsIoError> canonicalize_utf8_path(const fs::path& path) {
+  auto fail = [&](IoError io) { return std::unexpected(FsIoError(FsIoError::Canonicalize{path, std::move(io)})); };
+  if (has_nul(path)) return fail(nul_error());
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return fail(IoError::last());
+  std::string text(resolved);
+  ::free(resolved);
+  if (!is_valid_utf8(text)) return fail(IoError::custom("invalid data: path is not valid UTF-8"));
+  return fs::path(std::move(text));
 }
 
 }  // namespace kestro

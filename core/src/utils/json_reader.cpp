@@ -646,6 +646,18 @@ size_t count_members(const Reader& r) {
   }
 }
 
+Result<std::vector<std::string>> read_string_list(Reader& r) {
+  std::vector<std::string> out;
+  auto res = read_seq(r, "a sequence", [&](Reader& rd) -> Result<void> {
+    auto s = rd.read_string();
+    if (!s) return std::unexpected(s.error());
+    out.push_back(std::move(*s));
+    return {};
+  });
+  if (!res) return std::unexpected(res.error());
+  return out;
+}
+
 Result<void> read_record(Reader& r, std::string_view record, std::span<const Field> fields, FieldReader read_field) {
   if (fields.size() > kMaxRecordFields) internal_error("a record with more fields than the reader tracks");
   auto c = r.peek_ws();

@@ -68,4 +68,16 @@ std::string record_with_elements(const Record& record) {
   return json::struct_with_elements(record.name, record.positional_required);
 }
 
+Result<std::vector<std::string>> read_strings(const Document& doc, NodeId id) {
+  std::vector<std::string> out;
+  auto r = read_sequence(doc, id, [&](NodeId item) -> Result<void> {
+    auto s = read_string(doc, item);
+    if (!s) return std::unexpected(std::move(s.error()));
+    out.push_back(std::move(*s));
+    return {};
+  });
+  if (!r) return std::unexpected(std::move(r.error()));
+  return out;
+}
+
 }  // namespace kestro::toml

@@ -1,6 +1,7 @@
 #include "kestro/utils/toml_write.hpp"
 
 #include <cmath>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -166,6 +167,25 @@ std::string write_inline(const Value& value) {
       open(members[i].value);
     }
   }
+  return out;
+}
+
+void append_multiline_array(std::string& out, std::span<const std::string> raw_elements) {
+  out += "[\n";
+  for (const std::string& e : raw_elements) {
+    out += "    ";
+    out += e;
+    out += ",\n";
+  }
+  out += ']';
+}
+
+std::string write_toml_multiline_array(std::span<const std::string> elements) {
+  std::vector<std::string> raw;
+  raw.reserve(elements.size());
+  for (const std::string& e : elements) raw.push_back(write_string(e));
+  std::string out;
+  append_multiline_array(out, raw);
   return out;
 }
 

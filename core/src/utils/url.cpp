@@ -455,15 +455,9 @@ bool starts_with_drive_letter(std::string_view s) {
          (s.size() == 2 || s[2] == '/' || s[2] == '\\' || s[2] == '?' || s[2] == '#');
 }
 
-bool iequals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (to_ascii_lower(a[i]) != to_ascii_lower(b[i])) return false;
-  return true;
-}
-bool is_single_dot(std::string_view s) { return s == "." || iequals(s, "%2e"); }
+bool is_single_dot(std::string_view s) { return s == "." || eq_ignore_ascii_case(s, "%2e"); }
 bool is_double_dot(std::string_view s) {
-  return s == ".." || iequals(s, ".%2e") || iequals(s, "%2e.") || iequals(s, "%2e%2e");
+  return s == ".." || eq_ignore_ascii_case(s, ".%2e") || eq_ignore_ascii_case(s, "%2e.") || eq_ignore_ascii_case(s, "%2e%2e");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <Python.h>
 
 #include "kestro/model/records.hpp"
+#include "kestro/project/env_checksum.hpp"
 #include "kestro_py/py_exception.hpp"
 
 namespace kestro::py {
@@ -22,6 +23,9 @@ PyResult<InterchangeProjectChecksumRaw> checksum_from_py(PyObject* object);
 
 PyResult<PyRef> usage_to_dict(const InterchangeProjectUsageRaw& usage);
 PyResult<PyRef> checksum_to_py(const InterchangeProjectChecksumRaw& checksum);
+// The checksum of an installed project as a one-key dict: `{"src_cksum": hex}`
+// or `{"kpar_cksum": hex}`.
+PyResult<PyRef> env_checksum_to_py(const project::EnvProjectChecksum& checksum);
 // A new 2-tuple (information dict, metadata dict).
 PyResult<PyRef> project_to_dicts(const InterchangeProjectInfoRaw& info, const InterchangeProjectMetadataRaw& meta);
 

@@ -1,7 +1,7 @@
 // Errors of the project-editing commands (set a usage's constraint, include,
-// exclude, init, add, remove, info, build), of the stored-credential store,
-// of locating a project from the command line, and of the small command
-// inputs (configured source overrides, include paths, dependency modes).
+// exclude, init, add, remove, info, build), of locating a project from the
+// command line, and of the small command inputs (configured source
+// overrides, include paths, dependency modes).
 // The editing commands are parameterised by the error type `E` of the
 // project kind they work on; `Project` wraps it transparently.
 #pragma once
@@ -15,6 +15,7 @@
 
 #include <fmt/format.h>
 
+#include "kestro/credentials/credential_store_error.hpp"
 #include "kestro/env/env_error.hpp"
 #include "kestro/model/validation.hpp"
 #include "kestro/project/project_error.hpp"
@@ -256,35 +257,6 @@ class KParBuildError : public ErrorSum<KParBuildError, KParBuildVariants> {
   static const Error* cause_of(const ProjectRead& v) { return v.err.cause(); }
   static const Error* cause_of(const WorkspaceRead& v) { return v.err.cause(); }
   static const Error* cause_of(const Validation& v) { return &v.source; }
-};
-
-// The stored-credential store failed.
-struct CredentialStoreVariants {
-  struct Unreadable {};
-  struct UnsupportedBlobVersion { std::uint32_t found; std::uint32_t expected; };
-  struct BackendAbsent { ErrorPtr source; };
-  struct BackendDenied { ErrorPtr source; };
-  struct LockTimeout { std::string path; };
-  struct Lock { FsIoError err; };
-  struct NoLockDir {};
-  struct BlobTooLarge {};
-  using Sum = std::variant<Unreadable, UnsupportedBlobVersion, BackendAbsent, BackendDenied, LockTimeout, Lock,
-                           NoLockDir, BlobTooLarge>;
-};
-class CredentialStoreError : public ErrorSum<CredentialStoreError, CredentialStoreVariants> {
- public:
-  using ErrorSum::ErrorSum;
-  static std::string text_of(const Unreadable&);
-  static std::string text_of(const UnsupportedBlobVersion& v);
-  static std::string text_of(const BackendAbsent& v);
-  static std::string text_of(const BackendDenied&);
-  static std::string text_of(const LockTimeout& v);
-  static std::string text_of(const Lock&) { return "credential store lock error"; }
-  static std::string text_of(const NoLockDir&);
-  static std::string text_of(const BlobTooLarge&);
-  static const Error* cause_of(const BackendAbsent& v) { return v.source.get(); }
-  static const Error* cause_of(const BackendDenied& v) { return v.source.get(); }
-  static const Error* cause_of(const Lock& v) { return &v.err; }
 };
 
 // The command line cannot locate the project a command works on.

@@ -36,6 +36,28 @@ class EnvMetadataError : public ErrorSum<EnvMetadataError, EnvMetadataVariants> 
   static const Error* cause_of(const Toml& v) { return &v.err; }
 };
 
+// Opening an environment directory failed: `env.toml` could not be read
+// (or the directory not canonicalised), or its content is not valid.
+struct EnvMetadataLoadVariants {
+  struct Read { FsIoError err; };
+  struct Parse { std::string path; EnvMetadataError err; };
+  using Sum = std::variant<Read, Parse>;
+};
+class EnvMetadataLoadError : public ErrorSum<EnvMetadataLoadError, EnvMetadataLoadVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const Read&) { return "failed to read environment metadata"; }
+  static std::string text_of(const Parse& v);
+  static const Error* cause_of(const Read& v) { return &v.err; }
+  static const Error* cause_of(const Parse& v) { return &v.err; }
+};
+
+// The environment that holds nothing was asked for a project.
+class NullEnvironmentError : public Error {
+ public:
+  std::string message() const override { return "null environment contains no packages"; }
+};
+
 // Reading from the environment directory failed.
 struct LocalDirectoryEnvReadVariants {
   struct ProjectNotFound { std::string project; };

@@ -14,6 +14,7 @@
 
 #include "kestro/project/lock_source.hpp"
 #include "kestro/utils/error_sum.hpp"
+#include "kestro/utils/toml_write.hpp"
 
 namespace kestro::lock {
 
@@ -68,8 +69,7 @@ std::expected<std::string, LockWriteError> lock_project_to_toml(const Project& p
 // One source as an inline table: `{ editable = "." }`.
 std::expected<std::string, LockWriteError> lock_source_to_toml(const Source& source);
 
-// A multi-line array value of strings: "[", then one line per element (four
-// blanks, the TOML string, a comma), then "]"; no line feed after it.
-std::string write_toml_multiline_array(std::span<const std::string> elements);
+// The multi-line array of strings the lock and `env.toml` share.
+using toml::write_toml_multiline_array;
 
 }  // namespace kestro::lock

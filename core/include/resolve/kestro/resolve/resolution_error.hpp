@@ -28,7 +28,17 @@ struct UsageInContext {
   InterchangeProjectUsage usage;
   std::optional<std::filesystem::path> project_dir;
   std::string label() const { return display_usage(usage, project_dir); }
+  // The label as a quoted debug text.
+  std::string debug() const;
 };
+
+// `Name { usage: "…", reason: "…" }`, the debug form of a variant that
+// holds a usage and a reason text.
+std::string debug_usage_reason(std::string_view name, const UsageInContext& usage, const std::string& reason);
+// `Name { usage: "…" }`, and with the debug form of an error: `Name { usage:
+// "…", source: … }`.
+std::string debug_usage(std::string_view name, const UsageInContext& usage);
+std::string debug_usage_source(std::string_view name, const UsageInContext& usage, const Error& source);
 
 // The error of one of the resolvers the combined resolver runs; every
 // variant shows the held error as its own. The file and remote resolvers'
@@ -47,6 +57,10 @@ class CombinedResolverError : public ErrorSum<CombinedResolverError, CombinedRes
   static std::string text_of(const Local& v) { return v.err.message(); }
   static std::string text_of(const Remote& v) { return v.err->message(); }
   static std::string text_of(const Index& v) { return v.err.message(); }
+  static std::string debug_of(const File& v) { return "File(" + v.err->debug() + ")"; }
+  static std::string debug_of(const Local& v) { return "Local(" + v.err.debug() + ")"; }
+  static std::string debug_of(const Remote& v) { return "Remote(" + v.err->debug() + ")"; }
+  static std::string debug_of(const Index& v) { return "Index(" + v.err.debug() + ")"; }
   static const Error* cause_of(const File& v) { return v.err->cause(); }
   static const Error* cause_of(const Local& v) { return v.err.cause(); }
   static const Error* cause_of(const Remote& v) { return v.err->cause(); }
@@ -105,6 +119,22 @@ struct RetrievalVariants {
   static std::string text_of(const UsageObtain& v) {
     return "failed to obtain usage of resolved usage " + v.usage.label();
   }
+  static std::string debug_of(const Resolution& v) { return "Resolution(" + v.err.debug() + ")"; }
+  static std::string debug_of(const NotFound& v) { return debug_usage_reason("NotFound", v.usage, v.reason); }
+  static std::string debug_of(const NoValidCandidates& v) { return debug_usage("NoValidCandidates", v.usage); }
+  static std::string debug_of(const UnsupportedUsageType& v) {
+    return debug_usage_reason("UnsupportedUsageType", v.usage, v.reason);
+  }
+  static std::string debug_of(const Unresolvable& v) { return debug_usage_reason("Unresolvable", v.usage, v.reason); }
+  static std::string debug_of(const ResolvedError& v) { return debug_usage_source("ResolvedError", v.usage, *v.source); }
+  static std::string debug_of(const InvalidProject& v) { return debug_usage_source("InvalidProject", v.usage, v.source); }
+  static std::string debug_of(const MissingVersion& v) { return debug_usage("MissingVersion", v.usage); }
+  static std::string debug_of(const MissingUsage& v) { return debug_usage("MissingUsage", v.usage); }
+  static std::string debug_of(const InvalidResolvedVersion& v) {
+    return debug_usage_source("InvalidResolvedVersion", v.usage, *v.source);
+  }
+  static std::string debug_of(const VersionObtain& v) { return debug_usage_source("VersionObtain", v.usage, *v.source); }
+  static std::string debug_of(const UsageObtain& v) { return debug_usage_source("UsageObtain", v.usage, *v.source); }
   static const Error* cause_of(const ResolvedError& v) { return v.source.get(); }
   static const Error* cause_of(const InvalidProject& v) { return &v.source; }
   static const Error* cause_of(const InvalidResolvedVersion& v) { return v.source.get(); }
@@ -145,6 +175,13 @@ class ResolutionError : public ErrorSum<ResolutionError, ResolutionVariants> {
   static std::string text_of(const NotFound& v);
   static std::string text_of(const UnsupportedUsage& v);
   static std::string text_of(const Resolution&) { return "failure during resolution"; }
+  static std::string debug_of(const NoSemanticVersionsFound& v);
+  static std::string debug_of(const NoResolve& v) { return debug_usage_reason("NoResolve", v.usage, v.reason); }
+  static std::string debug_of(const NotFound& v) { return debug_usage_reason("NotFound", v.usage, v.reason); }
+  static std::string debug_of(const UnsupportedUsage& v) {
+    return debug_usage_reason("UnsupportedUsage", v.usage, v.reason);
+  }
+  static std::string debug_of(const Resolution& v) { return "Resolution(" + v.err.debug() + ")"; }
   static const Error* cause_of(const Resolution& v) { return &v.err; }
 };
 

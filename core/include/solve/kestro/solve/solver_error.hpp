@@ -100,6 +100,8 @@ class AnyError {
   AnyError(ErrorPtr err) : err_(std::move(err)) {}
   std::string message() const { return err_->message(); }
   const Error* cause() const { return err_->cause(); }
+  std::string debug() const { return err_->debug(); }
+  const Error& error() const { return *err_; }
 
  private:
   ErrorPtr err_;
@@ -124,6 +126,8 @@ class SolverError : public Error {
   // One `NoVersions` fact explains itself in four lines; any other failure
   // to satisfy the constraints shows the solver's report.
   std::string message() const override;
+  // The failure's kind with the package, version and error it holds.
+  std::string debug() const override;
 
  private:
   SolverFailure inner_;

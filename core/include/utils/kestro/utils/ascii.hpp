@@ -3,6 +3,7 @@
 // (a UTF-8 lead or continuation byte) belongs to none of them.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace kestro {
@@ -40,7 +41,7 @@ constexpr bool is_ascii_text(std::string_view text) {
 
 constexpr char to_ascii_lower(char c) { return is_ascii_upper(c) ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Equal texts when ASCII letters are compared ignoring case.
+// Whether the texts are equal once ASCII upper-case letters are lowered.
 constexpr bool eq_ignore_ascii_case(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)

@@ -66,4 +66,16 @@ enum class ExistingFile { Replace, Keep };
 std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::string_view bytes,
                                                  ExistingFile existing = ExistingFile::Replace);
 
+// Writes `bytes` to `target` in place: the file is created (mode 0666 &
+// ~umask) or truncated, then written whole; no temporary, no flush to stable
+// storage. A reader may see a part; the caller accepts that for files that
+// are only ever rewritten whole. Every failure is WriteFile naming `target`.
+std::expected<void, FsIoError> write_file_in_place(const fs::path& target, std::string_view bytes);
+
+// The absolute path with every symbolic link, `.` and `..` resolved; the
+// path must exist. Fails with Canonicalize naming `path`, also when the
+// result is not valid UTF-8 (the I/O text "invalid data: path is not valid
+// UTF-8").
+std::expected<fs::path, FsIoError> canonicalize_utf8_path(const fs::path& path);
+
 }  // namespace kestro

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/json_value.hpp"
@@ -175,6 +176,9 @@ Result<void> read_map(Reader& r, std::string_view expected, F&& read_member) {
   if (!ret) return std::unexpected(r.fix(ret.error()));
   return end;
 }
+
+// An array of strings ("a sequence" of "a string" in errors).
+Result<std::vector<std::string>> read_string_list(Reader& r);
 
 // The number of members of the object at the cursor, found by a pass over
 // it that leaves `r` where it is; 0 when no well-formed object is there.

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <expected>
+#include <span>
 #include <string>
 #include <system_error>
 #include <string_view>
@@ -31,6 +32,8 @@ std::string describe_char_at(std::string_view text, std::size_t i);
 
 // A text as a quoted, escaped literal: "a\0b", control characters as \u{..}.
 std::string debug_quote(std::string_view text);
+// Texts as a bracketed list of quoted literals: `["a", "b"]`, `[]`.
+std::string debug_list(std::span<const std::string> texts);
 
 // A read position in a text, for small hand-written parsers.
 struct TextCursor {

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kestro/utils/toml_document.hpp"
 
@@ -33,6 +34,16 @@ Error within(Error error, const Document& doc, NodeId id, std::optional<std::str
 
 Result<std::string> read_string(const Document& doc, NodeId id);  // expects "a string"
 Result<bool> read_bool(const Document& doc, NodeId id);           // expects "a boolean"
+// Moves a value read into `to`, or passes the read's error on.
+template <typename T, typename U>
+Result<void> store(T& to, Result<U>&& from) {
+  if (!from) return std::unexpected(std::move(from.error()));
+  to = std::move(*from);
+  return {};
+}
+
+// A sequence of strings, each element read with read_string.
+Result<std::vector<std::string>> read_strings(const Document& doc, NodeId id);
 
 // How a record may be written: a table (or a date-time, read as a table
 // holding none of the record's keys), an array of its field values, or

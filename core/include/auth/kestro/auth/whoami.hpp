@@ -1,0 +1,52 @@
+// The identity an index's API reports for a bearer token (`v1/whoami`):
+// who the subject is, and the token's name, prefix and expiry. The reader
+// is strict about the fields it knows and skips the others.
+#pragma once
+
+#include "kestro/auth/namespace.hpp"
+
+#include <expected>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "kestro/credentials/credential_blob.hpp"
+#include "kestro/utils/calendar.hpp"
+#include "kestro/utils/error.hpp"
+#include "kestro/utils/json_reader.hpp"
+
+namespace kestro::auth {
+
+// The subject kind is the stored credentials' `SubjectKind`.
+struct WhoamiSubject {
+  SubjectKind type;
+  std::string name;
+  friend bool operator==(const WhoamiSubject&, const WhoamiSubject&) = default;
+};
+
+// Absent and JSON null both mean none.
+struct WhoamiToken {
+  std::optional<std::string> name;
+  std::optional<std::string> prefix;
+  std::optional<time::Timestamp> expires_at;
+  friend bool operator==(const WhoamiToken&, const WhoamiToken&) = default;
+};
+
+struct WhoamiBody {
+  WhoamiSubject subject;
+  WhoamiToken token;
+  friend bool operator==(const WhoamiBody&, const WhoamiBody&) = default;
+};
+
+// One JSON value, white space around it allowed. A known key given twice,
+// a missing required key, an `expires_at` that is not an RFC 3339 date-time
+// with an offset (or null) fail the read; unknown keys are skipped.
+json::Result<WhoamiBody> parse_whoami_body(std::string_view text);
+
+// The identity in the body of a `v1/whoami` answer with status 200, given
+// the body as read or the error of reading it. Never fails: an unread or
+// unreadable body gives none and one debug line on target
+// `kestro_core::commands::auth`.
+std::optional<WhoamiBody> parse_whoami_response(const std::expected<std::string, ErrorPtr>& body);
+
+}  // namespace kestro::auth
