@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "resolve_test_support.hpp"
+#include "zip_fixture.hpp"
 #include "test_support.hpp"
 
 namespace kestro::resolve {
@@ -101,6 +102,45 @@ TEST(FileResolver, UsagesWithoutAllowedDirectories) {
       {"unrecognised usage", unknown_usage({"kind", "path"}), "unsupported: unrecognized usage with `kind`, `path`"},
   };
   for (const Case& c : cases) EXPECT_EQ(answer_of(resolver, c.usage, w), c.answer) << c.name;
+}
+
+// The candidates read as the resolver set them up: a path usage's project
+// must carry the usage's publisher and name and lie at the archive's top
+// level; a file URL's archive is searched for its project.
+TEST(FileResolver, CandidatesReadTheirProjects) {
+  TempDir tmp;
+  const fs::path w = fs::canonical(tmp.path());
+  fs::create_directories(w / "app");
+  const std::string info = R"({"publisher":"acme","name":"lib","version":"1.0.0"})";
+  const std::string meta = R"({"index":{},"created":"2025-01-01T00:00:00Z"})";
+  make_zip(w / "nested.kpar", {{"inner/.project.json", info}, {"inner/.meta.json", meta}});
+  write_text(w / "other/.project.json", R"({"publisher":"acme","name":"other","version":"1.0.0"})");
+  write_text(w / "other/.meta.json", meta);
+
+  FileResolver resolver;
+  auto items = [&](const UsageInContext& usage) {
+    std::vector<LocalPathProject> out;
+    auto r = resolver.resolve(usage);
+    while (auto p = std::get<Outcome::Resolved>(r->value).candidates->next()) out.push_back(std::move(*p));
+    return out;
+  };
+  // Through a KPAR path usage the archive's top level holds no project.
+  auto by_path = items(kpar("../nested.kpar", w / "app"));
+  ASSERT_EQ(by_path.size(), 1u);
+  auto top = by_path[0].get_project();
+  ASSERT_FALSE(top);
+  EXPECT_EQ(top.error().message(), "project is missing project information file `.project.json`");
+  // Through a file URL the archive candidate finds it under inner/.
+  auto by_url = items(resource_usage("file://" + (w / "nested.kpar").string()));
+  ASSERT_EQ(by_url.size(), 2u);
+  auto scanned = by_url[1].get_project();
+  ASSERT_TRUE(scanned) << scanned.error().message();
+  ASSERT_TRUE(scanned->first.has_value());
+  EXPECT_EQ(scanned->first->name, "lib");
+  // A directory usage expects the publisher and name it states.
+  auto mismatch = items(directory("../other", w / "app"))[0].get_project();
+  ASSERT_FALSE(mismatch);
+  EXPECT_NE(mismatch.error().message().find("other"), std::string::npos) << mismatch.error().message();
 }
 
 TEST(FileResolver, CanonicalisationFailureIsAnError) {
