@@ -8,6 +8,7 @@
 
 #include "kestro/project/local_src.hpp"
 #include "kestro/project/remote_git.hpp"
+#include "git_fixture.hpp"
 #include "test_support.hpp"
 
 namespace kestro::project {
@@ -16,30 +17,6 @@ namespace {
 constexpr const char* kInfo = R"({"name":"P","version":"1.0.0"})";
 constexpr const char* kMeta =
     R"({"index":{},"created":"2025-01-01T00:00:00Z","checksum":{"a.sysml":{"value":"00","algorithm":"SHA1"}}})";
-
-void run(const std::string& command) {
-  ASSERT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
-}
-
-// Commits `files` (and symbolic links: path to target) in a work tree under
-// `dir` and clones it bare to `dir`/`name`; returns the file URL of the bare
-// repository and leaves the work tree at `dir`/work.
-std::string make_repo(const std::filesystem::path& dir, const std::map<std::string, std::string>& files,
-                      const std::map<std::string, std::string>& links = {}, const std::string& name = "repo.git") {
-  auto work = dir / "work";
-  std::filesystem::create_directories(work);
-  for (const auto& [path, text] : files) write_text(work / path, text);
-  for (const auto& [path, target] : links) {
-    std::filesystem::create_directories((work / path).parent_path());
-    std::filesystem::create_symlink(target, work / path);
-  }
-  std::string git = "git -C " + work.string() + " -c user.name=t -c user.email=t@t -c init.defaultBranch=trunk ";
-  run(git + "init -q");
-  run(git + "add -A");
-  run(git + "commit -q --allow-empty -m init");
-  run("git clone -q --bare " + work.string() + " " + (dir / name).string());
-  return "file://" + (dir / name).string();
-}
 
 bool cloned(const RemoteGitProject& project) {
   return std::filesystem::exists(project.checkout().project_path / ".git");

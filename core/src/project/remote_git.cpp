@@ -9,6 +9,7 @@
 #include <git2.h>
 
 #include "kestro/project/record_files.hpp"
+#include "kestro/utils/fs.hpp"
 #include "kestro/utils/url.hpp"
 
 namespace kestro::project {
@@ -72,11 +73,10 @@ std::expected<RemoteGitProject, RemoteGitError> RemoteGitProject::create(std::st
   if (!temp_dir) return Fail(RemoteGitError::Io{std::move(temp_dir.error())});
   auto parsed = parse_git_url(url);
   if (!parsed) return Fail(RemoteGitError::UrlParse{std::move(url), std::move(parsed.error())});
-  std::error_code ec;
-  fs::path root = fs::canonical(temp_dir->path(), ec);
-  if (ec)
-    return Fail(RemoteGitError::Io{FsIoError::Canonicalize{temp_dir->path(), IoError::from_errno(ec.value())}});
-  return RemoteGitProject(std::move(*parsed), LocalSrcProject(std::move(root)), std::move(*temp_dir));
+  // The checkout root must be a UTF-8 path, as every path handed out is.
+  auto root = canonicalize_utf8_path(temp_dir->path());
+  if (!root) return Fail(RemoteGitError::Io{std::move(root.error())});
+  return RemoteGitProject(std::move(*parsed), LocalSrcProject(std::move(*root)), std::move(*temp_dir));
 }
 
 std::expected<void, RemoteGitError> RemoteGitProject::ensure_cloned() const {

@@ -30,6 +30,21 @@ class ItemSequence {
 template <typename T>
 using SequencePtr = std::unique_ptr<ItemSequence<T>>;
 
+// The items of a list already built, in order.
+template <typename T>
+class ListSequence : public ItemSequence<T> {
+ public:
+  explicit ListSequence(std::vector<T> items) : items_(std::move(items)) {}
+  std::optional<T> next() override {
+    if (at_ == items_.size()) return std::nullopt;
+    return std::move(items_[at_++]);
+  }
+
+ private:
+  std::vector<T> items_;
+  std::size_t at_ = 0;
+};
+
 // The four answers, in this order. `T` is one item of the resolver's
 // candidate kind (or, for resolvers that can fail on one candidate, a
 // candidate or that candidate's error).
@@ -43,6 +58,11 @@ struct ResolutionOutcome {
   // A usage of a handled kind that is malformed for this resolver or refused.
   struct Unresolvable { std::string reason; };
   std::variant<Resolved, UnsupportedUsageType, NotFound, Unresolvable> value;
+
+  // `Resolved` with the items of a list already built.
+  static ResolutionOutcome resolved_with(std::vector<T> items) {
+    return ResolutionOutcome{Resolved{std::make_unique<ListSequence<T>>(std::move(items))}};
+  }
 
   bool resolved() const { return std::holds_alternative<Resolved>(value); }
   // The reason of an answer other than `Resolved`.

@@ -1,0 +1,52 @@
+#include "kestro/resolve/http_resolver.hpp"
+
+#include "kestro/utils/ascii.hpp"
+#include "kestro/utils/error.hpp"
+
+namespace kestro::resolve {
+
+url::Url with_url_path(const url::Url& url, std::string_view path) {
+  const std::string& href = url.href();
+  const std::size_t start = static_cast<std::size_t>(url.path().data() - href.data());
+  const std::size_t end = start + url.path().size();
+  std::string text = href.substr(0, start);
+  text += path;
+  text += std::string_view(href).substr(end);
+  auto parsed = url::Url::parse(text);
+  if (!parsed) internal_error("internal url processing error");
+  return std::move(*parsed);
+}
+
+std::optional<HttpCandidateUrl> HttpCandidates::next_candidate() {
+  const std::string_view path = url_.path();
+  const bool slash = path.empty() || path.ends_with('/');
+  if (!source_step_done_) {
+    source_step_done_ = true;
+    if (slash) return HttpCandidateUrl{HttpCandidateUrl::Kind::SourceTree, url_};
+    if (allow_slash_rewrite_) {
+      url::Url rewritten = url_;
+      rewritten.ensure_trailing_slash();
+      return HttpCandidateUrl{HttpCandidateUrl::Kind::SourceTree, std::move(rewritten)};
+    }
+  }
+  if (!kpar_step_done_) {
+    kpar_step_done_ = true;
+    if (path.empty() || !path.ends_with('/')) return HttpCandidateUrl{HttpCandidateUrl::Kind::Kpar, url_};
+    if (allow_slash_rewrite_)
+      return HttpCandidateUrl{HttpCandidateUrl::Kind::Kpar, with_url_path(url_, path.substr(0, path.size() - 1))};
+  }
+  return std::nullopt;
+}
+
+HttpResolver::Outcome HttpResolver::resolve(const UsageInContext& usage) const {
+  const auto* resource = std::get_if<ResourceUsageG<iri::Iri, semver::VersionReq>>(&usage.usage);
+  if (!resource) return Outcome{Outcome::UnsupportedUsageType{"not a url/resource usage"}};
+  const std::string_view scheme = resource->resource.scheme();
+  if (!eq_ignore_ascii_case(scheme, "http") && !eq_ignore_ascii_case(scheme, "https"))
+    return Outcome{Outcome::UnsupportedUsageType{"not an http(s) URL"}};
+  auto parsed = url::Url::parse(resource->resource.as_str());
+  if (!parsed) return Outcome{Outcome::Unresolvable{"invalid http(s) URL: " + parsed.error().message()}};
+  return Outcome{Outcome::Resolved{std::make_unique<HttpCandidates>(std::move(*parsed), allow_slash_rewrite_)}};
+}
+
+}  // namespace kestro::resolve
