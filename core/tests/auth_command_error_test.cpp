@@ -64,10 +64,9 @@ TEST(AuthIndexArgument, RefusedIndexes) {
   }
 }
 
-// A stand-in for the credential store's error: a text with one cause.
-ErrorPtr store_failure() {
-  return make_error<MessageError>("the OS keyring denied access (it may be locked)",
-                                  make_error<MessageError>("prompt dismissed"));
+// The store's refusal, with the secret store's own reason as its cause.
+CredentialStoreError store_failure() {
+  return CredentialStoreError(CredentialStoreError::BackendDenied{make_error<MessageError>("prompt dismissed")});
 }
 
 const char* const kBasicHint =

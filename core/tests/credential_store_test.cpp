@@ -212,22 +212,13 @@ class KeyringStore : public ::testing::Test {
   void SetUp() override {
     const auto& session = shared_keyring_session();
     ASSERT_TRUE(session.ready()) << session.failure();
-    session.secret_tool({"clear", "service", "kestro", "user", "credentials"});
+    session.clear_entry();
     store_ = CredentialStore{(dir_.path() / "kestro/credentials.lock").string()};
   }
   // Writes the entry's password as another program would, with the same
   // attributes as the store's own items.
-  static void store_raw(const std::string& text) {
-    ASSERT_EQ(shared_keyring_session()
-                  .secret_tool({"store", "--label=x", "service", "kestro", "user", "credentials", "xdg:schema",
-                                "kestro.Credentials"},
-                               text)
-                  .status,
-              0);
-  }
-  CommandResult lookup() const {
-    return shared_keyring_session().secret_tool({"lookup", "service", "kestro", "user", "credentials"});
-  }
+  static void store_raw(const std::string& text) { ASSERT_EQ(shared_keyring_session().store_entry(text).status, 0); }
+  CommandResult lookup() const { return shared_keyring_session().lookup_entry(); }
   static CredentialRecord record(std::string key) {
     CredentialRecord r;
     r.key = std::move(key);

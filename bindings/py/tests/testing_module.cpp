@@ -10,6 +10,9 @@
 
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/log.hpp"
+#include "kestro/auth/credential.hpp"
+#include "kestro/resolve/resolution_error.hpp"
+#include "kestro_py/auth_hint.hpp"
 #include "kestro_py/call_frame.hpp"
 #include "kestro_py/convert.hpp"
 #include "kestro_py/gil.hpp"
@@ -156,7 +159,61 @@ PyObject* env_checksum(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObj
       });
 }
 
+// auth_hint(failure, status, url, kind, url_glob, env): a resolver failure
+// of the named shape raised with its authentication hint. `env` lists the
+// configured pairs as "pattern|label|token", an empty label making a basic
+// pair.
+constexpr std::string_view kAuthHintParams[] = {"failure", "status", "url", "kind", "url_glob", "env"};
+constexpr Signature kAuthHint{"auth_hint", kAuthHintParams, 6, {}};
+PyResult<long> long_from_py(PyObject* object) {
+  long value = PyLong_AsLong(object);
+  if (value == -1 && PyErr_Occurred()) return fetch_error();
+  return value;
+}
+PyResult<resolve::CombinedResolverError> resolver_failure(const std::string& failure, long status, const std::string& url) {
+  using C = resolve::CombinedResolverError;
+  using I = IndexEnvError;
+  using F = FetchJsonError;
+  const F bad_status(F::BadHttpStatus{url, static_cast<std::uint16_t>(status)});
+  const auto index = [](I err) { return C(C::Index{std::move(err)}); };
+  if (failure == "versions_status") return index(I(I::Fetch{bad_status}));
+  if (failure == "versions_request")
+    return index(I(I::Fetch{F(F::Request{url, make_error<MessageError>("connection refused")})}));
+  if (failure == "versions_body")
+    return index(I(I::Fetch{F(F::Body{url, make_error<MessageError>("connection reset")})}));
+  if (failure == "discovery_status") return index(I(I::Discovery{make_error<F>(bad_status)}));
+  if (failure == "discovery_value") return index(I(I::Discovery{make_error<MessageError>("`api_root` is not a URL")}));
+  if (failure == "project_status") return index(I(I::ProjectFetch{bad_status}));
+  if (failure == "not_in_index") return index(I(I::ProjectNotInIndex{url, "pkg:kestro/p"}));
+  if (failure == "file") return C(C::File{make_error<MessageError>("no such file")});
+  return error_of(PyExc_ValueError, "unknown failure");
+}
+PyObject* auth_hint(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  return call_frame<Arg<str_from_py>, Arg<long_from_py>, Arg<str_from_py>, Arg<str_from_py>,
+                    Arg<optional_message_from_py>, Arg<str_list_from_py>>(
+      kAuthHint, {args, nargs, kwnames},
+      [](std::string failure, long status, std::string url, std::string kind, std::optional<std::string> url_glob,
+         std::vector<std::string> env) -> PyResult<PyRef> {
+        auth::UrlGlobMapBuilder<auth::ConfiguredCredential> builder;
+        for (const std::string& pair : env) {
+          const auto a = pair.find('|'), b = pair.rfind('|');
+          const std::string label = pair.substr(a + 1, b - a - 1), token = pair.substr(b + 1);
+          if (label.empty())
+            auth::push_credential(builder, pair.substr(0, a), {auth::ConfiguredCredential::Basic{"u", token}});
+          else
+            auth::push_credential(builder, pair.substr(0, a), {auth::ConfiguredCredential::Bearer{token, label}});
+        }
+        auto configured = auth::build_url_glob_map(std::move(builder));
+        if (!configured) return error_of(PyExc_ValueError, configured.error().message());
+        auto error = resolver_failure(failure, status, url);
+        if (!error) return std::unexpected(std::move(error.error()));
+        return std::unexpected(raise_http_error_with_auth_hint(*error, render_error_chain(*error),
+                                                               {std::move(kind), std::move(url_glob)}, *configured));
+      });
+}
+
 PyMethodDef kMethods[] = {
+    method_def("auth_hint", auth_hint, "auth_hint(failure, status, url, kind, url_glob, env)\n--\n\n"),
     method_def("raise_registered", raise_registered, "raise_registered(slot, messages, kwargs)\n--\n\n"),
     method_def("raise_from_released", raise_from_released, "raise_from_released(slot, message)\n--\n\n"),
     method_def("fail_internally", fail_internally, "fail_internally(message)\n--\n\n"),

@@ -185,6 +185,14 @@ class KeyringSession {
     argv.insert(argv.end(), args.begin(), args.end());
     return run_command(argv, environment_with(env_), input);
   }
+  // The store's one entry, as another program sees it: removed, read, or
+  // written with the same attributes as the store's own item.
+  CommandResult clear_entry() const { return secret_tool({"clear", "service", "kestro", "user", "credentials"}); }
+  CommandResult lookup_entry() const { return secret_tool({"lookup", "service", "kestro", "user", "credentials"}); }
+  CommandResult store_entry(const std::string& text) const {
+    return secret_tool(
+        {"store", "--label=x", "service", "kestro", "user", "credentials", "xdg:schema", "kestro.Credentials"}, text);
+  }
 
  private:
   TempDir dir_;

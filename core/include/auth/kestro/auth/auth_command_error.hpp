@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "kestro/credentials/credential_store_error.hpp"
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/error_sum.hpp"
 
@@ -52,9 +53,8 @@ struct AuthCommandVariants {
   struct AmbiguousWhoamiCredential { std::string url; std::string source_name; std::vector<std::string> candidates; };
   // `index` is not shown; the command line adds its hint with it.
   struct NoWhoamiCredential { std::string url; std::string index; };
-  // A failure of the credential store, shown as its own text. Held as an
-  // error value until the store's error type is at hand here.
-  struct Store { ErrorPtr err; };
+  // A failure of the credential store, shown as its own text.
+  struct Store { CredentialStoreError err; };
   using Sum = std::variant<NoStoredCredential, NotHttpIndex, InvalidIndexUrl, ValidationRejected, WhoamiDiscoveryFailed,
                            NoAdvertisedApi, AmbiguousWhoamiCredential, NoWhoamiCredential, Store>;
 };
@@ -70,7 +70,7 @@ class AuthCommandError : public ErrorSum<AuthCommandError, AuthCommandVariants> 
   static std::string text_of(const NoAdvertisedApi& v);
   static std::string text_of(const AmbiguousWhoamiCredential& v);
   static std::string text_of(const NoWhoamiCredential& v);
-  static std::string text_of(const Store& v) { return v.err->message(); }
+  static std::string text_of(const Store& v) { return v.err.message(); }
   static std::string debug_of(const NoStoredCredential& v);
   static std::string debug_of(const NotHttpIndex& v);
   static std::string debug_of(const InvalidIndexUrl& v);
@@ -79,8 +79,8 @@ class AuthCommandError : public ErrorSum<AuthCommandError, AuthCommandVariants> 
   static std::string debug_of(const NoAdvertisedApi& v);
   static std::string debug_of(const AmbiguousWhoamiCredential& v);
   static std::string debug_of(const NoWhoamiCredential& v);
-  static std::string debug_of(const Store& v) { return "Store(" + v.err->debug() + ")"; }
-  static const Error* cause_of(const Store& v) { return v.err->cause(); }
+  static std::string debug_of(const Store& v) { return "Store(" + v.err.debug() + ")"; }
+  static const Error* cause_of(const Store& v) { return v.err.cause(); }
 };
 
 }  // namespace kestro::auth

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "kestro/auth/url_glob.hpp"
+#include "kestro/credentials/credential_store.hpp"
 #include "kestro/utils/calendar.hpp"
 
 namespace kestro::auth {
@@ -37,6 +38,14 @@ struct StoredLogin {
 // glob that does not compile is skipped with a warning naming it and the
 // login's key; the login's other globs stay. Never fails.
 StoredCredentials compile_stored_credentials(std::span<const StoredLogin> logins);
+
+// The request path's view of the store's records.
+std::vector<StoredLogin> stored_logins_of(std::span<const credentials::CredentialRecord> records);
+
+// Reads the store and compiles its logins. Never fails: a platform without
+// a secret-store backend gives a debug line, any other store error a warn
+// line, and both no stored credentials.
+StoredCredentials load_stored_credentials(const credentials::CredentialStore& store);
 
 // After a stored credential was answered with a client error: warns once per
 // login that it may be expired, when its expiry is earlier than `now`.

@@ -1,0 +1,120 @@
+// Logging in to an index: checking a bearer token against the index's two
+// surfaces, the read surface (`index.json`, asked with HEAD) and the API
+// (`v1/whoami`, asked with GET), and storing it as one login with the URL
+// globs it applies to and the details the API reported.
+//
+// The token is refused only when some surface rejected it and none accepted
+// it. A probe without a verdict (redirected, rate limited, unreachable, an
+// unexpected status) neither accepts nor rejects; with no verdict at all the
+// token is stored unvalidated. What the user should see arrives at the
+// caller's sink as events, in the order they arise.
+#pragma once
+
+#include "kestro/remote/namespace.hpp"
+
+#include <cstdint>
+#include <expected>
+#include <functional>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "kestro/auth/auth_command_error.hpp"
+#include "kestro/auth/index_argument.hpp"
+#include "kestro/auth/whoami.hpp"
+#include "kestro/credentials/credential_store.hpp"
+#include "kestro/http/client.hpp"
+#include "kestro/index/index_location.hpp"
+#include "kestro/utils/error.hpp"
+#include "kestro/utils/url.hpp"
+
+namespace kestro::remote {
+
+// Log target of the login.
+inline constexpr std::string_view kLoginTarget = "kestro_core::commands::auth";
+
+// What discovery found for the login: the index root and, when the index
+// announced one, its API root.
+struct LoginEndpoints {
+  IndexLocation index_root;
+  std::optional<url::Url> api_root;
+};
+
+// How the login asks for the endpoints. `ForProbe` treats a missing
+// discovery document as a failure (the caller may retry with the token);
+// `WithoutStore` runs only the unauthenticated request, a missing document
+// giving the read-only endpoints of the location. A failure is its rendered
+// text.
+enum class DiscoveryMode { ForProbe, WithoutStore };
+using LoginDiscovery = std::function<std::expected<LoginEndpoints, std::string>(DiscoveryMode mode)>;
+
+// The verdicts of one login, in probe order.
+struct ProbeResults {
+  std::optional<WhoamiBody> whoami;
+  std::vector<ProbeSurface> accepted;
+  std::vector<ProbeRejection> rejected;
+  // The read surface's challenge schemes, kept only when it rejected.
+  std::vector<std::string> challenge_schemes;
+};
+
+struct LoginProbeEvent {
+  // The store held a login under the same key; raised just before writing.
+  struct ReplacingExisting { std::string key; };
+  struct IndexConfigUnreadable { std::string text; };
+  struct Redirected { ProbeSurface surface; std::string location; };
+  struct CouldNotProbe { ProbeSurface surface; std::string text; };
+  struct RateLimited { ProbeSurface surface; };
+  // A surface rejected the token but another accepted it.
+  struct RejectedButStored { ProbeSurface surface; std::uint16_t status; std::vector<std::string> challenge_schemes; };
+  using Kind = std::variant<ReplacingExisting, IndexConfigUnreadable, Redirected, CouldNotProbe, RateLimited,
+                            RejectedButStored>;
+  Kind kind;
+};
+using LoginProbeSink = std::function<void(const LoginProbeEvent&)>;
+
+struct LoginOutcome {
+  struct Stored {
+    std::string key;
+    std::vector<std::string> globs;
+    std::vector<ProbeSurface> validated;
+  };
+  // No secret-store backend: nothing was stored. `reason` is the backend's
+  // own message.
+  struct NotStored {
+    std::string key;
+    std::vector<std::string> globs;
+    std::string reason;
+  };
+  std::variant<Stored, NotStored> kind;
+};
+
+// The probe client: the common defaults, redirects never followed, 30 s for
+// each request as a whole.
+using ProbeClientFactory = std::function<std::expected<http::Client, ErrorPtr>()>;
+std::expected<http::Client, ErrorPtr> build_probe_http_client();
+
+// Sends one probe request, with `Authorization: Bearer {token}` (sensitive)
+// when a token is given. A failure is its rendered chain of causes.
+std::expected<http::Response, std::string> send_probe_request(const http::Client& client, http::Method method,
+                                                              const url::Url& url, const std::string* token);
+
+// The `Location` header when every byte is a tab or from blank to `~`;
+// otherwise "(no Location header)".
+std::string location_header_text(const http::Response& response);
+
+// Probes the read surface at `url`: without the token first, and with it
+// only when that was refused with a client error.
+void probe_surface(const http::Client& client, const url::Url& url, const std::string& token, ProbeResults& results,
+                   const LoginProbeSink& sink);
+
+// The login: reads the store (a store failure other than a missing backend
+// ends it before any request), asks `discover` for the endpoints, probes,
+// decides and writes the login, replacing one with the same key in place.
+// Without a secret-store backend nothing is probed and the token is never
+// sent.
+std::expected<LoginOutcome, AuthCommandError> probe_and_store_login(
+    const CredentialStore& store, const AuthIndexArgument& index, std::string token, const LoginDiscovery& discover,
+    const LoginProbeSink& sink, const ProbeClientFactory& probe_client = build_probe_http_client);
+
+}  // namespace kestro::remote

@@ -1,0 +1,226 @@
+#include "kestro/remote/login_probe.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <span>
+
+#include <fmt/format.h>
+
+#include "kestro/auth/challenge.hpp"
+#include "kestro/auth/scope.hpp"
+#include "kestro/utils/ascii.hpp"
+#include "kestro/utils/http_status.hpp"
+
+namespace kestro::remote {
+namespace {
+
+using Event = LoginProbeEvent;
+
+constexpr std::chrono::seconds kProbeTimeout{30};
+// A whoami answer is a few hundred bytes; anything past this is not one.
+constexpr std::size_t kWhoamiBodyLimit = 1 << 20;
+
+bool is_redirect(std::uint16_t s) { return s >= 300 && s <= 399; }
+bool is_success(std::uint16_t s) { return s >= 200 && s <= 299; }
+bool is_client_error(std::uint16_t s) { return s >= 400 && s <= 499; }
+
+std::string unexpected_status(std::uint16_t status) { return "unexpected status " + http_status_text(status); }
+
+// The scheme names of every `WWW-Authenticate` header of the answer.
+void add_response_challenges(const http::Response& response, std::vector<std::string>& schemes) {
+  for (const http::Header& h : response.headers())
+    if (eq_ignore_ascii_case(h.name, "WWW-Authenticate")) add_challenge_schemes(h.value, schemes);
+}
+
+// The answer's verdict-free outcomes shared by both surfaces: a redirect or
+// a rate limit is reported and ends the probe.
+bool reported_without_verdict(ProbeSurface surface, const http::Response& response, const LoginProbeSink& sink) {
+  if (is_redirect(response.status())) {
+    sink({Event::Redirected{surface, location_header_text(response)}});
+    return true;
+  }
+  if (response.status() == 429) {
+    sink({Event::RateLimited{surface}});
+    return true;
+  }
+  return false;
+}
+
+void probe_api(const http::Client& client, const url::Url& api_root, const std::string& token, ProbeResults& results,
+               const LoginProbeSink& sink) {
+  auto url = api_root.join("v1/whoami");
+  if (!url) {
+    sink({Event::CouldNotProbe{ProbeSurface::Api, "could not build the whoami URL: " + url.error().message()}});
+    return;
+  }
+  auto response = send_probe_request(client, http::Method::Get, *url, &token);
+  if (!response) {
+    sink({Event::CouldNotProbe{ProbeSurface::Api, response.error()}});
+    return;
+  }
+  if (reported_without_verdict(ProbeSurface::Api, *response, sink)) return;
+  const std::uint16_t status = response->status();
+  if (status == 200) {
+    results.accepted.push_back(ProbeSurface::Api);
+    auto body = response->read_body(kWhoamiBodyLimit);
+    results.whoami = parse_whoami_response(body ? std::expected<std::string, ErrorPtr>(std::move(*body))
+                                                : std::unexpected(make_error<http::HttpError>(std::move(body.error()))));
+  } else if (status == 401) {
+    results.rejected.push_back({ProbeSurface::Api, status});
+  } else {
+    sink({Event::CouldNotProbe{ProbeSurface::Api, unexpected_status(status)}});
+  }
+}
+
+CredentialSurface stored_surface(ProbeSurface s) {
+  return CredentialSurface{s == ProbeSurface::Read ? CredentialSurface::Tag::Read : CredentialSurface::Tag::Api, {}};
+}
+
+CredentialRecord login_record(std::string key, std::vector<std::string> globs, std::string token,
+                              const ProbeResults& results) {
+  CredentialRecord record;
+  record.key = std::move(key);
+  record.globs = std::move(globs);
+  record.secret = std::move(token);
+  if (results.whoami) {
+    record.expires_at = results.whoami->token.expires_at;
+    record.subject = CredentialSubject{results.whoami->subject.type, results.whoami->subject.name};
+    record.token_name = results.whoami->token.name;
+    record.token_prefix = results.whoami->token.prefix;
+  }
+  for (ProbeSurface s : results.accepted) record.validated.push_back(stored_surface(s));
+  return record;
+}
+
+std::vector<std::string> login_globs(const AuthIndexArgument& index, const std::optional<LoginEndpoints>& endpoints) {
+  if (!endpoints) return credential_globs_for_index(index.scope);
+  return credential_globs_for_index(index.scope, &endpoints->index_root,
+                                    endpoints->api_root ? &*endpoints->api_root : nullptr);
+}
+
+std::optional<LoginEndpoints> discover_or_report(const LoginDiscovery& discover, DiscoveryMode mode,
+                                                 const LoginProbeSink& sink) {
+  auto endpoints = discover(mode);
+  if (endpoints) return std::move(*endpoints);
+  sink({Event::IndexConfigUnreadable{std::move(endpoints.error())}});
+  return std::nullopt;
+}
+
+std::string backend_reason(const CredentialStoreError::BackendAbsent& absent, const CredentialStoreError& error) {
+  return absent.source ? absent.source->message() : error.message();
+}
+
+}  // namespace
+
+std::expected<http::Client, ErrorPtr> build_probe_http_client() {
+  http::ClientOptions options;
+  options.redirects = http::RedirectPolicy::Never;
+  options.total_timeout = std::chrono::duration_cast<std::chrono::milliseconds>(kProbeTimeout);
+  return http::Client(http::apply_client_defaults(std::move(options)));
+}
+
+std::expected<http::Response, std::string> send_probe_request(const http::Client& client, http::Method method,
+                                                              const url::Url& url, const std::string* token) {
+  http::PreparedRequest request = client.request(method, url);
+  if (token) request.header("Authorization", "Bearer " + *token, true);
+  auto response = std::move(request).send();
+  if (!response) return std::unexpected(render_error_chain(response.error()));
+  return std::move(*response);
+}
+
+std::string location_header_text(const http::Response& response) {
+  auto location = response.header("Location");
+  if (!location) return "(no Location header)";
+  const bool printable = std::all_of(location->begin(), location->end(), [](char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b == '\t' || (b >= 0x20 && b <= 0x7E);
+  });
+  return printable ? std::string(*location) : "(no Location header)";
+}
+
+void probe_surface(const http::Client& client, const url::Url& url, const std::string& token, ProbeResults& results,
+                   const LoginProbeSink& sink) {
+  constexpr ProbeSurface kRead = ProbeSurface::Read;
+  auto open = send_probe_request(client, http::Method::Head, url, nullptr);
+  if (!open) return sink({Event::CouldNotProbe{kRead, open.error()}});
+  if (reported_without_verdict(kRead, *open, sink)) return;
+  if (is_success(open->status())) return;  // public: the token is not tried
+  if (!is_client_error(open->status())) return sink({Event::CouldNotProbe{kRead, unexpected_status(open->status())}});
+  std::vector<std::string> schemes;
+  add_response_challenges(*open, schemes);
+
+  auto with_token = send_probe_request(client, http::Method::Head, url, &token);
+  if (!with_token) return sink({Event::CouldNotProbe{kRead, with_token.error()}});
+  if (reported_without_verdict(kRead, *with_token, sink)) return;
+  const std::uint16_t status = with_token->status();
+  if (is_success(status)) {
+    results.accepted.push_back(kRead);
+  } else if (is_client_error(status)) {
+    results.rejected.push_back({kRead, status});
+    add_response_challenges(*with_token, schemes);
+    results.challenge_schemes = std::move(schemes);
+  } else {
+    sink({Event::CouldNotProbe{kRead, unexpected_status(status)}});
+  }
+}
+
+std::expected<LoginOutcome, AuthCommandError> probe_and_store_login(const CredentialStore& store,
+                                                                    const AuthIndexArgument& index, std::string token,
+                                                                    const LoginDiscovery& discover,
+                                                                    const LoginProbeSink& sink,
+                                                                    const ProbeClientFactory& probe_client) {
+  using E = AuthCommandError;
+  const std::string key = index.canonical;
+
+  auto existing = read_credential_store(store);
+  if (!existing) {
+    const auto* absent = existing.error().get_if<CredentialStoreError::BackendAbsent>();
+    if (!absent) return std::unexpected(E(E::Store{std::move(existing.error())}));
+    // No secret store: only the unauthenticated discovery, for the globs.
+    auto endpoints = discover_or_report(discover, DiscoveryMode::WithoutStore, sink);
+    return LoginOutcome{LoginOutcome::NotStored{key, login_globs(index, endpoints), backend_reason(*absent, existing.error())}};
+  }
+  const bool replacing =
+      std::any_of(existing->begin(), existing->end(), [&](const CredentialRecord& r) { return r.key == key; });
+
+  const std::optional<LoginEndpoints> endpoints = discover_or_report(discover, DiscoveryMode::ForProbe, sink);
+  std::vector<std::string> globs = login_globs(index, endpoints);
+
+  ProbeResults results;
+  if (auto client = probe_client(); !client) {
+    sink({Event::CouldNotProbe{ProbeSurface::Read, "could not build the probe HTTP client: " + client.error()->message()}});
+  } else {
+    const url::Url read_url =
+        endpoints ? index_json_url(endpoints->index_root) : index_file_url(index.location, "index.json");
+    probe_surface(*client, read_url, token, results, sink);
+    if (endpoints && endpoints->api_root) probe_api(*client, *endpoints->api_root, token, results, sink);
+  }
+
+  if (results.accepted.empty() && !results.rejected.empty())
+    return std::unexpected(E(E::ValidationRejected{key, results.rejected, results.challenge_schemes}));
+  if (!results.accepted.empty())
+    for (const ProbeRejection& r : results.rejected)
+      sink({Event::RejectedButStored{r.surface, r.status,
+                                     r.surface == ProbeSurface::Read ? results.challenge_schemes
+                                                                     : std::vector<std::string>{}}});
+  if (replacing) sink({Event::ReplacingExisting{key}});
+
+  CredentialRecord record = login_record(key, globs, std::move(token), results);
+  auto written = update_credential_store(store, [&](CredentialBlob& blob) {
+    auto same = std::find_if(blob.credentials.begin(), blob.credentials.end(),
+                             [&](const CredentialRecord& r) { return r.key == key; });
+    if (same != blob.credentials.end())
+      *same = std::move(record);
+    else
+      blob.credentials.push_back(std::move(record));
+    return true;
+  });
+  if (!written) {
+    if (const auto* absent = written.error().get_if<CredentialStoreError::BackendAbsent>())
+      return LoginOutcome{LoginOutcome::NotStored{key, std::move(globs), backend_reason(*absent, written.error())}};
+    return std::unexpected(E(E::Store{std::move(written.error())}));
+  }
+  return LoginOutcome{LoginOutcome::Stored{key, std::move(globs), std::move(results.accepted)}};
+}
+
+}  // namespace kestro::remote
