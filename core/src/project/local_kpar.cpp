@@ -48,21 +48,6 @@ std::expected<std::uint64_t, LocalKparError> archive_size(const fs::path& path) 
   return static_cast<std::uint64_t>(st->st_size);
 }
 
-// The directory of the first `.project.json` entry with a safe name, in the
-// archive's index order: the empty text at the top level.
-std::expected<std::string, LocalKparError> detect_root(const zip::ZipArchive& archive) {
-  constexpr std::string_view kInfo = ".project.json";
-  for (const auto& entry : archive.entries()) {
-    if (!entry.has_safe_name()) continue;
-    std::string_view name = entry.name;
-    auto slash = name.rfind('/');
-    std::string_view last = slash == std::string_view::npos ? name : name.substr(slash + 1);
-    if (last != kInfo) continue;
-    return std::string(slash == std::string_view::npos ? std::string_view() : name.substr(0, slash));
-  }
-  return Fail(LocalKparError::NotFound{std::string(kInfo)});
-}
-
 // The archive entry that holds project path `path`.
 std::string entry_name_of(const OpenedKpar& kpar, std::string_view path) {
   if (path.starts_with('/') || !kpar.root_prefix) return std::string(path);
@@ -86,6 +71,21 @@ std::expected<void, IoError> copy_entry(zip::ZipEntryReader& reader, int fd) {
 
 }  // namespace
 
+// The directory of the first `.project.json` entry with a safe name, in the
+// archive's index order: the empty text at the top level.
+std::expected<std::string, LocalKparError> find_kpar_project_root(const zip::ZipArchive& archive) {
+  constexpr std::string_view kInfo = ".project.json";
+  for (const auto& entry : archive.entries()) {
+    if (!entry.has_safe_name()) continue;
+    std::string_view name = entry.name;
+    auto slash = name.rfind('/');
+    std::string_view last = slash == std::string_view::npos ? name : name.substr(slash + 1);
+    if (last != kInfo) continue;
+    return std::string(slash == std::string_view::npos ? std::string_view() : name.substr(0, slash));
+  }
+  return Fail(LocalKparError::NotFound{std::string(kInfo)});
+}
+
 LocalKparProject::Result<std::shared_ptr<const OpenedLocalKpar>> LocalKparProject::open_archive() const {
   if (opened_) return opened_;
   auto size = archive_size(archive_path);
@@ -106,7 +106,7 @@ LocalKparProject::Result<std::shared_ptr<const OpenedLocalKpar>> LocalKparProjec
     if (!archive)
       return Fail(LocalKparError::Zip{ZipArchiveError::ReadArchive{
           display_path(archive_path), make_error<zip::ZipError>(std::move(archive.error()))}});
-    auto detected = detect_root(*archive);
+    auto detected = find_kpar_project_root(*archive);
     if (!detected) return Fail(std::move(detected.error()));
     root_prefix = std::move(*detected);
   }
@@ -189,7 +189,12 @@ LocalKparProject::Result<std::optional<InterchangeProjectMetadataRaw>> LocalKpar
 LocalKparProject::Result<SourceReaderPtr> LocalKparProject::read_source(std::string_view path) const {
   auto opened = open_archive();
   if (!opened) return Fail(std::move(opened.error()));
-  auto file = extract(**opened, path);
+  return read_extracted(**opened, path);
+}
+
+LocalKparProject::Result<SourceReaderPtr> LocalKparProject::read_extracted(const OpenedLocalKpar& opened,
+                                                                          std::string_view path) {
+  auto file = extract(opened, path);
   if (!file) return Fail(std::move(file.error()));
   auto reader = FileSourceReader::open(*file);
   if (!reader) return Fail(io(std::move(reader.error())));

@@ -85,6 +85,8 @@ class LocalKparProject : public ReadProject<LocalKparError> {
 
   // The extracted file of `path` inside the opened state's directory.
   static Result<std::filesystem::path> extract(const OpenedLocalKpar& opened, std::string_view path);
+  // A reader over the extracted file of `path`.
+  static Result<SourceReaderPtr> read_extracted(const OpenedLocalKpar& opened, std::string_view path);
 
  private:
   mutable std::shared_ptr<const OpenedLocalKpar> opened_;
@@ -107,6 +109,10 @@ class LocalPathProject : public ReadProject<LocalPathProjectError> {
   Result<std::vector<Source>> sources(const ProjectContext& context) const override;
   Result<EnvProjectChecksum> checksum_hex() const override;
 };
+
+// The directory of the first `.project.json` entry whose name is safe, in
+// archive order: the empty text at the top level; NotFound otherwise.
+std::expected<std::string, LocalKparError> find_kpar_project_root(const zip::ZipArchive& archive);
 
 // The SHA-256 (lower-case hex) and the size of a KPAR file; Io on failure.
 std::expected<std::string, LocalKparError> kpar_file_sha256(const std::filesystem::path& path);

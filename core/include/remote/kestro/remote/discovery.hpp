@@ -1,0 +1,108 @@
+// Where an index serves its files and its API: the discovery document
+// `kestro-index-config.json` at the index location, the rules that turn it
+// into resolved endpoints, and the one GET of a JSON document that every
+// reader of index files shares.
+#pragma once
+
+#include "kestro/remote/namespace.hpp"
+
+#include <cstddef>
+#include <expected>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "kestro/auth/policy.hpp"
+#include "kestro/auth/send_with_credentials.hpp"
+#include "kestro/http/client.hpp"
+#include "kestro/index/fetch_error.hpp"
+#include "kestro/index/index_location.hpp"
+#include "kestro/model/index_documents.hpp"
+#include "kestro/utils/error_sum.hpp"
+#include "kestro/utils/url.hpp"
+
+namespace kestro::remote {
+
+// The largest JSON document (discovery, `versions.json`, records) read into
+// memory; a longer body fails as a body error.
+inline constexpr std::size_t kJsonBodyLimit = std::size_t{64} << 20;
+
+inline constexpr std::string_view kDiscoveryTarget = "kestro_core::env::discovery";
+inline constexpr std::string_view kDiscoveryFile = "kestro-index-config.json";
+
+// Whether a 404 means "no such document" (nothing) or a failure.
+enum class FetchMode { AllowMissing, RequirePresent };
+
+// The body of a 2xx answer to `result`, read whole up to kJsonBodyLimit;
+// nothing for a 404 in AllowMissing. `url` names the requested document in
+// every error.
+std::expected<std::optional<std::string>, FetchJsonError> read_json_answer(auth::SendResult result,
+                                                                           const url::Url& url, FetchMode mode);
+
+// The authenticated GET of one JSON document, parsed by `parse`.
+template <typename T>
+std::expected<std::optional<T>, FetchJsonError> fetch_index_json(const http::Client& client,
+                                                                 const auth::AuthPolicy& policy, const url::Url& url,
+                                                                 json::Result<T> (*parse)(std::string_view),
+                                                                 FetchMode mode) {
+  auto body = read_json_answer(auth::send_with_credentials(policy, auth::RequestVariant::JsonDocument, url, client),
+                               url, mode);
+  if (!body) return std::unexpected(std::move(body.error()));
+  if (!*body) return std::optional<T>();
+  auto record = parse(**body);
+  if (!record) return std::unexpected(FetchJsonError(FetchJsonError::JsonParse{url.href(), std::move(record.error())}));
+  return std::optional<T>(std::move(*record));
+}
+
+// The resolved endpoints of an index: the location its files are read from,
+// and the base URL of its API (ending in `/`), absent for a read-only index.
+struct IndexEndpoints {
+  IndexLocation index_root;
+  std::optional<url::Url> api_root;
+  friend bool operator==(const IndexEndpoints&, const IndexEndpoints&) = default;
+};
+
+// Why discovery failed. `url` is the requested document's URL, `field`
+// "index_root" or "api_root".
+struct DiscoveryVariants {
+  struct Fetch { FetchJsonError err; };
+  struct RelativeUrl { std::string url; std::string field; std::string value; };
+  struct InvalidUrl { std::string url; std::string field; std::string value; url::UrlError source; };
+  struct UnsupportedScheme { std::string url; std::string field; std::string value; };
+  struct Userinfo { std::string url; std::string field; std::string value; };
+  struct InvalidLocation { std::string url; std::string field; IndexLocationError source; };
+  using Sum = std::variant<Fetch, RelativeUrl, InvalidUrl, UnsupportedScheme, Userinfo, InvalidLocation>;
+};
+
+class DiscoveryError : public ErrorSum<DiscoveryError, DiscoveryVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const Fetch& v) { return v.err.message(); }
+  static std::string text_of(const RelativeUrl& v);
+  static std::string text_of(const InvalidUrl& v);
+  static std::string text_of(const UnsupportedScheme& v);
+  static std::string text_of(const Userinfo& v);
+  static std::string text_of(const InvalidLocation& v);
+  static const Error* cause_of(const Fetch& v) { return v.err.cause(); }
+  static const Error* cause_of(const InvalidUrl& v) { return &v.source; }
+  static const Error* cause_of(const InvalidLocation& v) { return &v.source; }
+};
+
+// The endpoints a parsed discovery document names; `location` is the index
+// root when the document names none. Logs the endpoints at debug level.
+std::expected<IndexEndpoints, DiscoveryError> resolve_index_endpoints(model::IndexConfigRaw raw,
+                                                                      const url::Url& document_url,
+                                                                      IndexLocation location);
+
+// Fetches the document with credentials and resolves it; a 404 is a
+// read-only index at `location`.
+std::expected<IndexEndpoints, DiscoveryError> discover_index_endpoints(const http::Client& client,
+                                                                       const auth::AuthPolicy& policy,
+                                                                       const IndexLocation& location);
+
+// The same without credentials; with `require_document` a 404 fails.
+std::expected<IndexEndpoints, DiscoveryError> discover_index_endpoints_unauthenticated(
+    const http::Client& client, const IndexLocation& location, bool require_document);
+
+}  // namespace kestro::remote

@@ -1,0 +1,198 @@
+// Downloading, verifying and reading KPAR archives behind http(s) URLs.
+#include "kestro/remote/kpar_download.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+
+#include <fmt/format.h>
+
+#include "kestro/auth/send_with_credentials.hpp"
+#include "kestro/project/kpar_records.hpp"
+#include "kestro/utils/fs.hpp"
+#include "kestro/utils/http_status.hpp"
+#include "kestro/utils/sha256.hpp"
+#include "kestro/utils/zip_reader.hpp"
+
+namespace kestro::remote {
+
+std::string RemoteKparError::text_of(const BadHttpStatus& v) {
+  return fmt::format("HTTP request to `{}` returned status {}", v.url, http_status_text(v.status));
+}
+std::string RemoteKparError::text_of(const ParseUrl& v) {
+  return fmt::format("failed to parse URL `{}`: {}", v.url, v.source.message());
+}
+std::string RemoteKparError::text_of(const Body& v) {
+  return "error making an HTTP request:\n" + render_error_chain(*v.source);
+}
+std::string RemoteKparError::text_of(const Request& v) {
+  return "error making an HTTP request:\n" + render_error_chain(*v.source);
+}
+std::string RemoteKparError::text_of(const DigestMismatch& v) {
+  return fmt::format("kpar at `{}` has sha256 `{}` but the expected digest was `{}`", v.url, v.actual, v.expected);
+}
+std::string RemoteKparError::text_of(const SizeMismatch& v) {
+  return fmt::format("kpar at `{}` has size {} bytes but the expected size was {} bytes", v.url, v.actual, v.expected);
+}
+std::string RemoteKparError::text_of(const EmptyKpar& v) { return fmt::format("kpar at `{}` is an empty file", v.url); }
+
+namespace {
+
+using Fail = std::unexpected<RemoteKparError>;
+
+// Bytes gathered before one write: far fewer system calls than one write
+// per network piece.
+constexpr std::size_t kWriteBuffer = std::size_t{1} << 20;
+
+std::optional<std::uint64_t> declared_length(const http::Response& response) {
+  auto text = response.header("Content-Length");
+  if (!text) return std::nullopt;
+  std::uint64_t n = 0;
+  auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), n);
+  if (ec != std::errc() || end != text->data() + text->size()) return std::nullopt;
+  return n;
+}
+
+}  // namespace
+
+std::expected<OpenedLocalKpar, LocalKparError> open_downloaded_kpar(OwnedTempDir dir, const fs::path& archive,
+                                                                   std::string sha256, std::uint64_t size) {
+  auto fd = open_fd(archive, O_RDONLY | O_CLOEXEC);
+  if (!fd) return std::unexpected(LocalKparError::Io{FsIoError::OpenFile{archive, fd.error()}});
+  auto zip = zip::ZipArchive::from_fd(std::move(*fd));
+  if (!zip)
+    return std::unexpected(LocalKparError::Zip{
+        ZipArchiveError::ReadArchive{display_path(archive), make_error<zip::ZipError>(std::move(zip.error()))}});
+  auto root = find_kpar_project_root(*zip);
+  if (!root) return std::unexpected(std::move(root.error()));
+  return OpenedLocalKpar{OpenedKpar{archive, std::move(*root), std::move(sha256), size}, std::move(dir)};
+}
+
+std::expected<DownloadedKpar, RemoteKparError> download_kpar(const http::Client& client,
+                                                             const auth::AuthPolicy& policy, const url::Url& url,
+                                                             const std::optional<ExpectedArchive>& expected) {
+  auto response = auth::send_with_credentials(policy, auth::RequestVariant::KparArchive, url, client);
+  if (!response) return Fail(RemoteKparError::Request{make_error<http::HttpError>(std::move(response.error()))});
+  std::uint16_t status = response->status();
+  if (status < 200 || status > 299) return Fail(RemoteKparError::BadHttpStatus{url.href(), status});
+  if (auto declared = declared_length(*response); declared && expected && *declared != expected->size)
+    return Fail(RemoteKparError::SizeMismatch{expected->size, *declared, url.href()});
+
+  // From here on every failure drops the directory with all its contents.
+  auto dir = OwnedTempDir::create();
+  if (!dir) return Fail(RemoteKparError::Io{std::move(dir.error())});
+  fs::path archive = dir->path() / "project.kpar";
+  auto out = open_fd(archive, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (!out) return Fail(RemoteKparError::Io{FsIoError::CreateFile{archive, out.error()}});
+  auto write_failed = [&] { return Fail(RemoteKparError::Io{FsIoError::WriteFile{archive, IoError::last()}}); };
+
+  Sha256 hash;
+  std::uint64_t count = 0;
+  std::string pending;
+  pending.reserve(kWriteBuffer);
+  for (;;) {
+    auto piece = response->next_piece();
+    if (!piece) return Fail(RemoteKparError::Body{make_error<http::HttpError>(std::move(piece.error()))});
+    if (piece->end) break;
+    count += piece->bytes.size();
+    if (expected && count > expected->size) return Fail(RemoteKparError::SizeMismatch{expected->size, count, url.href()});
+    hash.update(piece->bytes);
+    pending += piece->bytes;
+    if (pending.size() >= kWriteBuffer) {
+      if (!write_all(out->get(), pending)) return write_failed();
+      pending.clear();
+    }
+  }
+  if (count == 0) return Fail(RemoteKparError::EmptyKpar{url.href()});
+  if (expected && count != expected->size) return Fail(RemoteKparError::SizeMismatch{expected->size, count, url.href()});
+  if (!write_all(out->get(), pending)) return write_failed();
+  if (::fsync(out->get()) != 0) return write_failed();
+  std::string digest = to_hex(hash.finish());
+  if (expected && digest != expected->digest)
+    return Fail(RemoteKparError::DigestMismatch{url.href(), expected->digest, std::move(digest)});
+  auto opened = open_downloaded_kpar(std::move(*dir), archive, std::move(digest), count);
+  out = UniqueFd();
+  if (!opened) return Fail(RemoteKparError::KPar{std::move(opened.error())});
+  return std::make_shared<const OpenedLocalKpar>(std::move(*opened));
+}
+
+std::expected<DownloadedKpar, RemoteKparError> KparDownload::ensure_downloaded() const {
+  if (!downloaded_) {
+    auto fresh = download_kpar(client_, policy_, url_, expected_);
+    if (!fresh) return Fail(std::move(fresh.error()));
+    downloaded_ = std::move(*fresh);
+  }
+  return downloaded_;
+}
+
+std::expected<ProjectRecords, RemoteKparError> KparDownload::get_project() const {
+  auto kpar = ensure_downloaded();
+  if (!kpar) return Fail(std::move(kpar.error()));
+  auto records = read_kpar_project_files((*kpar)->archive);
+  if (!records) return Fail(RemoteKparError::KPar{std::move(records.error())});
+  return std::move(*records);
+}
+
+std::expected<SourceReaderPtr, RemoteKparError> KparDownload::read_source(std::string_view path) const {
+  auto kpar = ensure_downloaded();
+  if (!kpar) return Fail(std::move(kpar.error()));
+  auto reader = LocalKparProject::read_extracted(**kpar, path);
+  if (!reader) return Fail(RemoteKparError::KPar{std::move(reader.error())});
+  return std::move(*reader);
+}
+
+std::expected<EnvProjectChecksum, RemoteKparError> KparDownload::checksum_hex() const {
+  auto kpar = ensure_downloaded();
+  if (!kpar) return Fail(std::move(kpar.error()));
+  return EnvProjectChecksum::kpar(expected_ ? expected_->digest : (*kpar)->archive.sha256);
+}
+
+std::expected<RemoteKparProject, RemoteKparError> RemoteKparProject::create(std::string_view url, http::Client client,
+                                                                            auth::AuthPolicy policy,
+                                                                            std::optional<ExpectedArchive> expected) {
+  auto parsed = url::Url::parse(url);
+  if (!parsed) return Fail(RemoteKparError::ParseUrl{std::string(url), parsed.error()});
+  return RemoteKparProject(KparDownload(std::move(*parsed), std::move(client), std::move(policy), std::move(expected)));
+}
+
+RemoteKparProject::Result<std::vector<Source>> RemoteKparProject::sources(const ProjectContext&) const {
+  if (const auto& known = expected())
+    return std::vector<Source>{RemoteKparSource{url().href(), known->size, known->digest}};
+  auto kpar = ensure_downloaded();
+  if (!kpar) return Fail(std::move(kpar.error()));
+  return std::vector<Source>{RemoteKparSource{url().href(), (*kpar)->archive.size, (*kpar)->archive.sha256}};
+}
+
+RemoteKparProject::Result<std::optional<InterchangeProjectInfoRaw>> RemoteKparProject::get_info() const {
+  auto kpar = ensure_downloaded();
+  if (!kpar) return Fail(std::move(kpar.error()));
+  auto info = read_kpar_project_info((*kpar)->archive);
+  if (!info) return Fail(RemoteKparError::KPar{std::move(info.error())});
+  return std::move(*info);
+}
+
+RemoteKparProject::Result<std::optional<InterchangeProjectMetadataRaw>> RemoteKparProject::get_meta() const {
+  auto kpar = ensure_downloaded();
+  if (!kpar) return Fail(std::move(kpar.error()));
+  auto meta = read_kpar_project_meta((*kpar)->archive);
+  if (!meta) return Fail(RemoteKparError::KPar{std::move(meta.error())});
+  return std::move(*meta);
+}
+
+std::expected<IndexKparProject, RemoteKparError> IndexKparProject::create(std::string_view url, http::Client client,
+                                                                          auth::AuthPolicy policy,
+                                                                          std::uint64_t kpar_size,
+                                                                          std::string kpar_digest) {
+  auto parsed = url::Url::parse(url);
+  if (!parsed) return Fail(RemoteKparError::ParseUrl{std::string(url), parsed.error()});
+  return IndexKparProject(KparDownload(std::move(*parsed), std::move(client), std::move(policy),
+                                       ExpectedArchive{std::move(kpar_digest), kpar_size}));
+}
+
+IndexKparProject::Result<std::vector<Source>> IndexKparProject::sources(const ProjectContext&) const {
+  return std::vector<Source>{IndexKparSource{url().href(), kpar_size(), kpar_digest()}};
+}
+
+}  // namespace kestro::remote
