@@ -1,6 +1,8 @@
 // Dispatch of the HTTP resolver's candidates to the kind they hold.
 #include "kestro/remote/http_project.hpp"
 
+#include <memory>
+
 namespace kestro::remote {
 
 namespace {
@@ -34,22 +36,64 @@ HttpProject::Result<std::optional<InterchangeProjectMetadataRaw>> HttpProject::g
 
 std::expected<std::optional<std::string>, CanonicalizationError<HttpProjectError>>
 HttpProject::checksum_canonical_hex() const {
-  using CE = CanonicalizationError<HttpProjectError>;
-  return std::visit(
-      [](const auto& k) -> std::expected<std::optional<std::string>, CE> {
-        using Tag = typename std::remove_cvref_t<decltype(k)>::error_tag;
-        auto result = k.project.checksum_canonical_hex();
-        if (result) return std::move(*result);
-        auto& err = result.error();
-        if (err.kind() == std::remove_cvref_t<decltype(err)>::Kind::FileRead)
-          return std::unexpected(CE::file_read(err.path(), err.io()));
-        return std::unexpected(CE::project_read(HttpProjectError(Tag{err.project_error()})));
-      },
-      kind);
+  return dispatch_canonical<HttpProjectError>(kind, [](const auto& k) -> decltype(auto) { return k.project; });
 }
 
 HttpProject::Result<EnvProjectChecksum> HttpProject::checksum_hex() const {
   return on_project(kind, [](const auto& p) { return p.checksum_hex(); });
+}
+
+namespace {
+
+// The HTTP project behind the interface the remote candidate holds; each
+// failure is the HTTP project's error, held whole.
+class HeldHttpProject : public ReadProject<HeldError> {
+ public:
+  explicit HeldHttpProject(HttpProject project) : project_(std::move(project)) {}
+
+  Result<ProjectRecords> get_project() const override { return held(project_.get_project()); }
+  Result<SourceReaderPtr> read_source(std::string_view path) const override {
+    return held(project_.read_source(path));
+  }
+  Result<std::vector<Source>> sources(const ProjectContext& context) const override {
+    return held(project_.sources(context));
+  }
+  Result<std::optional<InterchangeProjectInfoRaw>> get_info() const override { return held(project_.get_info()); }
+  Result<std::optional<InterchangeProjectMetadataRaw>> get_meta() const override {
+    return held(project_.get_meta());
+  }
+  std::expected<std::optional<std::string>, CanonicalizationError<HeldError>> checksum_canonical_hex()
+      const override {
+    using CE = CanonicalizationError<HeldError>;
+    auto result = project_.checksum_canonical_hex();
+    if (result) return std::move(*result);
+    auto& err = result.error();
+    if (err.kind() == CanonicalizationError<HttpProjectError>::Kind::FileRead)
+      return std::unexpected(CE::file_read(err.path(), err.io()));
+    return std::unexpected(CE::project_read(hold(err.project_error())));
+  }
+  Result<EnvProjectChecksum> checksum_hex() const override { return held(project_.checksum_hex()); }
+
+ private:
+  static HeldError hold(HttpProjectError err) { return HeldError(make_error<HttpProjectError>(std::move(err))); }
+  template <typename T>
+  static Result<T> held(std::expected<T, HttpProjectError> result) {
+    if (!result) return std::unexpected(hold(std::move(result.error())));
+    return std::move(*result);
+  }
+
+  HttpProject project_;
+};
+
+}  // namespace
+
+HttpOrGitProject remote_candidate(HttpProject project) {
+  return HttpOrGitProject(HttpOrGitProject::Http{std::make_shared<const HeldHttpProject>(std::move(project))});
+}
+
+const HttpProjectError* http_error_of(const HttpOrGitProjectError& err) {
+  const auto* http = err.get_if<HttpOrGitProjectError::HTTPRead>();
+  return http ? dynamic_cast<const HttpProjectError*>(&http->err.inner()) : nullptr;
 }
 
 }  // namespace kestro::remote

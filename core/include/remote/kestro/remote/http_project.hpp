@@ -11,6 +11,7 @@
 
 #include "kestro/project/composite_error.hpp"
 #include "kestro/project/read_project.hpp"
+#include "kestro/project/source_project.hpp"
 #include "kestro/remote/remote_src.hpp"
 
 namespace kestro::remote {
@@ -47,5 +48,11 @@ class HttpProject : public ReadProject<HttpProjectError> {
       const override;
   Result<EnvProjectChecksum> checksum_hex() const override;
 };
+
+// The HTTP project as the remote candidate of the combined resolver.
+HttpOrGitProject remote_candidate(HttpProject project);
+// The HTTP project's error inside a remote candidate's error; none for a git
+// error.
+const HttpProjectError* http_error_of(const HttpOrGitProjectError& err);
 
 }  // namespace kestro::remote

@@ -49,7 +49,7 @@ std::optional<LocalSrcProject> match_local_cache_as(LocalCacheMap& cache, const 
 }
 
 // The remote forms: a candidate of the HTTP resolver, or a remote candidate
-// (git) as the combined resolver holds it.
+// (HTTP or git) as the combined resolver holds it.
 inline std::optional<LocalSrcProject> match_local_cache(LocalCacheMap& cache, const HttpProject& candidate) {
   return match_local_cache_as(cache, candidate, "remote");
 }
