@@ -1,76 +1,71 @@
-// The HTTP resolver's answers and its candidate sequence, as URLs.
+// The HTTP resolver's answers and the candidates it hands out; no request is
+// ever made by resolving.
 #include "kestro/resolve/http_resolver.hpp"
 
 #include <gtest/gtest.h>
 
-#include "resolve_test_support.hpp"
-
 namespace kestro::resolve {
 namespace {
 
-namespace fs = std::filesystem;
-using Outcome = HttpResolver::Outcome;
-
-
-// The candidates as "tree <url>" / "kpar <url>" joined by "; ", or the
-// reason of another answer.
-std::string answer_of(const UsageInContext& usage, bool rewrite) {
-  Outcome r = HttpResolver(rewrite).resolve(usage);
-  auto* found = std::get_if<Outcome::Resolved>(&r.value);
-  if (!found) return (r.value.index() == 1 ? "unsupported: " : "unresolvable: ") + *r.reason();
-  std::string out;
-  while (auto c = found->candidates->next())
-    out += (out.empty() ? "" : "; ") +
-           std::string(c->kind == HttpCandidateUrl::Kind::SourceTree ? "tree " : "kpar ") + c->url.href();
-  // After the end, every pull stays at the end.
-  for (int i = 0; i < 3; ++i)
-    if (found->candidates->next()) out += " (pulled past the end)";
-  return out;
+UsageInContext resource(const std::string& iri) {
+  auto parsed = iri::Iri::parse(iri);
+  EXPECT_TRUE(parsed) << iri;
+  return UsageInContext{ResourceUsageG<iri::Iri, semver::VersionReq>{*parsed, std::nullopt}, std::nullopt};
 }
 
-TEST(HttpResolver, CandidateUrlsByPathShape) {
+HttpResolver resolver(bool allow_slash_rewrite) { return HttpResolver(http::Client(), AuthPolicy(), allow_slash_rewrite); }
+
+// The answer as text: "resolved: <base URLs of the source-tree candidates>"
+// or the variant's reason.
+std::string answer_of(HttpResolver& r, const UsageInContext& usage) {
+  auto outcome = r.resolve(usage);
+  if (!outcome) return "error: " + outcome.error().message();
+  if (auto* found = std::get_if<ResolutionOutcome<HttpProject>::Resolved>(&outcome->value)) {
+    std::string out = "resolved:";
+    while (auto candidate = found->candidates->next())
+      out += " " + std::get<HttpProject::Src>(candidate->kind).project.base_url().href();
+    return out;
+  }
+  static constexpr const char* kNames[] = {"", "unsupported: ", "not found: ", "unresolvable: "};
+  return kNames[outcome->value.index()] + *outcome->reason();
+}
+
+TEST(HttpResolver, Answers) {
   struct Case {
-    std::string iri;
+    UsageInContext usage;
     bool rewrite;
     std::string answer;
   };
   const Case cases[] = {
-      {"https://h/a/b", true, "tree https://h/a/b/; kpar https://h/a/b"},
-      {"https://h/a/b", false, "kpar https://h/a/b"},
-      {"https://h/a/b/", true, "tree https://h/a/b/; kpar https://h/a/b"},
-      {"https://h/a/b/", false, "tree https://h/a/b/"},
-      // A bare host: the path cannot become empty, so both are at `/`.
-      {"https://h", true, "tree https://h/; kpar https://h/"},
-      {"https://h/", true, "tree https://h/; kpar https://h/"},
-      {"https://h/", false, "tree https://h/"},
-      // Only one `/` is removed.
-      {"https://h/a//", true, "tree https://h/a//; kpar https://h/a/"},
-      // Only the path decides; query and fragment stay on both.
-      {"https://h/a/b?x=1", true, "tree https://h/a/b/?x=1; kpar https://h/a/b?x=1"},
-      {"https://h/a/b/?x=1#f", true, "tree https://h/a/b/?x=1#f; kpar https://h/a/b?x=1#f"},
-      {"https://h/a/b?x=/", false, "kpar https://h/a/b?x=/"},
-      {"https://h/a%20b/%2F", true, "tree https://h/a%20b/%2F/; kpar https://h/a%20b/%2F"},
-      {"HTTP://H:8080/p", true, "tree http://h:8080/p/; kpar http://h:8080/p"},
+      {{DirectoryUsageG<std::string>{"lib", "pub", "name"}, std::nullopt}, true, "unsupported: not a url/resource usage"},
+      {{KparPathUsageG<std::string>{"lib.kpar", "pub", "name"}, std::nullopt}, true,
+       "unsupported: not a url/resource usage"},
+      {resource("urn:kestro:x"), true, "unsupported: not an http(s) URL"},
+      {resource("ftp://host.example/p/"), true, "unsupported: not an http(s) URL"},
+      {resource("http://host.example:99999/p/"), true, "unresolvable: invalid http(s) URL: invalid port number"},
+      {resource("https://host.example"), true, "resolved: https://host.example/"},
+      {resource("HTTPS://Host.Example:443/p/"), true, "resolved: https://host.example/p/"},
+      {resource("http://host.example/p/?ref=main"), false, "resolved: http://host.example/p/?ref=main"},
+      {resource("http://host.example/p?ref=main"), true, "resolved: http://host.example/p/?ref=main"},
+      {resource("http://host.example/p"), false, "resolved:"},
   };
-  for (const Case& c : cases) EXPECT_EQ(answer_of(resource_usage(c.iri), c.rewrite), c.answer) << c.iri << " " << c.rewrite;
+  for (const Case& c : cases) {
+    HttpResolver r = resolver(c.rewrite);
+    EXPECT_EQ(answer_of(r, c.usage), c.answer) << c.usage.label();
+  }
 }
 
-TEST(HttpResolver, UsagesItDoesNotTake) {
-  struct Case {
-    UsageInContext usage;
-    std::string answer;
-  };
-  const Case cases[] = {
-      {resource_usage("file:///w/x"), "unsupported: not an http(s) URL"},
-      {resource_usage("git+https://h/r"), "unsupported: not an http(s) URL"},
-      {resource_usage("urn:kestro:x"), "unsupported: not an http(s) URL"},
-      {UsageInContext{DirectoryUsageG<std::string>{"https://h/a", "p", "n"}, fs::path("/w")},
-       "unsupported: not a url/resource usage"},
-      {UsageInContext{KparPathUsageG<std::string>{"a.kpar", "p", "n"}, std::nullopt},
-       "unsupported: not a url/resource usage"},
-      {resource_usage("https://h:99999/a"), "unresolvable: invalid http(s) URL: invalid port number"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(answer_of(c.usage, true), c.answer) << c.usage.label();
+TEST(HttpResolver, EachAnswerIsAnIndependentSequence) {
+  HttpResolver r = resolver(true);
+  auto usage = resource("http://host.example/p/");
+  auto first = r.resolve(usage).value();
+  auto second = r.resolve(usage).value();
+  auto& a = std::get<ResolutionOutcome<HttpProject>::Resolved>(first.value).candidates;
+  auto& b = std::get<ResolutionOutcome<HttpProject>::Resolved>(second.value).candidates;
+  EXPECT_TRUE(a->next());
+  EXPECT_FALSE(a->next());
+  EXPECT_FALSE(a->next());
+  EXPECT_TRUE(b->next());
 }
 
 }  // namespace

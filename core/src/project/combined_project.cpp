@@ -36,15 +36,12 @@ CombinedProject::Result<EnvProjectChecksum> CombinedProject::checksum_hex() cons
 }
 
 CombinedProject::Result<std::vector<Source>> CombinedProject::sources(const ProjectContext& context) const {
-  return dispatch_tagged<CombinedProjectError>(kind, [&](const auto& k) {
-    if constexpr (std::is_same_v<std::remove_cvref_t<decltype(k)>, CachedRemoteProject>) {
-      auto candidate = k.remote.sources(context);
-      if (!candidate) internal_error(render_error_chain(candidate.error()));
-      return LocalSrcProject::Result<std::vector<Source>>(std::move(*candidate));
-    } else {
-      return k.project.sources(context);
-    }
-  });
+  if (const auto* cached = std::get_if<CachedRemoteProject>(&kind)) {
+    auto candidate = cached->remote.sources(context);
+    if (!candidate) return std::unexpected(CombinedProjectError::CachedRemoteOrigin{std::move(candidate.error())});
+    return std::move(*candidate);
+  }
+  return on_read(kind, [&](const auto& p) { return p.sources(context); });
 }
 
 std::optional<std::string> local_project_root(const SourceProject& project) {

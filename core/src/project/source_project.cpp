@@ -1,14 +1,17 @@
 // Dispatch of the configured-source and remote-candidate sums.
 #include "kestro/project/source_project.hpp"
 
+#include "kestro/project/combined_project.hpp"
+
 namespace kestro::project {
 
 namespace {
 
-// Every kind of these sums holds its project as `project`.
+// Every kind of these sums holds its project as `project`, directly or
+// through a shared reference.
 template <typename E, typename Kinds, typename Op>
 auto on_project(const Kinds& kinds, Op&& op) {
-  return dispatch_tagged<E>(kinds, [&](const auto& kind) { return op(kind.project); });
+  return dispatch_tagged<E>(kinds, [&](const auto& kind) { return op(held_project(kind.project)); });
 }
 
 }  // namespace
@@ -61,7 +64,14 @@ HttpOrGitProject::Result<std::optional<InterchangeProjectMetadataRaw>> HttpOrGit
 }
 
 bool HttpOrGitProject::is_known_unusable() const {
-  return std::visit([](const auto& k) { return k.project.is_known_unusable(); }, kind);
+  return std::visit([](const auto& k) { return held_project(k.project).is_known_unusable(); }, kind);
+}
+
+std::expected<std::optional<std::string>, CanonicalizationError<HttpOrGitProjectError>>
+HttpOrGitProject::checksum_canonical_hex() const {
+  return dispatch_canonical<HttpOrGitProjectError>(kind, [](const auto& k) -> decltype(auto) {
+    return held_project(k.project);
+  });
 }
 
 HttpOrGitProject::Result<EnvProjectChecksum> HttpOrGitProject::checksum_hex() const {

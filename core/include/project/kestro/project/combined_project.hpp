@@ -54,9 +54,8 @@ class CombinedProject : public ReadProject<CombinedProjectError> {
 
   Result<ProjectRecords> get_project() const override;
   Result<SourceReaderPtr> read_source(std::string_view path) const override;
-  // A cached kind gives its candidate's sources, which cannot fail once the
-  // candidate was matched with the copy; should they fail nonetheless, that
-  // is an InternalError carrying the rendered failure.
+  // A cached kind gives its candidate's sources; their failure is
+  // CachedRemoteOrigin with the candidate's error.
   Result<std::vector<Source>> sources(const ProjectContext& context) const override;
   Result<std::optional<InterchangeProjectInfoRaw>> get_info() const override;
   Result<std::optional<InterchangeProjectMetadataRaw>> get_meta() const override;

@@ -8,9 +8,12 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <expected>
+#include <optional>
 #include <string>
 #include <variant>
 
+#include "kestro/project/checksum.hpp"
 #include "kestro/project/project_error.hpp"
 #include "kestro/utils/error_sum.hpp"
 
@@ -44,11 +47,26 @@ struct TaggedShapes {
   }
 };
 
-// The error of a remote candidate. The HTTP kind's variant, `HTTPRead`,
-// joins with that kind.
+// The error of a project kind that a higher layer defines (the kinds read
+// over HTTP), held whole: its text, cause and debug form are the kind's own,
+// and code of that layer can look at the error itself.
+class HeldError : public Error {
+ public:
+  explicit HeldError(ErrorPtr inner) : inner_(std::move(inner)) {}
+  const Error& inner() const { return *inner_; }
+  std::string message() const override { return inner_->message(); }
+  const Error* cause() const override { return inner_->cause(); }
+  std::string debug() const override { return inner_->debug(); }
+
+ private:
+  ErrorPtr inner_;
+};
+
+// The error of a remote candidate: the HTTP project's or the git project's.
 struct HttpOrGitProjectVariants : TaggedShapes {
+  using HTTPRead = Tagged<"HTTPRead", HeldError>;
   using GitRead = Tagged<"GitRead", RemoteGitError>;
-  using Sum = std::variant<GitRead>;
+  using Sum = std::variant<HTTPRead, GitRead>;
 };
 class HttpOrGitProjectError : public ErrorSum<HttpOrGitProjectError, HttpOrGitProjectVariants> {
  public:
@@ -79,7 +97,12 @@ struct CombinedProjectVariants : TaggedShapes {
   using CachedRemoteProject = Tagged<"CachedRemoteProject", LocalSrcError>;
   using CachedIndexProject = Tagged<"CachedIndexProject", LocalSrcError>;
   using DanglingLocalProject = Tagged<"DanglingLocalProject", LocalSrcError>;
-  using Sum = std::variant<FileProject, RemoteProject, CachedRemoteProject, CachedIndexProject, DanglingLocalProject>;
+  // The lock sources of a cached remote kind come from its candidate, whose
+  // failure (a source tree's checksum computed again over HTTP) is reported
+  // with the candidate's error, never swallowed.
+  using CachedRemoteOrigin = Tagged<"CachedRemoteProject", HttpOrGitProjectError>;
+  using Sum = std::variant<FileProject, RemoteProject, CachedRemoteProject, CachedIndexProject, DanglingLocalProject,
+                           CachedRemoteOrigin>;
 };
 class CombinedProjectError : public ErrorSum<CombinedProjectError, CombinedProjectVariants> {
  public:
@@ -112,6 +135,25 @@ auto dispatch_tagged(const Kinds& kinds, Op&& op) {
         using T = typename decltype(result)::value_type;
         if (!result) return std::expected<T, E>(std::unexpect, E(typename Kind::error_tag{std::move(result.error())}));
         return std::expected<T, E>(std::move(*result));
+      },
+      kinds);
+}
+
+// The canonical checksum of the kind `kinds` holds, computed as that kind
+// computes it, a project failure tagged with the kind's variant of `E`.
+template <typename E, typename Kinds, typename Project>
+auto dispatch_canonical(const Kinds& kinds, Project&& project_of)
+    -> std::expected<std::optional<std::string>, CanonicalizationError<E>> {
+  using CE = CanonicalizationError<E>;
+  return std::visit(
+      [&](const auto& kind) -> std::expected<std::optional<std::string>, CE> {
+        using Tag = typename std::remove_cvref_t<decltype(kind)>::error_tag;
+        auto result = project_of(kind).checksum_canonical_hex();
+        if (result) return std::move(*result);
+        auto& err = result.error();
+        if (err.kind() == std::remove_cvref_t<decltype(err)>::Kind::FileRead)
+          return std::unexpected(CE::file_read(err.path(), err.io()));
+        return std::unexpected(CE::project_read(E(Tag{err.project_error()})));
       },
       kinds);
 }

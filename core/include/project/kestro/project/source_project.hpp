@@ -5,6 +5,7 @@
 
 #include "kestro/project/namespace.hpp"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -57,12 +58,17 @@ class SourceProject : public ReadProject<SourceProjectError> {
 
 class HttpOrGitProject : public ReadProject<HttpOrGitProjectError> {
  public:
+  // A project read over HTTP, its kind defined by the network layer, which
+  // makes this holder (a source tree or an archive at a URL).
+  struct Http {
+    using error_tag = HttpOrGitProjectError::HTTPRead;
+    std::shared_ptr<const ReadProject<HeldError>> project;
+  };
   struct Git {
     using error_tag = HttpOrGitProjectError::GitRead;
     RemoteGitProject project;
   };
-  // The HTTP project joins as `Http`, in front of Git.
-  using Kind = std::variant<Git>;
+  using Kind = std::variant<Http, Git>;
 
   explicit HttpOrGitProject(Kind held) : kind(std::move(held)) {}
   Kind kind;
@@ -73,6 +79,10 @@ class HttpOrGitProject : public ReadProject<HttpOrGitProjectError> {
   Result<std::optional<InterchangeProjectInfoRaw>> get_info() const override;
   Result<std::optional<InterchangeProjectMetadataRaw>> get_meta() const override;
   bool is_known_unusable() const override;
+  // As the held kind computes it (an HTTP source tree requests no file when
+  // a record is absent).
+  std::expected<std::optional<std::string>, CanonicalizationError<HttpOrGitProjectError>> checksum_canonical_hex()
+      const override;
   Result<EnvProjectChecksum> checksum_hex() const override;
 };
 

@@ -1,69 +1,41 @@
-// The resolver of `http` and `https` resource usages and its candidate
-// sequence: at most two readings of the one URL, first as a directory tree
-// of project files, then as a KPAR archive. Whether the URL's path ends in
-// `/` decides which are offered and how their URLs are rewritten.
+// The resolver of usages that name a project by an http(s) IRI. It makes no
+// request: it turns the IRI into a URL and hands back a lazy sequence of the
+// candidates at that URL; whether anything is there is found out only when a
+// candidate is read.
 #pragma once
 
 #include "kestro/resolve/namespace.hpp"
 
-#include <optional>
-
+#include "kestro/auth/policy.hpp"
+#include "kestro/http/client.hpp"
+#include "kestro/remote/http_project.hpp"
 #include "kestro/resolve/outcome.hpp"
-#include "kestro/utils/url.hpp"
 
 namespace kestro::resolve {
 
-// One reading of the URL: a source tree (its files joined to the URL, which
-// then ends in `/`) or an archive downloaded from the URL.
-struct HttpCandidateUrl {
-  enum class Kind { SourceTree, Kpar };
-  Kind kind;
-  url::Url url;
-  friend bool operator==(const HttpCandidateUrl&, const HttpCandidateUrl&) = default;
-};
-
-// The lazy sequence of one usage. Each pull runs the first step not yet
-// run: the source-tree step, then the archive step; a step with no
-// candidate hands on to the next in the same pull. Pulls never wait and do
-// no I/O; after both steps every pull gives none.
-//
-// path            rewrite  candidates
-// ends in `/`     on       tree at url; archive at url less the final `/`
-// ends in `/`     off      tree at url
-// no final `/`    on       tree at url plus `/`; archive at url
-// no final `/`    off      archive at url
-// Query and fragment are kept; a bare `/` path stays `/` for the archive.
-class HttpCandidates : public ItemSequence<HttpCandidateUrl> {
+class HttpResolver : public Resolver<HttpProject, HttpProjectError> {
  public:
-  HttpCandidates(url::Url url, bool allow_slash_rewrite)
-      : url_(std::move(url)), allow_slash_rewrite_(allow_slash_rewrite) {}
-  std::optional<HttpCandidateUrl> next() override { return next_candidate(); }
-  std::optional<HttpCandidateUrl> next_candidate();
+  // `allow_slash_rewrite`: a URL whose path lacks a final "/" is also tried
+  // as a source tree with one appended (and a URL whose path has one as an
+  // archive without it).
+  HttpResolver(http::Client client, AuthPolicy auth_policy, bool allow_slash_rewrite)
+      : client_(std::move(client)), auth_policy_(std::move(auth_policy)), allow_slash_rewrite_(allow_slash_rewrite) {}
+
+  // Answers at once and never fails: a usage of another kind or an IRI of
+  // another scheme is UnsupportedUsageType, an http(s) IRI that is no URL
+  // Unresolvable, anything else Resolved with a new candidate sequence over
+  // the parsed URL. The version constraint is not looked at.
+  std::expected<ResolutionOutcome<HttpProject>, HttpProjectError> resolve(const UsageInContext& usage) override;
 
  private:
-  url::Url url_;
-  bool allow_slash_rewrite_;
-  bool source_step_done_ = false;
-  bool kpar_step_done_ = false;
-};
-
-// A copy of `url` with its path replaced (query and fragment kept).
-url::Url with_url_path(const url::Url& url, std::string_view path);
-
-// Answers at once, without any request, and never fails: a usage other
-// than a resource usage, or a scheme other than http and https (any letter
-// case), is `UnsupportedUsageType`; an IRI that is no absolute URL is
-// `Unresolvable`; otherwise `Resolved` with a fresh candidate sequence.
-class HttpResolver {
- public:
-  using Outcome = ResolutionOutcome<HttpCandidateUrl>;
-  // The standard construction rewrites: both readings are always offered.
-  explicit HttpResolver(bool allow_slash_rewrite = true) : allow_slash_rewrite_(allow_slash_rewrite) {}
-  Outcome resolve(const UsageInContext& usage) const;
-  bool allow_slash_rewrite() const { return allow_slash_rewrite_; }
-
- private:
+  http::Client client_;
+  AuthPolicy auth_policy_;
   bool allow_slash_rewrite_;
 };
+
+// The base URL of the source-tree candidate for `url`: the URL itself when
+// its path is empty or ends with "/", with "/" appended when it does not and
+// the rewrite is allowed, none otherwise.
+std::optional<url::Url> source_tree_base(const url::Url& url, bool allow_slash_rewrite);
 
 }  // namespace kestro::resolve

@@ -1,0 +1,272 @@
+// Remote source trees: records and files by authenticated GET, bodies
+// decoded by their declared character set.
+#include "kestro/remote/remote_src.hpp"
+
+#include <future>
+#include <limits>
+#include <memory>
+#include <utility>
+
+#include <fmt/format.h>
+#include <unicode/ucnv.h>
+#include <unicode/ustring.h>
+
+#include "kestro/auth/send_with_credentials.hpp"
+#include "kestro/project/blocking.hpp"
+#include "kestro/project/checksum.hpp"
+#include "kestro/utils/http_status.hpp"
+#include "kestro/utils/text.hpp"
+
+namespace kestro::remote {
+
+std::string RemoteSrcVariants::text_of(const HttpRequest& v) {
+  return "error making an HTTP request:\n" + v.err.debug();
+}
+std::string RemoteSrcVariants::text_of(const HttpBody& v) { return "error making an HTTP request:\n" + v.err.debug(); }
+std::string RemoteSrcVariants::text_of(const Deserialize& v) {
+  return fmt::format("HTTP request to\n  `{}`\n  returned malformed data: {}", v.url, v.err.message());
+}
+std::string RemoteSrcVariants::text_of(const BadStatus& v) {
+  return fmt::format("HTTP request to `{}` returned unexpected status code {}", v.url, http_status_text(v.status));
+}
+std::string RemoteSrcVariants::debug_of(const Deserialize& v) {
+  return fmt::format("Deserialize({}, {})", debug_quote(v.url), v.err.debug());
+}
+std::string RemoteSrcVariants::debug_of(const BadStatus& v) {
+  return fmt::format("BadStatus({}, {})", debug_quote(v.url), v.status);
+}
+std::string RemoteSrcVariants::debug_of(const InternalUrl& v) {
+  return fmt::format("InternalUrl({}, {})", debug_quote(v.name), v.err.debug());
+}
+
+namespace {
+
+bool is_scheme_start(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool is_scheme_char(char c) {
+  return is_scheme_start(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
+// Whether `path` begins with `scheme:`, which makes it an absolute URL (or a
+// drive letter) rather than a reference relative to the base.
+bool has_scheme(std::string_view path) {
+  if (path.empty() || !is_scheme_start(path[0])) return false;
+  for (char c : path.substr(1)) {
+    if (c == ':') return true;
+    if (!is_scheme_char(c)) return false;
+  }
+  return false;
+}
+
+// The text URL parsing actually reads: leading and trailing C0 controls and
+// spaces removed, and every tab, line feed and carriage return dropped.
+std::string as_url_parser_reads(std::string_view path) {
+  while (!path.empty() && static_cast<unsigned char>(path.front()) <= 0x20) path.remove_prefix(1);
+  while (!path.empty() && static_cast<unsigned char>(path.back()) <= 0x20) path.remove_suffix(1);
+  std::string out;
+  for (char c : path)
+    if (c != '\t' && c != '\n' && c != '\r') out += c;
+  return out;
+}
+
+}  // namespace
+
+std::expected<void, RelativePathError> check_remote_path(std::string_view path) {
+  const std::string original(path);
+  if (auto checked = validate_relative_path(path, RelativePathKind::ProjectFile); !checked)
+    return std::unexpected(std::move(checked.error()));
+  // What the URL parser reads must pass the same rules: ` /x` would be
+  // absolute to it and `.<tab>.` a parent step.
+  const std::string read = as_url_parser_reads(path);
+  if (read != path) {
+    auto checked = validate_relative_path(read, RelativePathKind::ProjectFile);
+    if (!checked)
+      return std::unexpected(checked.error().visit([&](auto v) {
+        v.path = original;
+        return RelativePathError(std::move(v));
+      }));
+  }
+  if (has_scheme(read)) return std::unexpected(RelativePathError(RelativePathError::Absolute{original}));
+  for (std::size_t start = 0; start <= read.size();) {
+    std::size_t end = read.find('/', start);
+    if (end == std::string::npos) end = read.size();
+    const std::string segment = ascii_lowercase(std::string_view(read).substr(start, end - start));
+    if (segment == "%2e") return std::unexpected(RelativePathError(RelativePathError::ContainsCurrent{original}));
+    if (segment == ".%2e" || segment == "%2e." || segment == "%2e%2e")
+      return std::unexpected(RelativePathError(RelativePathError::ContainsParent{original}));
+    start = end + 1;
+  }
+  return {};
+}
+
+namespace {
+
+std::string_view trim_blanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// The `charset` parameter of a Content-Type value, unquoted.
+std::optional<std::string> charset_of(std::string_view content_type) {
+  std::size_t semi = content_type.find(';');
+  while (semi != std::string_view::npos) {
+    std::string_view rest = content_type.substr(semi + 1);
+    std::size_t next = rest.find(';');
+    std::string_view param = trim_blanks(rest.substr(0, next));
+    std::size_t eq = param.find('=');
+    if (eq != std::string_view::npos && ascii_lowercase(trim_blanks(param.substr(0, eq))) == "charset") {
+      std::string_view value = trim_blanks(param.substr(eq + 1));
+      if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+      return ascii_lowercase(value);
+    }
+    semi = next == std::string_view::npos ? next : semi + 1 + next;
+  }
+  return std::nullopt;
+}
+
+// The converter name for a charset label. As web clients do, the Latin-1
+// and ASCII labels mean windows-1252.
+std::string converter_name(const std::optional<std::string>& label) {
+  if (!label) return "UTF-8";
+  static constexpr std::string_view kWindows1252[] = {"iso-8859-1", "iso8859-1", "latin1", "l1", "us-ascii",
+                                                      "ascii", "cp1252", "windows-1252", "x-cp1252"};
+  for (std::string_view alias : kWindows1252)
+    if (*label == alias) return "windows-1252";
+  return *label;
+}
+
+struct ConverterDeleter {
+  void operator()(UConverter* c) const { ucnv_close(c); }
+};
+
+// Converts with ICU; malformed input becomes U+FFFD.
+std::string convert_to_utf8(std::string_view bytes, const std::string& name) {
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<UConverter, ConverterDeleter> conv(ucnv_open(name.c_str(), &status));
+  if (U_FAILURE(status)) {
+    status = U_ZERO_ERROR;
+    conv.reset(ucnv_open("UTF-8", &status));
+    if (U_FAILURE(status)) internal_error("the UTF-8 converter is not available");
+  }
+  ucnv_setToUCallBack(conv.get(), UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &status);
+  if (bytes.empty()) return {};
+  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max() / 2))
+    internal_error("a record body too large to decode");
+  const auto length = static_cast<int32_t>(bytes.size());
+  std::u16string utf16(static_cast<std::size_t>(length) * 2 + 2, u'\0');
+  status = U_ZERO_ERROR;
+  int32_t units = ucnv_toUChars(conv.get(), utf16.data(), static_cast<int32_t>(utf16.size()), bytes.data(), length,
+                                &status);
+  if (U_FAILURE(status)) internal_error("a character conversion failed");
+  std::string out(static_cast<std::size_t>(units) * 3, '\0');
+  int32_t written = 0;
+  status = U_ZERO_ERROR;
+  u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &written, utf16.data(), units, 0xFFFD, nullptr,
+                     &status);
+  if (U_FAILURE(status)) internal_error("a UTF-16 to UTF-8 conversion failed");
+  out.resize(static_cast<std::size_t>(written));
+  return out;
+}
+
+}  // namespace
+
+std::string decode_body_text(std::string_view body, std::optional<std::string_view> content_type) {
+  if (body.starts_with("\xEF\xBB\xBF")) return convert_to_utf8(body.substr(3), "UTF-8");
+  if (body.starts_with("\xFE\xFF")) return convert_to_utf8(body.substr(2), "UTF-16BE");
+  if (body.starts_with("\xFF\xFE")) return convert_to_utf8(body.substr(2), "UTF-16LE");
+  return convert_to_utf8(body, converter_name(content_type ? charset_of(*content_type) : std::nullopt));
+}
+
+namespace {
+
+constexpr bool is_success(std::uint16_t status) { return status >= 200 && status <= 299; }
+
+// A response body as the pieces a BodyReader consumes.
+class ResponseBody : public BodyStream {
+ public:
+  explicit ResponseBody(http::Response response) : response_(std::move(response)) {}
+  std::optional<Item> next() override {
+    auto piece = response_.next_piece();
+    if (!piece) return Item(std::unexpected(make_error<http::HttpError>(std::move(piece.error()))));
+    if (piece->end) return std::nullopt;
+    return Item(std::string(piece->bytes));
+  }
+
+ private:
+  http::Response response_;
+};
+
+}  // namespace
+
+template <typename T, typename Parse>
+RemoteSrcProject::Result<std::optional<T>> RemoteSrcProject::fetch_record(std::string_view name, Parse parse) const {
+  auto url = base_url_.join(name);
+  if (!url) return std::unexpected(RemoteSrcError(RemoteSrcError::InternalUrl{std::string(name), url.error()}));
+  auto response = send_with_credentials(auth_policy_, RequestVariant::JsonDocument, *url, client_);
+  if (!response) return std::unexpected(RemoteSrcError(RemoteSrcError::HttpRequest{std::move(response.error())}));
+  if (!is_success(response->status())) return std::optional<T>();
+  auto body = response->read_body(std::numeric_limits<std::size_t>::max());
+  if (!body) return std::unexpected(RemoteSrcError(RemoteSrcError::HttpBody{std::move(body.error())}));
+  auto record = parse(decode_body_text(*body, response->header("Content-Type")));
+  if (!record) return std::unexpected(RemoteSrcError(RemoteSrcError::Deserialize{url->href(), record.error()}));
+  return std::optional<T>(std::move(*record));
+}
+
+RemoteSrcProject::Result<std::optional<InterchangeProjectInfoRaw>> RemoteSrcProject::get_info() const {
+  return fetch_record<InterchangeProjectInfoRaw>(".project.json", [](std::string_view t) {
+    return parse_project_info(t);
+  });
+}
+
+RemoteSrcProject::Result<std::optional<InterchangeProjectMetadataRaw>> RemoteSrcProject::get_meta() const {
+  return fetch_record<InterchangeProjectMetadataRaw>(".meta.json", [](std::string_view t) {
+    return parse_project_meta(t);
+  });
+}
+
+RemoteSrcProject::Result<ProjectRecords> RemoteSrcProject::get_project() const {
+  // Both requests are in flight together; neither is abandoned.
+  auto meta_future = std::async(std::launch::async, [this] { return get_meta(); });
+  auto info = get_info();
+  auto meta = meta_future.get();
+  if (!info) return std::unexpected(std::move(info.error()));
+  if (!meta) return std::unexpected(std::move(meta.error()));
+  return ProjectRecords{std::move(*info), std::move(*meta)};
+}
+
+RemoteSrcProject::Result<SourceReaderPtr> RemoteSrcProject::read_source(std::string_view path) const {
+  if (auto safe = check_remote_path(path); !safe)
+    return std::unexpected(RemoteSrcError(RemoteSrcError::UnsafePath{std::move(safe.error())}));
+  auto url = base_url_.join(path);
+  if (!url) return std::unexpected(RemoteSrcError(RemoteSrcError::InternalUrl{std::string(path), url.error()}));
+  auto response = send_with_credentials(auth_policy_, RequestVariant::SourceFile, *url, client_);
+  if (!response) return std::unexpected(RemoteSrcError(RemoteSrcError::HttpRequest{std::move(response.error())}));
+  if (!is_success(response->status()))
+    return std::unexpected(RemoteSrcError(RemoteSrcError::BadStatus{response->final_url().href(), response->status()}));
+  return SourceReaderPtr(std::make_unique<BodyReader>(std::make_unique<ResponseBody>(std::move(*response))));
+}
+
+std::expected<std::optional<std::string>, CanonicalizationError<RemoteSrcError>>
+RemoteSrcProject::checksum_canonical_hex() const {
+  auto records = get_project();
+  if (!records) return std::unexpected(CanonicalizationError<RemoteSrcError>::project_read(std::move(records.error())));
+  return canonical_checksum_of_records(*this, records->first, std::move(records->second), RecordCheck::BeforeEntries);
+}
+
+RemoteSrcProject::Result<EnvProjectChecksum> RemoteSrcProject::checksum_hex() const {
+  return source_checksum<RemoteSrcError>(checksum_canonical_hex());
+}
+
+RemoteSrcProject::Result<std::vector<Source>> RemoteSrcProject::sources(const ProjectContext&) const {
+  std::string checksum;
+  if (known_checksum_) {
+    checksum = *known_checksum_;
+  } else {
+    auto computed = checksum_hex();
+    if (!computed) return std::unexpected(std::move(computed.error()));
+    checksum = std::move(computed->hex);
+  }
+  return std::vector<Source>{RemoteSrcSource{base_url_.href(), std::move(checksum)}};
+}
+
+}  // namespace kestro::remote

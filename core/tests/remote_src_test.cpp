@@ -1,0 +1,215 @@
+// Remote source trees against the loopback server: which requests are sent,
+// how answers become records, files and checksums, and that names from an
+// untrusted `.meta.json` never lead a request out of the project's tree.
+#include "kestro/remote/remote_src.hpp"
+
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "kestro/utils/sha256.hpp"
+#include "kestro/utils/text.hpp"
+#include "support/loopback_server.hpp"
+#include "test_support.hpp"
+
+namespace kestro::remote {
+namespace {
+
+using testing::LoopbackServer;
+using testing::RecordedRequest;
+using testing::Reply;
+
+constexpr const char* kInfo = R"({"name":"P","version":"1.0.0"})";
+
+std::string meta_with(const std::string& checksum_entries) {
+  return R"({"index":{},"created":"2025-01-01T00:00:00Z","checksum":{)" + checksum_entries + "}}";
+}
+
+// A key as the body of a JSON string: only backslashes and tabs need
+// escaping here.
+std::string escape_key(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\\' ? std::string("\\\\") : c == '\t' ? std::string("\\t") : std::string(1, c);
+  return out;
+}
+
+// Answers by request target; 404 for any other.
+void serve(LoopbackServer& server, std::map<std::string, Reply> replies) {
+  server.set_handler([replies = std::move(replies)](const RecordedRequest& request) {
+    auto it = replies.find(request.target);
+    return it == replies.end() ? Reply::with_status(404) : it->second;
+  });
+}
+
+RemoteSrcProject project_at(const std::string& base, std::optional<std::string> known = std::nullopt) {
+  return RemoteSrcProject(url::Url::parse(base).value(), std::move(known), http::Client(), AuthPolicy());
+}
+
+std::vector<std::string> targets(const LoopbackServer& server) {
+  std::vector<std::string> out;
+  for (const auto& r : server.requests()) out.push_back(r.target);
+  return out;
+}
+
+TEST(RemoteSrc, RecordNamesResolveAgainstTheBase) {
+  struct Case {
+    const char* base;
+    const char* expected;
+  };
+  for (const Case c : {Case{"/p/", "/p/.project.json"}, Case{"/p", "/.project.json"}, Case{"/a/b/?q=1", "/a/b/.project.json"}}) {
+    LoopbackServer server;
+    serve(server, {});
+    auto project = project_at(server.url(c.base));
+    EXPECT_EQ(project.get_info().value(), std::nullopt) << c.base;
+    ASSERT_EQ(server.requests().size(), 1u) << c.base;
+    EXPECT_EQ(server.requests()[0].target, c.expected);
+    EXPECT_EQ(server.requests()[0].header("Accept"), "application/vnd.github.raw, application/json, text/plain");
+  }
+}
+
+TEST(RemoteSrc, RecordAnswers) {
+  struct Case {
+    const char* name;
+    Reply info;
+    std::string expected;  // the record's name, "absent", or the error text with {U} for the URL
+  };
+  const Case cases[] = {
+      {"plain", Reply::ok(kInfo), "P"},
+      {"404", Reply::with_status(404, kInfo), "absent"},
+      {"500", Reply::with_status(500, kInfo), "absent"},
+      {"empty body", Reply::ok(""), "HTTP request to\n  `{U}`\n  returned malformed data: "},
+      {"blanks only", Reply::ok(" \r\n\t"), "HTTP request to\n  `{U}`\n  returned malformed data: "},
+      {"trailing text", Reply::ok(std::string(kInfo) + " x"), "HTTP request to\n  `{U}`\n  returned malformed data: "},
+      {"surrounding blanks", Reply::ok(std::string("\r\n ") + kInfo + "\t\n"), "P"},
+      {"UTF-8 byte-order mark", Reply::ok("\xEF\xBB\xBF{\"name\":\"caf\xC3\xA9\",\"version\":\"1\"}"), "caf\xC3\xA9"},
+      {"windows-1252", Reply::ok("{\"name\":\"caf\xE9 \x80\",\"version\":\"1\"}")
+                           .header("Content-Type", "application/json; charset=\"Windows-1252\""),
+       "caf\xC3\xA9 \xE2\x82\xAC"},
+      {"latin1 label means windows-1252", Reply::ok("{\"name\":\"\x80\",\"version\":\"1\"}")
+                                              .header("Content-Type", "text/plain;charset=ISO-8859-1"),
+       "\xE2\x82\xAC"},
+      {"unknown charset is UTF-8", Reply::ok("{\"name\":\"caf\xC3\xA9\",\"version\":\"1\"}")
+                                       .header("Content-Type", "application/json; charset=no-such-set"),
+       "caf\xC3\xA9"},
+      {"malformed UTF-8 becomes U+FFFD", Reply::ok("{\"name\":\"a\xFF\",\"version\":\"1\"}"), "a\xEF\xBF\xBD"},
+  };
+  for (const Case& c : cases) {
+    LoopbackServer server;
+    serve(server, {{"/p/.project.json", c.info}});
+    auto info = project_at(server.url("/p/")).get_info();
+    std::string got = !info ? info.error().message() : !*info ? "absent" : (*info)->name;
+    std::string expected = c.expected;
+    if (auto at = expected.find("{U}"); at != std::string::npos) {
+      expected.replace(at, 3, server.url("/p/.project.json"));
+      EXPECT_TRUE(got.starts_with(expected)) << c.name << ": " << got;
+    } else {
+      EXPECT_EQ(got, expected) << c.name;
+    }
+  }
+}
+
+TEST(RemoteSrc, MissingInformationRecord) {
+  LoopbackServer server;
+  serve(server, {{"/p/.meta.json", Reply::ok(meta_with(""))}});
+  auto project = project_at(server.url("/p/"));
+  auto records = project.get_project().value();
+  EXPECT_FALSE(records.first);
+  EXPECT_TRUE(records.second);
+  for (auto message : {project.sources({}).error().message(), project.checksum_hex().error().message()})
+    EXPECT_EQ(message, "project is missing `.project.json` and/or `.meta.json` files");
+  // A project without records asks for no file.
+  for (const auto& t : targets(server)) EXPECT_TRUE(t == "/p/.project.json" || t == "/p/.meta.json") << t;
+}
+
+TEST(RemoteSrc, BothRecordsFailingReportsTheInformationRecord) {
+  LoopbackServer server;
+  serve(server, {{"/p/.project.json", Reply::ok("[")}, {"/p/.meta.json", Reply::ok("[")}});
+  auto records = project_at(server.url("/p/")).get_project();
+  ASSERT_FALSE(records);
+  EXPECT_NE(records.error().message().find("/p/.project.json"), std::string::npos) << records.error().message();
+}
+
+TEST(RemoteSrc, ReadSource) {
+  LoopbackServer server;
+  serve(server, {{"/p/a%20b.sysml", Reply::ok("part a;")},
+                 {"/p/moved.sysml", Reply::redirect(302, server.url("/elsewhere/gone.sysml"))}});
+  auto project = project_at(server.url("/p/"));
+  auto reader = project.read_source("a b.sysml");
+  ASSERT_TRUE(reader);
+  EXPECT_EQ(read_to_end(**reader), "part a;");
+  EXPECT_EQ(server.requests().back().header("Accept"), "application/vnd.github.raw, text/plain, application/octet-stream");
+
+  auto moved = project.read_source("moved.sysml");
+  ASSERT_FALSE(moved);
+  EXPECT_EQ(moved.error().message(), "HTTP request to `" + server.url("/elsewhere/gone.sysml") +
+                                         "` returned unexpected status code 404 Not Found");
+}
+
+TEST(RemoteSrc, ConnectionDroppedInAFile) {
+  LoopbackServer server;
+  const std::string meta = meta_with(R"("a.sysml":{"value":"00","algorithm":"SHA1"})");
+  serve(server, {{"/p/.project.json", Reply::ok(kInfo)},
+                 {"/p/.meta.json", Reply::ok(meta)},
+                 {"/p/a.sysml", Reply::raw_bytes("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\npart")}});
+  auto project = project_at(server.url("/p/"));
+  auto checksum = project.checksum_hex();
+  ASSERT_FALSE(checksum);
+  EXPECT_TRUE(checksum.error().message().starts_with("failed to read file\n  `a.sysml`:\n  ")) << checksum.error().message();
+}
+
+TEST(RemoteSrc, Checksums) {
+  LoopbackServer server;
+  // b.sysml is recorded as SHA256 and never requested; a.sysml is hashed.
+  const std::string meta = meta_with(
+      R"("a.sysml":{"value":"00","algorithm":"SHA1"},"b.sysml":{"value":"ABCD","algorithm":"SHA256"})");
+  serve(server, {{"/p/.project.json", Reply::ok(kInfo)}, {"/p/.meta.json", Reply::ok(meta)}, {"/p/a.sysml", Reply::ok("part a;")}});
+  auto info = parse_project_info(kInfo).value();
+  auto adjusted = parse_project_meta(meta_with(R"("a.sysml":{"value":")" + to_hex(sha256("part a;")) +
+                                               R"(","algorithm":"SHA256"},"b.sysml":{"value":"abcd","algorithm":"SHA256"})"))
+                      .value();
+  const std::string expected = canonical_project_digest_hex(info, adjusted);
+
+  auto known = project_at(server.url("/p/"), "feed");
+  EXPECT_EQ(known.sources({}).value(), (std::vector<Source>{RemoteSrcSource{server.url("/p/"), "feed"}}));
+  EXPECT_TRUE(server.requests().empty());
+
+  EXPECT_EQ(known.checksum_hex().value(), EnvProjectChecksum::src(expected));
+  EXPECT_EQ(project_at(server.url("/p/")).sources({}).value(),
+            (std::vector<Source>{RemoteSrcSource{server.url("/p/"), expected}}));
+  for (const auto& t : targets(server)) EXPECT_NE(t, "/p/b.sysml");
+
+  // A hashed file the server does not have fails the checksum with its status.
+  LoopbackServer bare;
+  serve(bare, {{"/p/.project.json", Reply::ok(kInfo)}, {"/p/.meta.json", Reply::ok(meta)}});
+  EXPECT_EQ(project_at(bare.url("/p/")).checksum_hex().error().message(),
+            "HTTP request to `" + bare.url("/p/a.sysml") + "` returned unexpected status code 404 Not Found");
+}
+
+// A `checksum` key of `.meta.json` that is no safe project-relative path is
+// refused before any URL is formed: no request leaves the tree, none goes to
+// another host.
+TEST(RemoteSrc, HostileChecksumKeysSendNothing) {
+  LoopbackServer server;
+  LoopbackServer other;
+  const std::string other_host = other.url("/x").substr(7);  // "127.0.0.1:port/x"
+  const std::string keys[] = {
+      "/etc/passwd", "../secret",  "a/../../secret",    "a\\..\\secret", "//" + other_host, "http://" + other_host,
+      "https:" + other_host,      "C:x",        "%2e%2e/secret",     "a/%2E%2e/%2e%2e/x", ".%2e/x",   "%2e/x",
+      " //" + other_host,  ".\t./secret",
+  };
+  for (const std::string& key : keys) {
+    const std::string meta = meta_with("\"" + escape_key(key) + R"(":{"value":"00","algorithm":"SHA1"})");
+    serve(server, {{"/p/.project.json", Reply::ok(kInfo)}, {"/p/.meta.json", Reply::ok(meta)}});
+    auto project = project_at(server.url("/p/"));
+    for (auto result : {project.checksum_hex().error(), project.sources({}).error()}) {
+      ASSERT_TRUE(result.holds<RemoteSrcError::UnsafePath>()) << key << ": " << result.message();
+      EXPECT_EQ(result.get_if<RemoteSrcError::UnsafePath>()->err.path(), key);
+    }
+    for (const auto& t : targets(server)) EXPECT_TRUE(t == "/p/.project.json" || t == "/p/.meta.json") << key << ": " << t;
+    EXPECT_EQ(project.read_source(key).error().message().find("path `" + key + "`"), 0u) << key;
+  }
+  EXPECT_TRUE(other.requests().empty());
+}
+
+}  // namespace
+}  // namespace kestro::remote
