@@ -196,6 +196,8 @@ TEST(RemoteSrc, HostileChecksumKeysSendNothing) {
       "/etc/passwd", "../secret",  "a/../../secret",    "a\\..\\secret", "//" + other_host, "http://" + other_host,
       "https:" + other_host,      "C:x",        "%2e%2e/secret",     "a/%2E%2e/%2e%2e/x", ".%2e/x",   "%2e/x",
       " //" + other_host,  ".\t./secret",
+      // The parser ends the path at `?` or `#`, so these are parent steps too.
+      "..?x", ".%2e?", "a/..#f", "%2E.?q",
   };
   for (const std::string& key : keys) {
     const std::string meta = meta_with("\"" + escape_key(key) + R"(":{"value":"00","algorithm":"SHA1"})");

@@ -86,12 +86,16 @@ std::expected<void, RelativePathError> check_remote_path(std::string_view path) 
       }));
   }
   if (has_scheme(read)) return std::unexpected(RelativePathError(RelativePathError::Absolute{original}));
-  for (std::size_t start = 0; start <= read.size();) {
-    std::size_t end = read.find('/', start);
-    if (end == std::string::npos) end = read.size();
-    const std::string segment = ascii_lowercase(std::string_view(read).substr(start, end - start));
-    if (segment == "%2e") return std::unexpected(RelativePathError(RelativePathError::ContainsCurrent{original}));
-    if (segment == ".%2e" || segment == "%2e." || segment == "%2e%2e")
+  // The URL parser ends the path at `?` or `#`: `..?x` climbs a level just
+  // as `..` does, so the segments are checked as the parser cuts them.
+  const std::string_view url_path = std::string_view(read).substr(0, read.find_first_of("?#"));
+  for (std::size_t start = 0; start <= url_path.size();) {
+    std::size_t end = url_path.find('/', start);
+    if (end == std::string::npos) end = url_path.size();
+    const std::string segment = ascii_lowercase(url_path.substr(start, end - start));
+    if (segment == "." || segment == "%2e")
+      return std::unexpected(RelativePathError(RelativePathError::ContainsCurrent{original}));
+    if (segment == ".." || segment == ".%2e" || segment == "%2e." || segment == "%2e%2e")
       return std::unexpected(RelativePathError(RelativePathError::ContainsParent{original}));
     start = end + 1;
   }
