@@ -38,6 +38,17 @@ bool is_reg_name_char(char c) {
   return is_ascii_alnum(c) || std::string_view("-._~!$&'()*+,;=%").find(c) != std::string_view::npos;
 }
 
+// A reg-name as RFC 3986 has it: its characters, and every `%` starting a
+// two-digit hexadecimal escape.
+bool is_reg_name(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!is_reg_name_char(text[i])) return false;
+    if (text[i] == '%' && (i + 2 >= text.size() || !is_ascii_hex_digit(text[i + 1]) || !is_ascii_hex_digit(text[i + 2])))
+      return false;
+  }
+  return true;
+}
+
 // The default ports the canonical form drops.
 bool is_default_port(std::string_view scheme, std::string_view port) {
   if (scheme == "http" || scheme == "ws") return port == "80";
@@ -157,8 +168,10 @@ std::expected<std::string, IriNormalizeError> canonicalize_iri(std::string_view 
       if (!is_ascii_text(name)) {
         auto converted = url::domain_to_ascii(name);
         // UTS 46 without the STD3 rules maps some characters to ones no host
-        // may hold (U+00AF to a space and a combining mark): refused too.
-        if (!converted || !std::ranges::all_of(*converted, is_reg_name_char))
+        // may hold (U+00AF to a space and a combining mark), and composing a
+        // letter of an escape with a following combining mark breaks the
+        // escape (`%AA` + U+0306 gives `%a` + U+0103): refused too.
+        if (!converted || !is_reg_name(*converted))
           return std::unexpected(IriNormalizeError(IriNormalizeError::IdnConversion{std::move(name)}));
         name = std::move(*converted);
       }
