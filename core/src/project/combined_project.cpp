@@ -31,6 +31,10 @@ CombinedProject::Result<std::optional<InterchangeProjectMetadataRaw>> CombinedPr
   return on_read(kind, [](const auto& p) { return p.get_meta(); });
 }
 
+bool CombinedProject::is_known_unusable() const {
+  return std::visit([](const auto& k) { return k.project.is_known_unusable(); }, kind);
+}
+
 CombinedProject::Result<EnvProjectChecksum> CombinedProject::checksum_hex() const {
   return on_read(kind, [](const auto& p) { return p.checksum_hex(); });
 }

@@ -3,13 +3,20 @@
 
 #include <memory>
 
+#include "kestro/utils/log.hpp"
+
 namespace kestro::remote {
 
 namespace {
 
+// The project a kind holds: the source tree in place, the archive behind
+// its pointer.
+const RemoteSrcProject& held(const HttpProject::Src& k) { return k.project; }
+const RemoteKparProject& held(const HttpProject::Kpar& k) { return *k.project; }
+
 template <typename Op>
 auto on_project(const HttpProject::Kind& kind, Op&& op) {
-  return dispatch_tagged<HttpProjectError>(kind, [&](const auto& k) { return op(k.project); });
+  return dispatch_tagged<HttpProjectError>(kind, [&](const auto& k) { return op(held(k)); });
 }
 
 }  // namespace
@@ -36,11 +43,19 @@ HttpProject::Result<std::optional<InterchangeProjectMetadataRaw>> HttpProject::g
 
 std::expected<std::optional<std::string>, CanonicalizationError<HttpProjectError>>
 HttpProject::checksum_canonical_hex() const {
-  return dispatch_canonical<HttpProjectError>(kind, [](const auto& k) -> decltype(auto) { return k.project; });
+  return dispatch_canonical<HttpProjectError>(kind, [](const auto& k) -> decltype(auto) { return held(k); });
 }
 
 HttpProject::Result<EnvProjectChecksum> HttpProject::checksum_hex() const {
   return on_project(kind, [](const auto& p) { return p.checksum_hex(); });
+}
+
+bool HttpProject::read_info_meta() const {
+  if (const auto* src = std::get_if<Src>(&kind)) return src->project.records_missing();
+  auto downloaded = std::get<Kpar>(kind).project->ensure_downloaded();
+  if (!downloaded && log::enabled(log::Level::Debug, kKparDownloadTarget))
+    log::debug(kKparDownloadTarget, "error downloading/reading a kpar: {}", render_error_chain(downloaded.error()));
+  return false;
 }
 
 namespace {
@@ -73,6 +88,7 @@ class HeldHttpProject : public ReadProject<HeldError> {
     return std::unexpected(CE::project_read(hold(err.project_error())));
   }
   Result<EnvProjectChecksum> checksum_hex() const override { return held(project_.checksum_hex()); }
+  bool is_known_unusable() const override { return project_.is_known_unusable(); }
 
  private:
   static HeldError hold(HttpProjectError err) { return HeldError(make_error<HttpProjectError>(std::move(err))); }

@@ -59,6 +59,8 @@ class CombinedProject : public ReadProject<CombinedProjectError> {
   Result<std::vector<Source>> sources(const ProjectContext& context) const override;
   Result<std::optional<InterchangeProjectInfoRaw>> get_info() const override;
   Result<std::optional<InterchangeProjectMetadataRaw>> get_meta() const override;
+  // The probe of the project each kind is read from.
+  bool is_known_unusable() const override;
   Result<EnvProjectChecksum> checksum_hex() const override;
 };
 
