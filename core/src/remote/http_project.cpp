@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "kestro/utils/log.hpp"
+#include "kestro/remote/held_project.hpp"
 
 namespace kestro::remote {
 
@@ -58,58 +59,13 @@ bool HttpProject::read_info_meta() const {
   return false;
 }
 
-namespace {
-
-// The HTTP project behind the interface the remote candidate holds; each
-// failure is the HTTP project's error, held whole.
-class HeldHttpProject : public ReadProject<HeldError> {
- public:
-  explicit HeldHttpProject(HttpProject project) : project_(std::move(project)) {}
-
-  Result<ProjectRecords> get_project() const override { return held(project_.get_project()); }
-  Result<SourceReaderPtr> read_source(std::string_view path) const override {
-    return held(project_.read_source(path));
-  }
-  Result<std::vector<Source>> sources(const ProjectContext& context) const override {
-    return held(project_.sources(context));
-  }
-  Result<std::optional<InterchangeProjectInfoRaw>> get_info() const override { return held(project_.get_info()); }
-  Result<std::optional<InterchangeProjectMetadataRaw>> get_meta() const override {
-    return held(project_.get_meta());
-  }
-  std::expected<std::optional<std::string>, CanonicalizationError<HeldError>> checksum_canonical_hex()
-      const override {
-    using CE = CanonicalizationError<HeldError>;
-    auto result = project_.checksum_canonical_hex();
-    if (result) return std::move(*result);
-    auto& err = result.error();
-    if (err.kind() == CanonicalizationError<HttpProjectError>::Kind::FileRead)
-      return std::unexpected(CE::file_read(err.path(), err.io()));
-    return std::unexpected(CE::project_read(hold(err.project_error())));
-  }
-  Result<EnvProjectChecksum> checksum_hex() const override { return held(project_.checksum_hex()); }
-  bool is_known_unusable() const override { return project_.is_known_unusable(); }
-
- private:
-  static HeldError hold(HttpProjectError err) { return HeldError(make_error<HttpProjectError>(std::move(err))); }
-  template <typename T>
-  static Result<T> held(std::expected<T, HttpProjectError> result) {
-    if (!result) return std::unexpected(hold(std::move(result.error())));
-    return std::move(*result);
-  }
-
-  HttpProject project_;
-};
-
-}  // namespace
-
 HttpOrGitProject remote_candidate(HttpProject project) {
-  return HttpOrGitProject(HttpOrGitProject::Http{std::make_shared<const HeldHttpProject>(std::move(project))});
+  return HttpOrGitProject(HttpOrGitProject::Http{hold_project(std::move(project))});
 }
 
 const HttpProjectError* http_error_of(const HttpOrGitProjectError& err) {
   const auto* http = err.get_if<HttpOrGitProjectError::HTTPRead>();
-  return http ? dynamic_cast<const HttpProjectError*>(&http->err.inner()) : nullptr;
+  return http ? held_error_of<HttpProjectError>(http->err) : nullptr;
 }
 
 }  // namespace kestro::remote
