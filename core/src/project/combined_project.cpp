@@ -34,7 +34,7 @@ CombinedProject::Result<std::optional<InterchangeProjectMetadataRaw>> CombinedPr
 }
 
 bool CombinedProject::is_known_unusable() const {
-  return std::visit([](const auto& k) { return k.project.is_known_unusable(); }, kind);
+  return std::visit([](const auto& k) { return held_project(k.project).is_known_unusable(); }, kind);
 }
 
 CombinedProject::Result<std::optional<std::string>> CombinedProject::version() const {
