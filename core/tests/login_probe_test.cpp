@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "kestro/credentials/credential_store.hpp"
+#include "kestro/model/index_documents.hpp"
 #include "support/keyring_session.hpp"
 #include "support/loopback_server.hpp"
 #include "test_support.hpp"
@@ -71,6 +72,15 @@ std::string record_tail(const std::string& validated, bool details) {
   return tail;
 }
 
+// The server was asked once: for the discovery document, without the token.
+void expect_only_the_document_asked(const LoopbackServer& server) {
+  const auto asked = server.requests();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].method, "GET");
+  EXPECT_EQ(asked[0].target, "/idx/kestro-index-config.json");
+  EXPECT_EQ(asked[0].header("Authorization"), std::nullopt);
+}
+
 class LoginProbe : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -86,32 +96,35 @@ class LoginProbe : public ::testing::Test {
   static void clear() { shared_keyring_session().clear_entry(); }
   static testing::CommandResult lookup() { return shared_keyring_session().lookup_entry(); }
 
-  // Discovery that names the read server's `/idx/` as the index root and,
-  // with `api`, the API server's `/api/` as the API root.
-  LoginDiscovery discovered(bool api) const {
-    return [this, api](DiscoveryMode) -> std::expected<LoginEndpoints, std::string> {
-      LoginEndpoints e{*parse_index_location(read_.url("/idx/")), std::nullopt};
-      if (api) e.api_root = *url::Url::parse(api_.url("/api/"));
-      return e;
-    };
+  // The discovery document: the read server's `/idx/` as the index root
+  // and, with `api`, the API server's `/api/` as the API root.
+  std::string discovery_doc(bool api) const {
+    std::string doc = R"({"index_root":")" + read_.url("/idx/") + "\"";
+    if (api) doc += R"(,"api_root":")" + api_.url("/api/") + "\"";
+    return doc + "}";
   }
+  std::string discovery_url() const { return read_.url("/idx/kestro-index-config.json"); }
   std::string globs_json(bool api) const {
     std::string globs = "\"" + read_.url("/idx/") + "**\"";
     if (api) globs += ",\"" + api_.url("/api/") + "**\"";
     return "[" + globs + "]";
   }
 
-  std::expected<LoginOutcome, AuthCommandError> login(const LoginDiscovery& discover,
-                                                      const ProbeClientFactory& client = build_probe_http_client) {
+  std::expected<LoginOutcome, AuthCommandError> login(const ProbeClientFactory& client = build_probe_http_client) {
     events_.clear();
-    return probe_and_store_login(store_, index_, kToken, discover,
+    return probe_and_store_login(store_, index_, kToken, discovery_client_,
                                  [this](const LoginProbeEvent& e) { events_.push_back(describe(e)); }, client);
+  }
+  std::string stored_login(const std::string& globs, const std::string& validated, bool details = false) const {
+    return R"({"version":1,"credentials":[{"key":")" + read_.url("/idx/") + R"(","globs":)" + globs + "," +
+           record_tail(validated, details) + "}]}";
   }
 
   TempDir dir_;
   CredentialStore store_;
   LoopbackServer read_;
   LoopbackServer api_;
+  http::Client discovery_client_;
   AuthIndexArgument index_;
   std::vector<std::string> events_;
 };
@@ -213,41 +226,44 @@ TEST_F(LoginProbe, SurfaceVerdictsTable) {
   };
   for (const Case& c : cases) {
     clear();
+    read_.push(Reply::ok(discovery_doc(c.api.has_value())));
     for (const Reply& r : c.read) read_.push(r);
     if (c.api)
       for (const Reply& r : *c.api) api_.push(r);
     const std::size_t read_before = read_.requests().size(), api_before = api_.requests().size();
-    auto outcome = login(discovered(c.api.has_value()));
+    auto outcome = login();
     EXPECT_EQ(outcome_text(outcome), c.outcome) << c.name;
     EXPECT_EQ(events_, c.events) << c.name;
     auto stored = lookup();
     if (outcome) {
-      EXPECT_EQ(stored.out, R"({"version":1,"credentials":[{"key":")" + key + R"(","globs":)" +
-                                globs_json(c.api.has_value()) + "," + record_tail(c.validated, c.details) + "}]}")
-          << c.name;
+      EXPECT_EQ(stored.out, stored_login(globs_json(c.api.has_value()), c.validated, c.details)) << c.name;
     } else {
       EXPECT_EQ(stored.status, 1) << c.name << ": " << stored.out;
     }
-    // Every scripted answer was asked for, and no more.
-    EXPECT_EQ(read_.requests().size() - read_before, c.read.size()) << c.name;
+    // Every scripted answer (the discovery document first) was asked for,
+    // and no more.
+    EXPECT_EQ(read_.requests().size() - read_before, 1 + c.read.size()) << c.name;
     EXPECT_EQ(api_.requests().size() - api_before, c.api ? c.api->size() : 0) << c.name;
   }
 }
 
 // The token reaches only the surfaces discovery named, and only on the
 // requests that carry it: the second HEAD and the whoami GET, over plain
-// http as well.
+// http as well. The index the user named answers the discovery document
+// without it and never sees the token.
 TEST_F(LoginProbe, TheTokenGoesOnlyWhereDiscoveryPointed) {
-  LoopbackServer named;  // the index the user named
+  LoopbackServer named;
   auto index = parse_auth_index_url(named.url("/idx/"));
   ASSERT_TRUE(index);
   index_ = *index;
+  named.push(Reply::ok(discovery_doc(true)));
   read_.push(Reply::with_status(401));
   read_.push(Reply::ok());
   api_.push(Reply::ok(kWhoami));
-  auto outcome = login(discovered(true));
+  auto outcome = login();
   ASSERT_TRUE(outcome) << outcome.error().message();
-  EXPECT_TRUE(named.requests().empty());
+  EXPECT_TRUE(events_.empty());
+  expect_only_the_document_asked(named);
   const auto reads = read_.requests();
   ASSERT_EQ(reads.size(), 2u);
   EXPECT_EQ(reads[0].method, "HEAD");
@@ -266,30 +282,110 @@ TEST_F(LoginProbe, TheTokenGoesOnlyWhereDiscoveryPointed) {
                                              api_.url("/api/") + "**"}));
 }
 
-TEST_F(LoginProbe, UnreadableDiscoveryProbesTheNamedLocation) {
-  read_.push(Reply::with_status(401));
-  read_.push(Reply::ok());
-  auto outcome = login([](DiscoveryMode mode) -> std::expected<LoginEndpoints, std::string> {
-    EXPECT_EQ(mode, DiscoveryMode::ForProbe);
-    return std::unexpected("HTTP request to `x` returned status 503 Service Unavailable");
-  });
-  EXPECT_EQ(outcome_text(outcome), "stored [Read]");
-  EXPECT_EQ(events_, (std::vector<std::string>{
-                         "IndexConfigUnreadable(HTTP request to `x` returned status 503 Service Unavailable)"}));
-  EXPECT_EQ(read_.requests().at(0).target, "/idx/index.json");
-  EXPECT_EQ(lookup().out, R"({"version":1,"credentials":[{"key":")" + read_.url("/idx/") + R"(","globs":)" +
-                              globs_json(false) + "," + record_tail(R"("read")", false) + "}]}");
+// The login's discovery against the named index: the answers to the
+// unauthenticated GET of the document and, when it was refused with a
+// client error other than 429, to the retry with the token. The read
+// surface then accepts; the API, when discovery named one, answers whoami.
+TEST_F(LoginProbe, DiscoveryTable) {
+  struct Case {
+    const char* name;
+    std::vector<Reply> discovery;
+    bool api;                         // the endpoints found name the API
+    std::optional<std::string> event;  // the one `IndexConfigUnreadable` text
+    bool event_prefix = false;         // the event text only starts so
+  };
+  const std::string doc = discovery_url();
+  const std::string bad_json = model::parse_index_config("{").error().message();
+  const Case cases[] = {
+      {"answered without the token", {Reply::ok(discovery_doc(true))}, true, std::nullopt},
+      {"401, then answered with the token", {Reply::with_status(401), Reply::ok(discovery_doc(true))}, true,
+       std::nullopt},
+      {"403, then 404 with the token: the read-only endpoints of the location",
+       {Reply::with_status(403), Reply::with_status(404)}, false, std::nullopt},
+      {"404 is a client error too: retried", {Reply::with_status(404), Reply::ok(discovery_doc(true))}, true,
+       std::nullopt},
+      {"429 is not retried", {Reply::with_status(429)}, false,
+       "HTTP request to `" + doc + "` returned status 429 Too Many Requests"},
+      {"503 is not retried", {Reply::with_status(503)}, false,
+       "HTTP request to `" + doc + "` returned status 503 Service Unavailable"},
+      {"a redirect is not retried", {Reply::with_status(302)}, false,
+       "HTTP request to `" + doc + "` returned status 302 Found"},
+      {"a bad document value is not retried", {Reply::ok(R"({"api_root":"ftp://h/"})")}, false,
+       "discovery document at `" + doc +
+           "` supplied a non-HTTP(S) URL `ftp://h/` for `api_root`;\nonly `http` and `https` are supported"},
+      {"a body that is no JSON is not retried", {Reply::ok("{")}, false,
+       "failed to parse JSON from `" + doc + "`: " + bad_json + "\n  caused by: " + bad_json + "\n"},
+      {"retry redirected", {Reply::with_status(401), Reply::redirect(307, "https://sso.example/l?x=1")}, false,
+       "the authenticated retry for `" + doc + "` was redirected to `https://sso.example/l?x=1`"},
+      {"retry redirected without Location", {Reply::with_status(401), Reply::with_status(303)}, false,
+       "the authenticated retry for `" + doc + "` was redirected to `(no Location header)`"},
+      {"retry rate limited", {Reply::with_status(401), Reply::with_status(429)}, false,
+       "the authenticated retry for `" + doc + "` was rate limited (HTTP 429)"},
+      {"retry refused", {Reply::with_status(401), Reply::with_status(401)}, false,
+       "the authenticated retry for `" + doc + "` returned status 401 Unauthorized"},
+      {"retry answered 201: only 200 counts", {Reply::with_status(401), Reply::with_status(201, "{}")}, false,
+       "the authenticated retry for `" + doc + "` returned status 201 Created"},
+      {"retry body no JSON", {Reply::with_status(401), Reply::ok("{")}, false,
+       "failed to parse JSON from `" + doc + "`: " + bad_json},
+      {"retry names a relative API root", {Reply::with_status(401), Reply::ok(R"({"api_root":"v1/"})")}, false,
+       "discovery document at `" + doc +
+           "` supplied a relative URL `v1/` for `api_root`;\nabsolute HTTP(S) URLs are required"},
+      {"retry answered with no HTTP", {Reply::with_status(401), Reply::raw_bytes("SSH-2.0-x\r\n\r\n")}, false,
+       "HTTP request to `" + doc + "` failed: ", true},
+      {"retry body broken off",
+       {Reply::with_status(401), Reply::raw_bytes("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\n{")}, false,
+       "failed to read HTTP response body from `" + doc + "`: ", true},
+  };
+  for (const Case& c : cases) {
+    clear();
+    for (const Reply& r : c.discovery) read_.push(r);
+    read_.push(Reply::with_status(401));
+    read_.push(Reply::ok());
+    if (c.api) api_.push(Reply::ok(kWhoami));
+    const std::size_t read_before = read_.requests().size(), api_before = api_.requests().size();
+    auto outcome = login();
+    EXPECT_EQ(outcome_text(outcome), c.api ? "stored [Read, Api]" : "stored [Read]") << c.name;
+    if (!c.event) {
+      EXPECT_EQ(events_, std::vector<std::string>{}) << c.name;
+    } else if (c.event_prefix) {
+      ASSERT_EQ(events_.size(), 1u) << c.name;
+      EXPECT_TRUE(events_[0].starts_with("IndexConfigUnreadable(" + *c.event)) << c.name << ": " << events_[0];
+    } else {
+      EXPECT_EQ(events_, std::vector<std::string>{"IndexConfigUnreadable(" + *c.event + ")"}) << c.name;
+    }
+    EXPECT_EQ(lookup().out, stored_login(globs_json(c.api), c.api ? R"("read","api")" : R"("read")", c.api))
+        << c.name;
+    // The document requests: the first without the token, the retry with
+    // it; then the two HEAD requests of the read surface at the location.
+    const auto all = read_.requests();
+    const std::vector<testing::RecordedRequest> asked(all.begin() + static_cast<std::ptrdiff_t>(read_before),
+                                                      all.end());
+    ASSERT_EQ(asked.size(), c.discovery.size() + 2) << c.name;
+    for (std::size_t i = 0; i < c.discovery.size(); ++i) {
+      EXPECT_EQ(asked[i].method, "GET") << c.name;
+      EXPECT_EQ(asked[i].target, "/idx/kestro-index-config.json") << c.name;
+      EXPECT_EQ(asked[i].header("Authorization"),
+                i == 0 ? std::nullopt : std::optional<std::string>(std::string("Bearer ") + kToken))
+          << c.name;
+    }
+    EXPECT_EQ(asked[c.discovery.size()].target, "/idx/index.json") << c.name;
+    EXPECT_EQ(api_.requests().size() - api_before, c.api ? 1u : 0u) << c.name;
+  }
 }
 
 TEST_F(LoginProbe, NoProbeClientStoresUnvalidated) {
-  auto outcome = login(discovered(true), []() -> std::expected<http::Client, ErrorPtr> {
+  // The discovery retry needs a probe client too.
+  read_.push(Reply::with_status(401));
+  auto outcome = login([]() -> std::expected<http::Client, ErrorPtr> {
     return std::unexpected(make_error<MessageError>("no TLS backend"));
   });
   EXPECT_EQ(outcome_text(outcome), "stored []");
-  EXPECT_EQ(events_, (std::vector<std::string>{"CouldNotProbe(Read, could not build the probe HTTP client: no TLS "
-                                               "backend)"}));
-  EXPECT_TRUE(read_.requests().empty());
+  EXPECT_EQ(events_, (std::vector<std::string>{
+                         "IndexConfigUnreadable(could not build the probe HTTP client: no TLS backend)",
+                         "CouldNotProbe(Read, could not build the probe HTTP client: no TLS backend)"}));
+  EXPECT_EQ(read_.requests().size(), 1u);
   EXPECT_TRUE(api_.requests().empty());
+  EXPECT_EQ(lookup().out, stored_login(globs_json(false), ""));
 }
 
 TEST_F(LoginProbe, AnExistingLoginIsReplacedInPlace) {
@@ -305,10 +401,11 @@ TEST_F(LoginProbe, AnExistingLoginIsReplacedInPlace) {
     return true;
   });
   ASSERT_TRUE(seeded);
+  read_.push(Reply::ok(discovery_doc(true)));
   read_.push(Reply::with_status(401));
   read_.push(Reply::ok());
   api_.push(Reply::with_status(401));
-  auto outcome = login(discovered(true));
+  auto outcome = login();
   EXPECT_EQ(outcome_text(outcome), "stored [Read]");
   EXPECT_EQ(events_, (std::vector<std::string>{"RejectedButStored(Api, 401, [])", "ReplacingExisting(" + key + ")"}));
   EXPECT_EQ(lookup().out,
@@ -319,42 +416,35 @@ TEST_F(LoginProbe, AnExistingLoginIsReplacedInPlace) {
 
 TEST_F(LoginProbe, AnUnreadableStoreEndsTheLoginBeforeAnyRequest) {
   ASSERT_EQ(shared_keyring_session().store_entry("not a blob").status, 0);
-  bool discovered_called = false;
-  auto outcome = login([&](DiscoveryMode) -> std::expected<LoginEndpoints, std::string> {
-    discovered_called = true;
-    return std::unexpected("x");
-  });
+  auto outcome = login();
   EXPECT_EQ(outcome_text(outcome),
             "error: credential store unreadable; remove the `kestro` keyring entry to reset");
-  EXPECT_FALSE(discovered_called);
+  EXPECT_TRUE(read_.requests().empty());
   EXPECT_EQ(lookup().out, "not a blob");
 }
 
-// In a process of its own on a bus without a Secret Service.
+// In a process of its own on a bus without a Secret Service: only the
+// unauthenticated discovery is asked, its 404 giving the read-only
+// endpoints of the location.
 TEST(LoginProbeChild, NoBackendNeverSendsTheToken) {
   if (!std::getenv("KESTRO_TEST_KEYRING_CHILD")) GTEST_SKIP() << "runs inside LoginProbeNoBackend";
   TempDir dir;
   LoopbackServer server;
+  server.push(Reply::with_status(404));
   auto index = parse_auth_index_url(server.url("/idx/"));
   ASSERT_TRUE(index);
   std::vector<std::string> events;
-  std::vector<DiscoveryMode> modes;
-  auto outcome = probe_and_store_login(
-      CredentialStore{(dir.path() / "credentials.lock").string()}, *index, kToken,
-      [&](DiscoveryMode mode) -> std::expected<LoginEndpoints, std::string> {
-        modes.push_back(mode);
-        return LoginEndpoints{index->location, std::nullopt};
-      },
-      [&](const LoginProbeEvent& e) { events.push_back(describe(e)); });
+  auto outcome = probe_and_store_login(CredentialStore{(dir.path() / "credentials.lock").string()}, *index, kToken,
+                                       http::Client(),
+                                       [&](const LoginProbeEvent& e) { events.push_back(describe(e)); });
   ASSERT_TRUE(outcome) << outcome.error().message();
   const auto* not_stored = std::get_if<LoginOutcome::NotStored>(&outcome->kind);
   ASSERT_NE(not_stored, nullptr);
   EXPECT_EQ(not_stored->globs, std::vector<std::string>{server.url("/idx/") + "**"});
   EXPECT_FALSE(not_stored->reason.empty());
   EXPECT_EQ(not_stored->reason.find("no OS keyring backend is available"), std::string::npos) << not_stored->reason;
-  EXPECT_EQ(modes, std::vector<DiscoveryMode>{DiscoveryMode::WithoutStore});
   EXPECT_TRUE(events.empty());
-  EXPECT_TRUE(server.requests().empty());
+  expect_only_the_document_asked(server);
 }
 
 TEST(LoginProbeNoBackend, BusWithoutSecretService) {

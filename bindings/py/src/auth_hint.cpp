@@ -58,8 +58,8 @@ HintedFailure auth_hinted_failure(const CombinedResolverError& error, std::strin
   if (const auto* fetch = index->err.get_if<IndexEnvError::Fetch>()) return by_fetch(fetch->err, rendered, item, configured);
   if (const auto* discovery = index->err.get_if<IndexEnvError::Discovery>()) {
     // Only the discovery document's own JSON fetch is sorted by its status.
-    if (const auto* fetch = dynamic_cast<const FetchJsonError*>(discovery->err.get()))
-      return by_fetch(*fetch, rendered, item, configured);
+    if (const auto* fetch = discovery->err.get_if<DiscoveryError::Fetch>())
+      return by_fetch(fetch->err, rendered, item, configured);
   }
   return {ExceptionSlot::IndexProtocol, std::string(rendered)};
 }

@@ -63,7 +63,9 @@ def test_a_refused_discovery_fetch_is_auth(registered):
          f"HTTP request to `{URL}` failed: connection refused\n  caused by: connection refused\n"),
         ("versions_body", 0, "index_protocol",
          f"failed to read HTTP response body from `{URL}`: connection reset\n  caused by: connection reset\n"),
-        ("discovery_value", 0, "index_protocol", "`api_root` is not a URL"),
+        ("discovery_value", 0, "index_protocol",
+         f"discovery document at `{URL}` supplied a relative URL `v1/` for `api_root`;\n"
+         "absolute HTTP(S) URLs are required"),
         ("file", 0, "resolution", "no such file"),
     ],
 )

@@ -181,8 +181,10 @@ PyResult<resolve::CombinedResolverError> resolver_failure(const std::string& fai
     return index(I(I::Fetch{F(F::Request{url, make_error<MessageError>("connection refused")})}));
   if (failure == "versions_body")
     return index(I(I::Fetch{F(F::Body{url, make_error<MessageError>("connection reset")})}));
-  if (failure == "discovery_status") return index(I(I::Discovery{make_error<F>(bad_status)}));
-  if (failure == "discovery_value") return index(I(I::Discovery{make_error<MessageError>("`api_root` is not a URL")}));
+  if (failure == "discovery_status")
+    return index(I(I::Discovery{DiscoveryError(DiscoveryError::Fetch{bad_status})}));
+  if (failure == "discovery_value")
+    return index(I(I::Discovery{DiscoveryError(DiscoveryError::RelativeUrl{url, "api_root", "v1/"})}));
   if (failure == "project_status") return index(I(I::ProjectFetch{bad_status}));
   if (failure == "not_in_index") return index(I(I::ProjectNotInIndex{url, "pkg:kestro/p"}));
   if (failure == "file") return C(C::File{make_error<MessageError>("no such file")});

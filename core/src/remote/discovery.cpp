@@ -1,33 +1,9 @@
 // Discovery of an index's endpoints and the shared JSON GET of index files.
 #include "kestro/remote/discovery.hpp"
 
-#include <fmt/format.h>
-
 #include "kestro/utils/log.hpp"
 
 namespace kestro::remote {
-
-std::string DiscoveryError::text_of(const RelativeUrl& v) {
-  return fmt::format("discovery document at `{}` supplied a relative URL `{}` for `{}`;\nabsolute HTTP(S) URLs are required",
-                     v.url, v.value, v.field);
-}
-std::string DiscoveryError::text_of(const InvalidUrl& v) {
-  return fmt::format("discovery document at `{}` supplied an invalid URL `{}` for `{}`:\n{}", v.url, v.value, v.field,
-                     v.source.message());
-}
-std::string DiscoveryError::text_of(const UnsupportedScheme& v) {
-  return fmt::format(
-      "discovery document at `{}` supplied a non-HTTP(S) URL `{}` for `{}`;\nonly `http` and `https` are supported",
-      v.url, v.value, v.field);
-}
-std::string DiscoveryError::text_of(const Userinfo& v) {
-  return fmt::format(
-      "discovery document at `{}` supplied URL userinfo in `{}` for `{}`;\nusername and password are not allowed", v.url,
-      v.value, v.field);
-}
-std::string DiscoveryError::text_of(const InvalidLocation& v) {
-  return fmt::format("discovery document at `{}` supplied an invalid `{}`", v.url, v.field);
-}
 
 std::expected<std::optional<std::string>, FetchJsonError> read_json_answer(auth::SendResult result,
                                                                            const url::Url& url, FetchMode mode) {

@@ -25,7 +25,7 @@ std::expected<IndexEntryProject, IndexEnvError> index_project_candidates(Version
                                                                          std::string_view iri) {
   if (!item) return Fail(std::move(item.error()));
   auto endpoints = env.index_endpoints_once();
-  if (!endpoints) return Fail(IndexEnvError::Discovery{make_error<DiscoveryError>(std::move(endpoints.error()))});
+  if (!endpoints) return Fail(IndexEnvError::Discovery{std::move(endpoints.error())});
   const IndexLocation& root = endpoints->get().index_root;
   auto url = versions_json_url(root, iri);
   if (!url) return Fail(IndexEnvError::MalformedIri{std::move(url.error())});

@@ -25,6 +25,7 @@ bool is_success(std::uint16_t s) { return s >= 200 && s <= 299; }
 bool is_client_error(std::uint16_t s) { return s >= 400 && s <= 499; }
 
 std::string unexpected_status(std::uint16_t status) { return "unexpected status " + http_status_text(status); }
+std::string no_probe_client(const ErrorPtr& error) { return "could not build the probe HTTP client: " + error->message(); }
 
 // The scheme names of every `WWW-Authenticate` header of the answer.
 void add_response_challenges(const http::Response& response, std::vector<std::string>& schemes) {
@@ -92,18 +93,59 @@ CredentialRecord login_record(std::string key, std::vector<std::string> globs, s
   return record;
 }
 
-std::vector<std::string> login_globs(const AuthIndexArgument& index, const std::optional<LoginEndpoints>& endpoints) {
+std::vector<std::string> login_globs(const AuthIndexArgument& index, const std::optional<IndexEndpoints>& endpoints) {
   if (!endpoints) return credential_globs_for_index(index.scope);
   return credential_globs_for_index(index.scope, &endpoints->index_root,
                                     endpoints->api_root ? &*endpoints->api_root : nullptr);
 }
 
-std::optional<LoginEndpoints> discover_or_report(const LoginDiscovery& discover, DiscoveryMode mode,
-                                                 const LoginProbeSink& sink) {
-  auto endpoints = discover(mode);
+// The unauthenticated discovery; a failure is reported and gives nothing.
+std::optional<IndexEndpoints> discover_or_report(const http::Client& client, const IndexLocation& location,
+                                                 bool require_document, const LoginProbeSink& sink) {
+  auto endpoints = discover_index_endpoints_unauthenticated(client, location, require_document);
   if (endpoints) return std::move(*endpoints);
-  sink({Event::IndexConfigUnreadable{std::move(endpoints.error())}});
+  sink({Event::IndexConfigUnreadable{render_error_chain(endpoints.error())}});
   return std::nullopt;
+}
+
+// Whether an unauthenticated discovery failure may be retried with the
+// token: the document was refused with a client error other than 429.
+bool refused_for_want_of_token(const DiscoveryError& error) {
+  const auto* fetch = error.get_if<DiscoveryError::Fetch>();
+  if (!fetch) return false;
+  const auto* status = fetch->err.get_if<FetchJsonError::BadHttpStatus>();
+  return status && is_client_error(status->status) && status->status != 429;
+}
+
+// The discovery document asked for with the token; a failure is its text.
+std::expected<IndexEndpoints, std::string> authenticated_discovery(const IndexLocation& location,
+                                                                   const std::string& token,
+                                                                   const ProbeClientFactory& probe_client) {
+  using Fail = std::unexpected<std::string>;
+  auto client = probe_client();
+  if (!client) return Fail(no_probe_client(client.error()));
+  const url::Url url = index_file_url(location, kDiscoveryFile);
+  const std::string& href = url.href();
+  auto response = send_probe_request(*client, http::Method::Get, url, &token);
+  if (!response)
+    return Fail(FetchJsonError(FetchJsonError::Request{href, make_error<MessageError>(std::move(response.error()))})
+                    .message());
+  const std::uint16_t status = response->status();
+  if (status == 404) return IndexEndpoints{location, std::nullopt};
+  if (is_redirect(status))
+    return Fail(fmt::format("the authenticated retry for `{}` was redirected to `{}`", href,
+                            location_header_text(*response)));
+  if (status == 429) return Fail(fmt::format("the authenticated retry for `{}` was rate limited (HTTP 429)", href));
+  if (status != 200)
+    return Fail(fmt::format("the authenticated retry for `{}` returned status {}", href, http_status_text(status)));
+  auto body = response->read_body(kJsonBodyLimit);
+  if (!body)
+    return Fail(FetchJsonError(FetchJsonError::Body{href, make_error<http::HttpError>(std::move(body.error()))}).message());
+  auto raw = model::parse_index_config(*body);
+  if (!raw) return Fail(FetchJsonError(FetchJsonError::JsonParse{href, std::move(raw.error())}).message());
+  auto endpoints = resolve_index_endpoints(std::move(*raw), url, location);
+  if (!endpoints) return Fail(render_error_chain(endpoints.error()));
+  return std::move(*endpoints);
 }
 
 std::string backend_reason(const CredentialStoreError::BackendAbsent& absent, const CredentialStoreError& error) {
@@ -164,9 +206,25 @@ void probe_surface(const http::Client& client, const url::Url& url, const std::s
   }
 }
 
+std::optional<IndexEndpoints> discover_endpoints_for_login(const http::Client& discovery_client,
+                                                          const IndexLocation& location, const std::string& token,
+                                                          const LoginProbeSink& sink,
+                                                          const ProbeClientFactory& probe_client) {
+  auto endpoints = discover_index_endpoints_unauthenticated(discovery_client, location, true);
+  if (endpoints) return std::move(*endpoints);
+  if (!refused_for_want_of_token(endpoints.error())) {
+    sink({Event::IndexConfigUnreadable{render_error_chain(endpoints.error())}});
+    return std::nullopt;
+  }
+  auto retried = authenticated_discovery(location, token, probe_client);
+  if (retried) return std::move(*retried);
+  sink({Event::IndexConfigUnreadable{std::move(retried.error())}});
+  return std::nullopt;
+}
+
 std::expected<LoginOutcome, AuthCommandError> probe_and_store_login(const CredentialStore& store,
                                                                     const AuthIndexArgument& index, std::string token,
-                                                                    const LoginDiscovery& discover,
+                                                                    const http::Client& discovery_client,
                                                                     const LoginProbeSink& sink,
                                                                     const ProbeClientFactory& probe_client) {
   using E = AuthCommandError;
@@ -177,18 +235,19 @@ std::expected<LoginOutcome, AuthCommandError> probe_and_store_login(const Creden
     const auto* absent = existing.error().get_if<CredentialStoreError::BackendAbsent>();
     if (!absent) return std::unexpected(E(E::Store{std::move(existing.error())}));
     // No secret store: only the unauthenticated discovery, for the globs.
-    auto endpoints = discover_or_report(discover, DiscoveryMode::WithoutStore, sink);
+    auto endpoints = discover_or_report(discovery_client, index.location, false, sink);
     return LoginOutcome{LoginOutcome::NotStored{key, login_globs(index, endpoints), backend_reason(*absent, existing.error())}};
   }
   const bool replacing =
       std::any_of(existing->begin(), existing->end(), [&](const CredentialRecord& r) { return r.key == key; });
 
-  const std::optional<LoginEndpoints> endpoints = discover_or_report(discover, DiscoveryMode::ForProbe, sink);
+  const std::optional<IndexEndpoints> endpoints =
+      discover_endpoints_for_login(discovery_client, index.location, token, sink, probe_client);
   std::vector<std::string> globs = login_globs(index, endpoints);
 
   ProbeResults results;
   if (auto client = probe_client(); !client) {
-    sink({Event::CouldNotProbe{ProbeSurface::Read, "could not build the probe HTTP client: " + client.error()->message()}});
+    sink({Event::CouldNotProbe{ProbeSurface::Read, no_probe_client(client.error())}});
   } else {
     const url::Url read_url =
         endpoints ? index_json_url(endpoints->index_root) : index_file_url(index.location, "index.json");

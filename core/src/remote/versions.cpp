@@ -79,7 +79,7 @@ std::expected<std::optional<VersionList>, IndexEnvError> IndexEnvironment::fetch
     std::string_view iri) const {
   if (auto it = versions_.find(iri); it != versions_.end()) return std::optional<VersionList>(it->second);
   auto endpoints = index_endpoints_once();
-  if (!endpoints) return Fail(IndexEnvError::Discovery{make_error<DiscoveryError>(std::move(endpoints.error()))});
+  if (!endpoints) return Fail(IndexEnvError::Discovery{std::move(endpoints.error())});
   auto url = versions_json_url(endpoints->get().index_root, iri);
   if (!url) return Fail(IndexEnvError::MalformedIri{std::move(url.error())});
   auto document = fetch_index_json(client_, policy_, *url, model::parse_versions_json_text, FetchMode::AllowMissing);

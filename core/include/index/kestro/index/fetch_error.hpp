@@ -1,6 +1,6 @@
 // Errors of reading a project's entries from a package index: one JSON
-// fetch over HTTP, the `_iri` bucket name, the `versions.json` checks, and
-// the `index yank` / `index remove` commands.
+// fetch over HTTP, the discovery document, the `_iri` bucket name, the
+// `versions.json` checks, and the `index yank` / `index remove` commands.
 #pragma once
 
 #include "kestro/index/namespace.hpp"
@@ -11,12 +11,14 @@
 
 #include <fmt/format.h>
 
+#include "kestro/index/index_location.hpp"
 #include "kestro/model/identifiers.hpp"
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/fs_error.hpp"
 #include "kestro/utils/http_status.hpp"
 #include "kestro/utils/json_reader.hpp"
+#include "kestro/utils/url.hpp"
 
 namespace kestro::index {
 
@@ -49,10 +51,38 @@ class FetchJsonError : public ErrorSum<FetchJsonError, FetchJsonVariants> {
   static const Error* cause_of(const JsonParse& v) { return &v.source; }
 };
 
+// Why discovery of an index's endpoints failed: its document
+// `kestro-index-config.json` could not be fetched as JSON, or it named an
+// unusable endpoint. `url` is the document's URL, `field` "index_root" or
+// "api_root".
+struct DiscoveryVariants {
+  struct Fetch { FetchJsonError err; };
+  struct RelativeUrl { std::string url; std::string field; std::string value; };
+  struct InvalidUrl { std::string url; std::string field; std::string value; url::UrlError source; };
+  struct UnsupportedScheme { std::string url; std::string field; std::string value; };
+  struct Userinfo { std::string url; std::string field; std::string value; };
+  struct InvalidLocation { std::string url; std::string field; IndexLocationError source; };
+  using Sum = std::variant<Fetch, RelativeUrl, InvalidUrl, UnsupportedScheme, Userinfo, InvalidLocation>;
+};
+
+class DiscoveryError : public ErrorSum<DiscoveryError, DiscoveryVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const Fetch& v) { return v.err.message(); }
+  static std::string text_of(const RelativeUrl& v);
+  static std::string text_of(const InvalidUrl& v);
+  static std::string text_of(const UnsupportedScheme& v);
+  static std::string text_of(const Userinfo& v);
+  static std::string text_of(const InvalidLocation& v);
+  static const Error* cause_of(const Fetch& v) { return v.err.cause(); }
+  static const Error* cause_of(const InvalidUrl& v) { return &v.source; }
+  static const Error* cause_of(const InvalidLocation& v) { return &v.source; }
+};
+
 // Reading a project's entries from an index failed. `url` is the address of
 // the project's `versions.json`.
 struct IndexEnvVariants {
-  struct Discovery { ErrorPtr err; };
+  struct Discovery { DiscoveryError err; };
   struct Fetch { FetchJsonError err; };
   struct InvalidVersionEntry { std::string url; std::string version; std::string field; std::string value; };
   struct InvalidSemverVersion { std::string url; std::string value; ErrorPtr source; };
@@ -74,7 +104,7 @@ struct IndexEnvVariants {
 class IndexEnvError : public ErrorSum<IndexEnvError, IndexEnvVariants> {
  public:
   using ErrorSum::ErrorSum;
-  static std::string text_of(const Discovery& v) { return v.err->message(); }
+  static std::string text_of(const Discovery& v) { return v.err.message(); }
   static std::string text_of(const Fetch& v) { return v.err.message(); }
   static std::string text_of(const InvalidVersionEntry& v) {
     return fmt::format("versions.json at `{}` has entry for version `{}` with malformed `{}` = `{}` (expected `sha256:<64-hex>`)",
@@ -110,7 +140,7 @@ class IndexEnvError : public ErrorSum<IndexEnvError, IndexEnvVariants> {
   static std::string text_of(const MalformedIri& v) { return v.err.message(); }
   static std::string text_of(const ProjectFetch& v) { return v.err.message(); }
   static std::string text_of(const ProjectDownloaded& v) { return v.err->message(); }
-  static const Error* cause_of(const Discovery& v) { return v.err->cause(); }
+  static const Error* cause_of(const Discovery& v) { return v.err.cause(); }
   static const Error* cause_of(const Fetch& v) { return v.err.cause(); }
   static const Error* cause_of(const InvalidSemverVersion& v) { return v.source.get(); }
   static const Error* cause_of(const MalformedIri& v) { return v.err.cause(); }

@@ -63,32 +63,6 @@ struct IndexEndpoints {
   friend bool operator==(const IndexEndpoints&, const IndexEndpoints&) = default;
 };
 
-// Why discovery failed. `url` is the requested document's URL, `field`
-// "index_root" or "api_root".
-struct DiscoveryVariants {
-  struct Fetch { FetchJsonError err; };
-  struct RelativeUrl { std::string url; std::string field; std::string value; };
-  struct InvalidUrl { std::string url; std::string field; std::string value; url::UrlError source; };
-  struct UnsupportedScheme { std::string url; std::string field; std::string value; };
-  struct Userinfo { std::string url; std::string field; std::string value; };
-  struct InvalidLocation { std::string url; std::string field; IndexLocationError source; };
-  using Sum = std::variant<Fetch, RelativeUrl, InvalidUrl, UnsupportedScheme, Userinfo, InvalidLocation>;
-};
-
-class DiscoveryError : public ErrorSum<DiscoveryError, DiscoveryVariants> {
- public:
-  using ErrorSum::ErrorSum;
-  static std::string text_of(const Fetch& v) { return v.err.message(); }
-  static std::string text_of(const RelativeUrl& v);
-  static std::string text_of(const InvalidUrl& v);
-  static std::string text_of(const UnsupportedScheme& v);
-  static std::string text_of(const Userinfo& v);
-  static std::string text_of(const InvalidLocation& v);
-  static const Error* cause_of(const Fetch& v) { return v.err.cause(); }
-  static const Error* cause_of(const InvalidUrl& v) { return &v.source; }
-  static const Error* cause_of(const InvalidLocation& v) { return &v.source; }
-};
-
 // The endpoints a parsed discovery document names; `location` is the index
 // root when the document names none. Logs the endpoints at debug level.
 std::expected<IndexEndpoints, DiscoveryError> resolve_index_endpoints(model::IndexConfigRaw raw,

@@ -26,6 +26,7 @@
 #include "kestro/credentials/credential_store.hpp"
 #include "kestro/http/client.hpp"
 #include "kestro/index/index_location.hpp"
+#include "kestro/remote/discovery.hpp"
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/url.hpp"
 
@@ -33,21 +34,6 @@ namespace kestro::remote {
 
 // Log target of the login.
 inline constexpr std::string_view kLoginTarget = "kestro_core::commands::auth";
-
-// What discovery found for the login: the index root and, when the index
-// announced one, its API root.
-struct LoginEndpoints {
-  IndexLocation index_root;
-  std::optional<url::Url> api_root;
-};
-
-// How the login asks for the endpoints. `ForProbe` treats a missing
-// discovery document as a failure (the caller may retry with the token);
-// `WithoutStore` runs only the unauthenticated request, a missing document
-// giving the read-only endpoints of the location. A failure is its rendered
-// text.
-enum class DiscoveryMode { ForProbe, WithoutStore };
-using LoginDiscovery = std::function<std::expected<LoginEndpoints, std::string>(DiscoveryMode mode)>;
 
 // The verdicts of one login, in probe order.
 struct ProbeResults {
@@ -108,13 +94,25 @@ std::string location_header_text(const http::Response& response);
 void probe_surface(const http::Client& client, const url::Url& url, const std::string& token, ProbeResults& results,
                    const LoginProbeSink& sink);
 
-// The login: reads the store (a store failure other than a missing backend
-// ends it before any request), asks `discover` for the endpoints, probes,
-// decides and writes the login, replacing one with the same key in place.
-// Without a secret-store backend nothing is probed and the token is never
-// sent.
-std::expected<LoginOutcome, AuthCommandError> probe_and_store_login(
-    const CredentialStore& store, const AuthIndexArgument& index, std::string token, const LoginDiscovery& discover,
+// The endpoints for a login: the unauthenticated discovery first, a missing
+// document counting as a failure; when that was refused with a client
+// error other than 429, one GET of the document with the token through a
+// probe client. Any failure is one `IndexConfigUnreadable` event and no
+// endpoints.
+std::optional<IndexEndpoints> discover_endpoints_for_login(
+    const http::Client& discovery_client, const IndexLocation& location, const std::string& token,
     const LoginProbeSink& sink, const ProbeClientFactory& probe_client = build_probe_http_client);
+
+// The login: reads the store (a store failure other than a missing backend
+// ends it before any request), discovers the endpoints with
+// `discovery_client`, probes, decides and writes the login, replacing one
+// with the same key in place. Without a secret-store backend only the
+// unauthenticated discovery runs: nothing is probed and the token is never
+// sent. `probe_client` makes the client of the probes and of the
+// authenticated discovery retry.
+std::expected<LoginOutcome, AuthCommandError> probe_and_store_login(
+    const CredentialStore& store, const AuthIndexArgument& index, std::string token,
+    const http::Client& discovery_client, const LoginProbeSink& sink,
+    const ProbeClientFactory& probe_client = build_probe_http_client);
 
 }  // namespace kestro::remote
