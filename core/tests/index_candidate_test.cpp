@@ -65,6 +65,18 @@ TEST(IndexCandidate, VersionAndUsagesWithoutRequestsRecordsFetchedUntilTheyArriv
   EXPECT_TRUE(project.get_meta().value());
 }
 
+TEST(IndexCandidate, TheSolversProjectAnswersVersionAndUsagesFromTheEntry) {
+  IndexWithOneVersion fixture;
+  fixture.serve_records();  // `.project.json` says 9.9.9
+  using Configured = PriorityProject<std::shared_ptr<const SourceProject>, InMemoryProject>;
+  using Solver = PriorityProject<Configured, CombinedProject>;
+  Solver project(Solver::Lower{CombinedProject(CombinedProject::IndexProject{fixture.candidate()})});
+  const std::size_t before = fixture.index.targets().size();
+  EXPECT_EQ(project.version().value(), "2.0.0");
+  EXPECT_TRUE(project.usage().value()->empty());
+  EXPECT_EQ(fixture.index.targets().size(), before);
+}
+
 TEST(IndexCandidate, CachedKindReadsItsCopyAndTakesItsSourceFromTheEntry) {
   IndexWithOneVersion fixture;
   TempDir dir;

@@ -137,6 +137,13 @@ class PriorityProject
   Result<std::optional<InterchangeProjectMetadataRaw>> get_meta() const override {
     return on_held([](const auto& p) { return p.get_meta(); });
   }
+  // As the held kind answers them (an index version from its list entry).
+  Result<std::optional<std::string>> version() const override {
+    return on_held([](const auto& p) { return p.version(); });
+  }
+  Result<std::optional<std::vector<InterchangeProjectUsageRaw>>> usage() const override {
+    return on_held([](const auto& p) { return p.usage(); });
+  }
   bool is_known_unusable() const override {
     return std::visit([](const auto& k) { return held_project(k.project).is_known_unusable(); }, kind);
   }
