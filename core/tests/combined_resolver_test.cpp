@@ -4,6 +4,7 @@
 #include "kestro/resolve/combined_resolver.hpp"
 
 #include <algorithm>
+#include <array>
 
 #include <gtest/gtest.h>
 
@@ -299,6 +300,34 @@ TEST(CombinedResolver, RemoteCandidateMatchingAnInstalledCopyComesBackCached) {
         http::Client(), AuthPolicy());
     EXPECT_EQ(answer_of(resolver, resource_usage(c.iri)), c.answer) << c.name;
   }
+}
+
+// The chain drains each part once, in the order `http_first` gives; a git
+// error is an item of its own.
+TEST(RemoteChain, PartsInOrder) {
+  auto http_part = [] {
+    std::vector<HttpProject> items;
+    for (const char* u : {"http://h.example/a/", "http://h.example/b/"})
+      items.push_back(HttpProject(HttpProject::Src{
+          remote::RemoteSrcProject(url::Url::parse(u).value(), std::nullopt, http::Client(), AuthPolicy())}));
+    return std::make_unique<ListSequence<HttpProject>>(std::move(items));
+  };
+  auto git_part = [](bool ok) {
+    std::vector<GitCandidate> items;
+    items.push_back(RemoteGitProject::create(ok ? "file:///nowhere/repo.git" : ""));
+    return std::make_unique<ListSequence<GitCandidate>>(std::move(items));
+  };
+  auto kinds = [](RemoteChain chain) {
+    std::string out;
+    while (auto item = chain.next()) out += std::array{"http ", "git ", "git-error "}[item->index()];
+    EXPECT_FALSE(chain.next());
+    return out;
+  };
+  EXPECT_EQ(kinds(RemoteChain(http_part(), git_part(true), true)), "http http git ");
+  EXPECT_EQ(kinds(RemoteChain(http_part(), git_part(false), false)), "git-error http http ");
+  EXPECT_EQ(kinds(RemoteChain(nullptr, git_part(true), true)), "git ");
+  EXPECT_EQ(kinds(RemoteChain(http_part(), nullptr, false)), "http http ");
+  EXPECT_EQ(kinds(RemoteChain(nullptr, nullptr, true)), "");
 }
 
 }  // namespace
