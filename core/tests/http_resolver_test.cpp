@@ -15,15 +15,20 @@ UsageInContext resource(const std::string& iri) {
 
 HttpResolver resolver(bool allow_slash_rewrite) { return HttpResolver(http::Client(), AuthPolicy(), allow_slash_rewrite); }
 
-// The answer as text: "resolved: <base URLs of the source-tree candidates>"
-// or the variant's reason.
+// A candidate as "tree <base URL>" or "kpar <archive URL>".
+std::string candidate_text(const HttpProject& candidate) {
+  if (const auto* src = std::get_if<HttpProject::Src>(&candidate.kind)) return "tree " + src->project.base_url().href();
+  return "kpar " + std::get<HttpProject::Kpar>(candidate.kind).project->url().href();
+}
+
+// The answer as text: "resolved:" and the candidates in their order, or the
+// variant's reason.
 std::string answer_of(HttpResolver& r, const UsageInContext& usage) {
   auto outcome = r.resolve(usage);
   if (!outcome) return "error: " + outcome.error().message();
   if (auto* found = std::get_if<ResolutionOutcome<HttpProject>::Resolved>(&outcome->value)) {
     std::string out = "resolved:";
-    while (auto candidate = found->candidates->next())
-      out += " " + std::get<HttpProject::Src>(candidate->kind).project.base_url().href();
+    while (auto candidate = found->candidates->next()) out += " " + candidate_text(*candidate);
     return out;
   }
   static constexpr const char* kNames[] = {"", "unsupported: ", "not found: ", "unresolvable: "};
@@ -43,11 +48,12 @@ TEST(HttpResolver, Answers) {
       {resource("urn:kestro:x"), true, "unsupported: not an http(s) URL"},
       {resource("ftp://host.example/p/"), true, "unsupported: not an http(s) URL"},
       {resource("http://host.example:99999/p/"), true, "unresolvable: invalid http(s) URL: invalid port number"},
-      {resource("https://host.example"), true, "resolved: https://host.example/"},
-      {resource("HTTPS://Host.Example:443/p/"), true, "resolved: https://host.example/p/"},
-      {resource("http://host.example/p/?ref=main"), false, "resolved: http://host.example/p/?ref=main"},
-      {resource("http://host.example/p?ref=main"), true, "resolved: http://host.example/p/?ref=main"},
-      {resource("http://host.example/p"), false, "resolved:"},
+      {resource("https://host.example"), true, "resolved: tree https://host.example/ kpar https://host.example/"},
+      {resource("HTTPS://Host.Example:443/p/"), true, "resolved: tree https://host.example/p/ kpar https://host.example/p"},
+      {resource("http://host.example/p/?ref=main"), false, "resolved: tree http://host.example/p/?ref=main"},
+      {resource("http://host.example/p?ref=main"), true,
+       "resolved: tree http://host.example/p/?ref=main kpar http://host.example/p?ref=main"},
+      {resource("http://host.example/p"), false, "resolved: kpar http://host.example/p"},
   };
   for (const Case& c : cases) {
     HttpResolver r = resolver(c.rewrite);
@@ -62,6 +68,7 @@ TEST(HttpResolver, EachAnswerIsAnIndependentSequence) {
   auto second = r.resolve(usage).value();
   auto& a = std::get<ResolutionOutcome<HttpProject>::Resolved>(first.value).candidates;
   auto& b = std::get<ResolutionOutcome<HttpProject>::Resolved>(second.value).candidates;
+  EXPECT_TRUE(a->next());
   EXPECT_TRUE(a->next());
   EXPECT_FALSE(a->next());
   EXPECT_FALSE(a->next());

@@ -1,6 +1,6 @@
-// Pairing remote candidates with installed copies by canonical checksum:
-// remote source trees against the loopback server, git candidates against
-// missing repositories.
+// Pairing remote and index candidates with installed copies by canonical
+// checksum: remote source trees and index entries against loopback servers,
+// git candidates against missing repositories.
 #include "kestro/resolve/local_cache.hpp"
 
 #include <cctype>
@@ -8,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include "kestro/remote/index_candidates.hpp"
+#include "kestro/resolve/index_resolver.hpp"
 #include "kestro/utils/log.hpp"
 #include "kestro/utils/text.hpp"
+#include "support/loopback_index.hpp"
 #include "support/loopback_server.hpp"
 #include "test_support.hpp"
 
@@ -115,6 +118,11 @@ TEST(LocalCache, FailuresAndMissingRecordsAreNoMatch) {
     std::string line;  // the debug line's start, "" for none
   };
   const std::string missing_repo = "file://" + (dir.path() / "missing.git").string();
+  // An index listing the version whose `.meta.json` it does not serve.
+  testing::Index index;
+  index.route("/idx/acme/widgets/versions.json", Reply::ok(testing::versions({testing::entry("1.0.0")})));
+  index.route("/idx/acme/widgets/1.0.0/.project.json", Reply::ok(kInfo));
+  IndexEnvironment env(index.location(), http::Client(), AuthPolicy());
   const Case cases[] = {
       {"a source tree without .meta.json",
        [&](LocalCacheMap& cache) {
@@ -136,6 +144,13 @@ TEST(LocalCache, FailuresAndMissingRecordsAreNoMatch) {
        },
        "remote-project checksum_canonical_hex failed; skipping local-cache match: git clone from `" + missing_repo +
            "` failed: "},
+      {"missing index .meta.json",
+       [&](LocalCacheMap& cache) {
+         auto candidate = index_project_candidates(std::string("1.0.0"), env, "pkg:kestro/acme/widgets");
+         return match_local_cache(cache, wrap_index_candidate(std::move(candidate)).value());
+       },
+       "index-project checksum_canonical_hex failed; skipping local-cache match: HTTP request to `" +
+           index.url("acme/widgets/1.0.0/.meta.json") + "` returned status 404 Not Found"},
   };
   for (const Case& c : cases) {
     LocalCacheMap cache = cache_of({{"11", "/a"}, {checksum_of_records(), "/b"}});

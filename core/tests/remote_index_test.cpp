@@ -13,6 +13,7 @@
 #include "kestro/remote/versions.hpp"
 #include "kestro/utils/log.hpp"
 #include "kestro/utils/sha256.hpp"
+#include "support/loopback_index.hpp"
 #include "support/loopback_server.hpp"
 #include "test_support.hpp"
 #include "zip_fixture.hpp"
@@ -25,62 +26,19 @@ using testing::RecordedRequest;
 using testing::Reply;
 
 constexpr std::string_view kJsonAccept = "application/vnd.github.raw, application/json, text/plain";
+using testing::Index;
+using testing::entry;
+using testing::kDigest;
+using testing::replace_all;
+using testing::versions;
+
 constexpr std::string_view kIri = "pkg:kestro/acme/widgets";
-const std::string kDigest = std::string(64, 'a');
-
-// A loopback index under /idx/: answers by request target from a table
-// (404 for anything else), which tests may change between calls.
-class Index {
- public:
-  Index() {
-    server.set_handler([this](const RecordedRequest& request) {
-      std::lock_guard lock(mutex_);
-      auto it = routes_.find(request.target);
-      return it == routes_.end() ? Reply::with_status(404) : it->second;
-    });
-  }
-  void route(const std::string& target, Reply reply) {
-    std::lock_guard lock(mutex_);
-    routes_.insert_or_assign(target, std::move(reply));
-  }
-  std::string url(std::string_view path = "") const { return server.url("/idx/" + std::string(path)); }
-  IndexLocation location() const { return *parse_index_location(url()); }
-  std::vector<std::string> targets() const {
-    std::vector<std::string> out;
-    for (const auto& r : server.requests()) out.push_back(r.target);
-    return out;
-  }
-
- private:
-  std::mutex mutex_;
-  std::map<std::string, Reply> routes_;
-
- public:
-  // Last, so that it stops before the table goes.
-  LoopbackServer server;
-};
-
-std::string entry(std::string_view version, std::string_view extra = "", std::string_view digest = "") {
-  return fmt::format(R"({{"version":"{}","usage":[],"kpar_size":10,"kpar_digest":"sha256:{}"{}}})", version,
-                     digest.empty() ? std::string_view(kDigest) : digest, extra);
-}
-std::string versions(const std::vector<std::string>& entries) {
-  std::string out = R"({"versions":[)";
-  for (std::size_t i = 0; i < entries.size(); ++i) out += (i ? "," : "") + entries[i];
-  return out + "]}";
-}
 
 std::vector<std::string> debug_lines(const log::ScopedCapture& capture, std::string_view target) {
   std::vector<std::string> out;
   for (const auto& r : capture.records())
     if (r.target == target) out.push_back(r.message);
   return out;
-}
-
-std::string replace_all(std::string text, std::string_view from, std::string_view to) {
-  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
-    text.replace(at, from.size(), to);
-  return text;
 }
 
 // ---- discovery ----

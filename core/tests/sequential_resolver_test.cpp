@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "kestro/resolve/index_resolver.hpp"
+#include "resolve_test_support.hpp"
+#include "support/loopback_index.hpp"
+
 namespace kestro::resolve {
 namespace {
 
@@ -105,6 +109,57 @@ TEST(SequentialResolver, MergesAnswersInListOrder) {
     EXPECT_EQ(answer_of(c.inner, asked), c.answer) << c.what;
     // Every inner resolver is asked, whatever the others answer.
     EXPECT_EQ(asked, static_cast<int>(c.inner.size())) << c.what;
+  }
+}
+
+// Index resolvers over two loopback indexes, as the index stage asks them.
+TEST(SequentialResolver, IndexStageMergesIndexesInListOrder) {
+  using testing::entry;
+  using testing::versions;
+  using IndexOutcome = ResolutionOutcome<IndexCandidateItem>;
+  const std::string one = versions({entry("1.0.0")});
+  struct Case {
+    const char* name;
+    std::optional<std::string> first, second;  // each index's list; none: 404
+    std::string answer;  // items as version@index, {U}: the first index's list URL
+  };
+  const Case cases[] = {
+      {"two indexes with one version", one, one, "items: 1.0.0@1 1.0.0@2"},
+      {"first index without the project", std::nullopt, versions({entry("2.0.0"), entry("1.0.0")}),
+       "items: 2.0.0@2 1.0.0@2"},
+      {"neither index with the project", std::nullopt, std::nullopt,
+       "unresolvable: [\"environment does not contain this project\", \"environment does not contain this "
+       "project\"]"},
+      {"a broken first index fails the stage", versions({entry("1.0.0"), entry("1.0.0")}), one,
+       "error: versions.json at `{U}` lists version `1.0.0` more than once"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::Index first, second;
+    if (c.first) first.route("/idx/acme/widgets/versions.json", testing::Reply::ok(*c.first));
+    if (c.second) second.route("/idx/acme/widgets/versions.json", testing::Reply::ok(*c.second));
+    std::vector<std::unique_ptr<Resolver<IndexCandidateItem, IndexEnvError>>> inner;
+    for (const testing::Index* index : {&first, &second})
+      inner.push_back(
+          std::make_unique<EnvResolver>(IndexEnvironment(index->location(), http::Client(), AuthPolicy())));
+    SequentialResolver<IndexCandidateItem, IndexEnvError> stage(std::move(inner));
+    auto result = stage.resolve(resource_usage("pkg:kestro/acme/widgets"));
+    std::string answer;
+    if (!result) {
+      answer = "error: " + result.error().message();
+    } else if (auto* found = std::get_if<IndexOutcome::Resolved>(&result->value)) {
+      answer = "items:";
+      while (auto item = found->candidates->next()) {
+        ASSERT_TRUE(*item) << item->error().message();
+        const bool from_first = (*item)->archive().url().href().starts_with(first.url());
+        answer += " " + (*item)->version()->value() + (from_first ? "@1" : "@2");
+      }
+    } else {
+      answer = (result->value.index() == 3 ? "unresolvable: " : "other: ") + *result->reason();
+    }
+    EXPECT_EQ(answer, testing::replace_all(c.answer, "{U}", first.url("acme/widgets/versions.json")));
+    // Both indexes are asked, whatever the first answers.
+    EXPECT_FALSE(second.targets().empty());
   }
 }
 

@@ -1,6 +1,8 @@
 // Dispatch of the combined resolver's project kinds.
 #include "kestro/project/combined_project.hpp"
 
+#include <type_traits>
+
 namespace kestro::project {
 
 namespace {
@@ -8,7 +10,7 @@ namespace {
 // The project each kind is read from: for the cached kinds, the local copy.
 template <typename Op>
 auto on_read(const CombinedProject::Kind& kind, Op&& op) {
-  return dispatch_tagged<CombinedProjectError>(kind, [&](const auto& k) { return op(k.project); });
+  return dispatch_tagged<CombinedProjectError>(kind, [&](const auto& k) { return op(held_project(k.project)); });
 }
 
 std::string root_text(const LocalSrcProject& project) { return project.project_path.string(); }
@@ -31,17 +33,36 @@ CombinedProject::Result<std::optional<InterchangeProjectMetadataRaw>> CombinedPr
   return on_read(kind, [](const auto& p) { return p.get_meta(); });
 }
 
+bool CombinedProject::is_known_unusable() const {
+  return std::visit([](const auto& k) { return held_project(k.project).is_known_unusable(); }, kind);
+}
+
+CombinedProject::Result<std::optional<std::string>> CombinedProject::version() const {
+  return on_read(kind, [](const auto& p) { return p.version(); });
+}
+
+CombinedProject::Result<std::optional<std::vector<InterchangeProjectUsageRaw>>> CombinedProject::usage() const {
+  return on_read(kind, [](const auto& p) { return p.usage(); });
+}
+
 CombinedProject::Result<EnvProjectChecksum> CombinedProject::checksum_hex() const {
   return on_read(kind, [](const auto& p) { return p.checksum_hex(); });
 }
 
 CombinedProject::Result<std::vector<Source>> CombinedProject::sources(const ProjectContext& context) const {
-  if (const auto* cached = std::get_if<CachedRemoteProject>(&kind)) {
-    auto candidate = cached->remote.sources(context);
-    if (!candidate) return std::unexpected(CombinedProjectError::CachedRemoteOrigin{std::move(candidate.error())});
-    return std::move(*candidate);
-  }
-  return on_read(kind, [&](const auto& p) { return p.sources(context); });
+  return std::visit(
+      [&](const auto& k) -> Result<std::vector<Source>> {
+        using K = std::remove_cvref_t<decltype(k)>;
+        if constexpr (requires { typename K::origin_error_tag; }) {
+          auto origin = k.origin().sources(context);
+          if (!origin)
+            return std::unexpected(CombinedProjectError(typename K::origin_error_tag{std::move(origin.error())}));
+          return std::move(*origin);
+        } else {
+          return on_read(kind, [&](const auto& p) { return p.sources(context); });
+        }
+      },
+      kind);
 }
 
 std::optional<std::string> local_project_root(const SourceProject& project) {

@@ -228,14 +228,35 @@ RemoteSrcProject::Result<std::optional<InterchangeProjectMetadataRaw>> RemoteSrc
   });
 }
 
+namespace {
+
+// Runs `info` here while `meta` runs on a second thread, so that both
+// record requests are in flight together; neither is abandoned.
+template <typename Info, typename Meta>
+auto both_records(Info info, Meta meta) {
+  auto meta_future = std::async(std::launch::async, std::move(meta));
+  auto first = info();
+  return std::pair(std::move(first), meta_future.get());
+}
+
+}  // namespace
+
 RemoteSrcProject::Result<ProjectRecords> RemoteSrcProject::get_project() const {
-  // Both requests are in flight together; neither is abandoned.
-  auto meta_future = std::async(std::launch::async, [this] { return get_meta(); });
-  auto info = get_info();
-  auto meta = meta_future.get();
+  auto [info, meta] = both_records([this] { return get_info(); }, [this] { return get_meta(); });
   if (!info) return std::unexpected(std::move(info.error()));
   if (!meta) return std::unexpected(std::move(meta.error()));
   return ProjectRecords{std::move(*info), std::move(*meta)};
+}
+
+bool RemoteSrcProject::records_missing() const {
+  const auto answered = [this](std::string_view name) {
+    auto url = base_url_.join(name);
+    if (!url) internal_error("internal URL error");
+    auto response = send_with_credentials(auth_policy_, RequestVariant::JsonDocument, *url, client_);
+    return response && is_success(response->status());
+  };
+  auto [info, meta] = both_records([&] { return answered(".project.json"); }, [&] { return answered(".meta.json"); });
+  return !info || !meta;
 }
 
 RemoteSrcProject::Result<SourceReaderPtr> RemoteSrcProject::read_source(std::string_view path) const {

@@ -3,6 +3,8 @@
 
 #include <unordered_set>
 
+#include "kestro/remote/index_candidates.hpp"
+#include "kestro/utils/log.hpp"
 
 namespace kestro::remote {
 
@@ -87,6 +89,21 @@ std::expected<std::optional<VersionList>, IndexEnvError> IndexEnvironment::fetch
   if (!list) return Fail(std::move(list.error()));
   versions_.emplace(std::string(iri), *list);
   return std::optional<VersionList>(std::move(*list));
+}
+
+std::expected<std::vector<std::string>, IndexEnvError> IndexEnvironment::candidate_versions(
+    std::string_view iri) const {
+  auto list = fetch_versions_json(iri);
+  if (!list) return Fail(std::move(list.error()));
+  std::vector<std::string> out;
+  if (!*list) {
+    log::debug(kIndexTarget, "versions.json 404 for `{}`: project not in this index, yielding empty candidate stream",
+               iri);
+    return out;
+  }
+  SkipRetiredVersion available(std::move(**list), std::string(iri));
+  while (auto version = available.next()) out.push_back(std::move(*version));
+  return out;
 }
 
 }  // namespace kestro::remote

@@ -3,52 +3,40 @@
 
 #include <fmt/format.h>
 
+#include "kestro/resolve/http_candidates.hpp"
+#include "kestro/utils/error.hpp"
 #include "kestro/utils/text.hpp"
 
 namespace kestro::resolve {
 
 namespace {
 
-// At most one candidate of each kind, made when pulled, in this order: the
-// source tree, then the archive (once that kind joins).
-class HttpCandidates : public ItemSequence<HttpProject> {
+// The projects at the candidate URLs, in their order, each made only when
+// pulled: a source tree, then an archive (downloaded on first use).
+class HttpProjectCandidates : public ItemSequence<HttpProject> {
  public:
-  HttpCandidates(url::Url url, http::Client client, AuthPolicy auth_policy, bool allow_slash_rewrite)
-      : url_(std::move(url)),
-        client_(std::move(client)),
-        auth_policy_(std::move(auth_policy)),
-        allow_slash_rewrite_(allow_slash_rewrite) {}
+  HttpProjectCandidates(url::Url url, http::Client client, AuthPolicy auth_policy, bool allow_slash_rewrite)
+      : urls_(std::move(url), allow_slash_rewrite), client_(std::move(client)), auth_policy_(std::move(auth_policy)) {}
 
   std::optional<HttpProject> next() override {
-    if (!source_tree_taken_) {
-      source_tree_taken_ = true;
-      if (auto base = source_tree_base(url_, allow_slash_rewrite_))
-        return HttpProject(HttpProject::Src{RemoteSrcProject(std::move(*base), std::nullopt, client_, auth_policy_)});
-    }
-    return std::nullopt;
+    auto candidate = urls_.next_candidate();
+    if (!candidate) return std::nullopt;
+    if (candidate->kind == HttpCandidateUrl::Kind::SourceTree)
+      return HttpProject(
+          HttpProject::Src{RemoteSrcProject(std::move(candidate->url), std::nullopt, client_, auth_policy_)});
+    // The text of a URL already parsed always parses again.
+    auto kpar = RemoteKparProject::create(candidate->url.href(), client_, auth_policy_);
+    if (!kpar) internal_error("internal IO error");
+    return HttpProject(HttpProject::Kpar{std::make_unique<const RemoteKparProject>(std::move(*kpar))});
   }
 
  private:
-  url::Url url_;
+  HttpCandidates urls_;
   http::Client client_;
   AuthPolicy auth_policy_;
-  bool allow_slash_rewrite_;
-  bool source_tree_taken_ = false;
 };
 
 }  // namespace
-
-std::optional<url::Url> source_tree_base(const url::Url& url, bool allow_slash_rewrite) {
-  std::string_view path = url.path();
-  if (path.empty() || path.ends_with('/')) return url;
-  if (!allow_slash_rewrite) return std::nullopt;
-  // Appending to the path keeps the query and drops nothing else.
-  const std::size_t path_end = static_cast<std::size_t>(path.data() - url.href().data()) + path.size();
-  const std::string_view href = url.href();
-  auto rewritten = url::Url::parse(std::string(href.substr(0, path_end)) + "/" + std::string(href.substr(path_end)));
-  if (!rewritten) return std::nullopt;
-  return std::move(*rewritten);
-}
 
 std::expected<ResolutionOutcome<HttpProject>, HttpProjectError> HttpResolver::resolve(const UsageInContext& usage) {
   using Outcome = ResolutionOutcome<HttpProject>;
@@ -59,7 +47,11 @@ std::expected<ResolutionOutcome<HttpProject>, HttpProjectError> HttpResolver::re
   auto url = url::Url::parse(resource->resource.as_str());
   if (!url) return Outcome{Outcome::Unresolvable{fmt::format("invalid http(s) URL: {}", url.error().message())}};
   return Outcome{Outcome::Resolved{
-      std::make_unique<HttpCandidates>(std::move(*url), client_, auth_policy_, allow_slash_rewrite_)}};
+      std::make_unique<HttpProjectCandidates>(std::move(*url), client_, auth_policy_, allow_slash_rewrite_)}};
+}
+
+CombinedProject wrap_http_candidate(HttpProject candidate) {
+  return CombinedProject(CombinedProject::RemoteProject{remote_candidate(std::move(candidate))});
 }
 
 }  // namespace kestro::resolve

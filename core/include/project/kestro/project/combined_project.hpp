@@ -22,6 +22,10 @@
 
 namespace kestro::project {
 
+// An index entry project (a kind the network layer defines) behind the read
+// interface: each failure is the entry's own error, held whole.
+using IndexEntryHandle = std::shared_ptr<const ReadProject<HeldError>>;
+
 class CombinedProject : public ReadProject<CombinedProjectError> {
  public:
   // A source directory or KPAR found by the file resolver.
@@ -33,32 +37,54 @@ class CombinedProject : public ReadProject<CombinedProjectError> {
     using error_tag = CombinedProjectError::RemoteProject;
     HttpOrGitProject project;
   };
+  // One listed version of an index.
+  struct IndexProject {
+    using error_tag = CombinedProjectError::IndexProject;
+    IndexEntryHandle project;
+  };
   // The environment's copy of a remote candidate: read from `project`, its
   // lock sources those of `remote`.
   struct CachedRemoteProject {
     using error_tag = CombinedProjectError::CachedRemoteProject;
+    using origin_error_tag = CombinedProjectError::CachedRemoteOrigin;
     LocalSrcProject project;
     HttpOrGitProject remote;
+    const HttpOrGitProject& origin() const { return remote; }
+  };
+  // The environment's copy of an index version: read from `project`, its
+  // lock sources those of `index`.
+  struct CachedIndexProject {
+    using error_tag = CombinedProjectError::CachedIndexProject;
+    using origin_error_tag = CombinedProjectError::CachedIndexOrigin;
+    LocalSrcProject project;
+    IndexEntryHandle index;
+    const ReadProject<HeldError>& origin() const { return *index; }
   };
   // A project found in the local environment only.
   struct DanglingLocalProject {
     using error_tag = CombinedProjectError::DanglingLocalProject;
     LocalSrcProject project;
   };
-  // The index kinds (`IndexProject` after RemoteProject, `CachedIndexProject`
-  // after CachedRemoteProject) join with the index entry project.
-  using Kind = std::variant<FileProject, RemoteProject, CachedRemoteProject, DanglingLocalProject>;
+  using Kind = std::variant<FileProject, RemoteProject, IndexProject, CachedRemoteProject, CachedIndexProject,
+                            DanglingLocalProject>;
 
   explicit CombinedProject(Kind held) : kind(std::move(held)) {}
   Kind kind;
 
   Result<ProjectRecords> get_project() const override;
   Result<SourceReaderPtr> read_source(std::string_view path) const override;
-  // A cached kind gives its candidate's sources; their failure is
-  // CachedRemoteOrigin with the candidate's error.
+  // A cached kind gives its origin's sources; their failure is the kind's
+  // origin variant (CachedRemoteOrigin, CachedIndexOrigin) with the origin's
+  // error.
   Result<std::vector<Source>> sources(const ProjectContext& context) const override;
   Result<std::optional<InterchangeProjectInfoRaw>> get_info() const override;
   Result<std::optional<InterchangeProjectMetadataRaw>> get_meta() const override;
+  // The probe of the project each kind is read from.
+  bool is_known_unusable() const override;
+  // As the kind read answers them: an index version from its list entry,
+  // with no request.
+  Result<std::optional<std::string>> version() const override;
+  Result<std::optional<std::vector<InterchangeProjectUsageRaw>>> usage() const override;
   Result<EnvProjectChecksum> checksum_hex() const override;
 };
 

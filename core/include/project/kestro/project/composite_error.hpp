@@ -89,20 +89,22 @@ class SourceProjectError : public ErrorSum<SourceProjectError, SourceProjectVari
 };
 
 // The error of a project found by the combined resolver, one variant per
-// kind. The index entry's variant, `IndexProject`, joins after
-// `RemoteProject` with that kind.
+// kind. `IndexProject` holds the index entry's error (a kind the network
+// layer defines) whole.
 struct CombinedProjectVariants : TaggedShapes {
   using FileProject = Tagged<"FileProject", LocalPathProjectError>;
   using RemoteProject = Tagged<"RemoteProject", HttpOrGitProjectError>;
+  using IndexProject = Tagged<"IndexProject", HeldError>;
   using CachedRemoteProject = Tagged<"CachedRemoteProject", LocalSrcError>;
   using CachedIndexProject = Tagged<"CachedIndexProject", LocalSrcError>;
   using DanglingLocalProject = Tagged<"DanglingLocalProject", LocalSrcError>;
-  // The lock sources of a cached remote kind come from its candidate, whose
-  // failure (a source tree's checksum computed again over HTTP) is reported
-  // with the candidate's error, never swallowed.
+  // The lock sources of a cached kind come from its origin (the remote or
+  // index candidate), whose failure (a source tree's checksum computed again
+  // over HTTP, say) is reported with the origin's error, never swallowed.
   using CachedRemoteOrigin = Tagged<"CachedRemoteProject", HttpOrGitProjectError>;
-  using Sum = std::variant<FileProject, RemoteProject, CachedRemoteProject, CachedIndexProject, DanglingLocalProject,
-                           CachedRemoteOrigin>;
+  using CachedIndexOrigin = Tagged<"CachedIndexProject", HeldError>;
+  using Sum = std::variant<FileProject, RemoteProject, IndexProject, CachedRemoteProject, CachedIndexProject,
+                           DanglingLocalProject, CachedRemoteOrigin, CachedIndexOrigin>;
 };
 class CombinedProjectError : public ErrorSum<CombinedProjectError, CombinedProjectVariants> {
  public:

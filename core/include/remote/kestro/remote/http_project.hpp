@@ -1,10 +1,11 @@
 // A candidate of the HTTP resolver: a project at a URL, read as a remote
-// source tree (or, once that kind joins, as a downloaded KPAR). Every
-// operation answers by the kind held and tags a failure with it.
+// source tree or as a downloaded KPAR. Every operation answers by the kind
+// held and tags a failure with it; the tag adds no text.
 #pragma once
 
 #include "kestro/remote/namespace.hpp"
 
+#include <memory>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -12,14 +13,15 @@
 #include "kestro/project/composite_error.hpp"
 #include "kestro/project/read_project.hpp"
 #include "kestro/project/source_project.hpp"
+#include "kestro/remote/kpar_download.hpp"
 #include "kestro/remote/remote_src.hpp"
 
 namespace kestro::remote {
 
-// The downloaded KPAR's variant, `KparDownloaded`, joins after SrcProject.
 struct HttpProjectVariants : TaggedShapes {
   using SrcProject = Tagged<"SrcProject", RemoteSrcError>;
-  using Sum = std::variant<SrcProject>;
+  using KparDownloaded = Tagged<"KparDownloaded", RemoteKparError>;
+  using Sum = std::variant<SrcProject, KparDownloaded>;
 };
 class HttpProjectError : public ErrorSum<HttpProjectError, HttpProjectVariants> {
  public:
@@ -32,7 +34,13 @@ class HttpProject : public ReadProject<HttpProjectError> {
     using error_tag = HttpProjectError::SrcProject;
     RemoteSrcProject project;
   };
-  using Kind = std::variant<Src>;
+  // Behind an owning pointer: the download cell makes the archive kind much
+  // larger than the source tree.
+  struct Kpar {
+    using error_tag = HttpProjectError::KparDownloaded;
+    std::unique_ptr<const RemoteKparProject> project;
+  };
+  using Kind = std::variant<Src, Kpar>;
 
   explicit HttpProject(Kind held) : kind(std::move(held)) {}
   Kind kind;
@@ -47,6 +55,15 @@ class HttpProject : public ReadProject<HttpProjectError> {
   std::expected<std::optional<std::string>, CanonicalizationError<HttpProjectError>> checksum_canonical_hex()
       const override;
   Result<EnvProjectChecksum> checksum_hex() const override;
+
+  // Whether the candidate is certainly not there, tested before its records
+  // are read. A source tree: both record requests are sent together, and an
+  // error or a status outside 2xx on either means unusable; no body is read.
+  // An archive: it is downloaded (and kept for every later operation); a
+  // failure is logged at debug level and the answer is still false, so the
+  // failure shows again, and the download is tried again, on the next read.
+  bool read_info_meta() const;
+  bool is_known_unusable() const override { return read_info_meta(); }
 };
 
 // The HTTP project as the remote candidate of the combined resolver.

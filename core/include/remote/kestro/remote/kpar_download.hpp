@@ -29,6 +29,9 @@
 
 namespace kestro::remote {
 
+// The log target of downloaded archives.
+inline constexpr std::string_view kKparDownloadTarget = "kestro_core::project::kpar_download";
+
 // `url` is always the archive's URL as configured, never a redirect target.
 struct RemoteKparVariants {
   struct BadHttpStatus { std::string url; std::uint16_t status; };

@@ -120,6 +120,11 @@ class RemoteSrcProject : public ReadProject<RemoteSrcError> {
   // Always computed from what the server serves now.
   Result<EnvProjectChecksum> checksum_hex() const override;
 
+  // Whether either record is certainly missing: both are requested at the
+  // same time, and a request error or a status outside 2xx on either one
+  // answers true. No body is read.
+  bool records_missing() const;
+
  private:
   template <typename T, typename Parse>
   Result<std::optional<T>> fetch_record(std::string_view name, Parse parse) const;

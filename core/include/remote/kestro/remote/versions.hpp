@@ -64,6 +64,11 @@ class IndexEnvironment {
   // The project's validated list; nothing when the index answers 404 for it.
   std::expected<std::optional<VersionList>, IndexEnvError> fetch_versions_json(std::string_view iri) const;
 
+  // The canonical texts of the project's available versions in list order
+  // (each yanked or removed one skipped with a debug line); empty, after a
+  // debug line, when the index answers 404 for the project.
+  std::expected<std::vector<std::string>, IndexEnvError> candidate_versions(std::string_view iri) const;
+
  private:
   std::optional<IndexLocation> location_;
   http::Client client_;

@@ -8,6 +8,7 @@
 
 #include "kestro/auth/policy.hpp"
 #include "kestro/http/client.hpp"
+#include "kestro/project/combined_project.hpp"
 #include "kestro/remote/http_project.hpp"
 #include "kestro/resolve/outcome.hpp"
 
@@ -24,7 +25,8 @@ class HttpResolver : public Resolver<HttpProject, HttpProjectError> {
   // Answers at once and never fails: a usage of another kind or an IRI of
   // another scheme is UnsupportedUsageType, an http(s) IRI that is no URL
   // Unresolvable, anything else Resolved with a new candidate sequence over
-  // the parsed URL. The version constraint is not looked at.
+  // the parsed URL: the source tree, then the archive, at the URLs that
+  // HttpCandidates gives. The version constraint is not looked at.
   std::expected<ResolutionOutcome<HttpProject>, HttpProjectError> resolve(const UsageInContext& usage) override;
 
  private:
@@ -33,9 +35,8 @@ class HttpResolver : public Resolver<HttpProject, HttpProjectError> {
   bool allow_slash_rewrite_;
 };
 
-// The base URL of the source-tree candidate for `url`: the URL itself when
-// its path is empty or ends with "/", with "/" appended when it does not and
-// the rewrite is allowed, none otherwise.
-std::optional<url::Url> source_tree_base(const url::Url& url, bool allow_slash_rewrite);
+// An HTTP candidate as the combined resolver's remote candidate; reads
+// nothing.
+CombinedProject wrap_http_candidate(HttpProject candidate);
 
 }  // namespace kestro::resolve

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "kestro/project/combined_project.hpp"
 #include "kestro/project/local_src.hpp"
 #include "kestro/project/source_project.hpp"
 #include "kestro/remote/http_project.hpp"
@@ -55,6 +56,11 @@ inline std::optional<LocalSrcProject> match_local_cache(LocalCacheMap& cache, co
 }
 inline std::optional<LocalSrcProject> match_local_cache(LocalCacheMap& cache, const HttpOrGitProject& candidate) {
   return match_local_cache_as(cache, candidate, "remote");
+}
+
+// The index form: an index candidate as the combined resolver holds it.
+inline std::optional<LocalSrcProject> match_local_cache(LocalCacheMap& cache, const IndexEntryHandle& candidate) {
+  return match_local_cache_as(cache, *candidate, "index");
 }
 
 }  // namespace kestro::resolve
