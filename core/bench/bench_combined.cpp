@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   }
   CombinedResolver resolver =
       build_combined_resolver(LocalResolver<kestro::env::LocalDirectoryEnv>(std::move(*opened)),
-                              kestro::http::Client(), kestro::auth::AuthPolicy());
+                              kestro::http::Client(), std::nullopt, kestro::auth::AuthPolicy());
 
   std::vector<UsageInContext> usages;
   for (std::size_t i = 0; i < projects; ++i) usages.push_back(resource(fmt::format("urn:kestro:p{0}:n{0}", i)));

@@ -11,6 +11,7 @@
 #include "git_fixture.hpp"
 #include "kestro/utils/log.hpp"
 #include "resolve_test_support.hpp"
+#include "support/loopback_index.hpp"
 #include "support/loopback_server.hpp"
 #include "test_support.hpp"
 
@@ -75,6 +76,10 @@ std::string describe(const CombinedItem& item) {
           return "remote " + where(k.project);
         else if constexpr (std::is_same_v<K, CombinedProject::CachedRemoteProject>)
           return "cached " + where(k.remote) + " " + k.project.project_path.filename().string();
+        else if constexpr (std::is_same_v<K, CombinedProject::IndexProject>)
+          return "index " + k.project->version()->value_or("?");
+        else if constexpr (std::is_same_v<K, CombinedProject::CachedIndexProject>)
+          return "cached index " + k.project.project_path.filename().string();
         else
           return "dangling " + k.project.project_path.filename().string();
       },
@@ -127,7 +132,7 @@ TEST(CombinedResolver, ExistingDirectoryAsksNothingElse) {
   LoopbackServer server;
   CombinedResolver resolver = build_combined_resolver(
       // An installed copy without `.meta.json`: scanning it would log.
-      environment(dir.path(), {{"lib1", "1.0.0", kInfo1, ""}}), http::Client(), AuthPolicy());
+      environment(dir.path(), {{"lib1", "1.0.0", kInfo1, ""}}), http::Client(), std::nullopt, AuthPolicy());
   UsageInContext usage{DirectoryUsageG<std::string>{"../lib", "acme", "lib"}, dir.path() / "w/app"};
   log::ScopedCapture capture;
   EXPECT_EQ(answer_of(resolver, usage), "resolved: file lib");
@@ -141,7 +146,7 @@ TEST(CombinedResolver, NoBasePathIsRefusedForEverySource) {
   serve_tree(server, kInfo1, kMeta);
   // The environment holds the project under the path usages' identifier.
   CombinedResolver resolver = build_combined_resolver(
-      environment(dir.path(), {{"lib1", "1.0.0", kInfo1, kMeta, "pkg:kestro/acme/lib"}}), http::Client(), AuthPolicy());
+      environment(dir.path(), {{"lib1", "1.0.0", kInfo1, kMeta, "pkg:kestro/acme/lib"}}), http::Client(), std::nullopt, AuthPolicy());
   const UsageInContext usages[] = {
       {DirectoryUsageG<std::string>{"../lib", "acme", "lib"}, std::nullopt},
       {KparPathUsageG<std::string>{"../lib.kpar", "acme", "lib"}, std::nullopt},
@@ -231,26 +236,30 @@ TEST(CombinedResolver, UnreadableInstalledCopiesAreLogged) {
   EXPECT_NE(lines[2].find("a.sysml"), std::string::npos) << lines[2];
 }
 
-// Nothing at the URL: the source tree's two records (requested together),
-// then the git clone, then nothing; each step a debug line.
+// Nothing at the URL: the probe drops the source tree (its two records
+// requested together) without a line, the archive is probed and fetched
+// again, then the git clone; each failure a debug line.
 TEST(CombinedResolver, HttpIriTriesSourceTreeThenGit) {
   LoopbackServer server;
   serve_tree(server, "", "");
-  CombinedResolver resolver = build_combined_resolver(std::nullopt, http::Client(), AuthPolicy());
+  CombinedResolver resolver = build_combined_resolver(std::nullopt, http::Client(), std::nullopt, AuthPolicy());
   const UsageInContext usage = resource_usage(server.url("/p"));
   const std::string label = usage.label();
   log::ScopedCapture capture;
   EXPECT_EQ(answer_of(resolver, usage), "not found: no resolver was able to resolve the project");
   auto targets = targets_of(server);
-  ASSERT_GE(targets.size(), 3u);
+  ASSERT_GE(targets.size(), 5u);
   std::sort(targets.begin(), targets.begin() + 2);
   EXPECT_EQ(targets[0], "/p/.meta.json");
   EXPECT_EQ(targets[1], "/p/.project.json");
-  for (std::size_t i = 2; i < targets.size(); ++i) EXPECT_TRUE(targets[i].starts_with("/p/info/refs")) << targets[i];
+  EXPECT_EQ(targets[2], "/p");
+  EXPECT_EQ(targets[3], "/p");
+  for (std::size_t i = 4; i < targets.size(); ++i) EXPECT_TRUE(targets[i].starts_with("/p/info/refs")) << targets[i];
   const auto lines = debug_lines(capture);
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0], "file resolver does not support usage type of " + label + ": resource is not a file URL");
-  EXPECT_EQ(lines[1], "remote resolver skipping project for " + label + " due to missing info/meta");
+  EXPECT_EQ(lines[1], "remote resolver skipping project for " + label + ": HTTP request to `" + server.url("/p") +
+                         "` returned status 404 Not Found");
   EXPECT_TRUE(lines[2].starts_with("remote resolver skipping project for " + label + ": git clone from `" +
                                    server.url("/p") + "` failed: "))
       << lines[2];
@@ -260,19 +269,22 @@ TEST(CombinedResolver, HttpIriTriesSourceTreeThenGit) {
 TEST(CombinedResolver, FirstReadableRemoteCandidateStopsTheSearch) {
   LoopbackServer server;
   serve_tree(server, kInfo1, kMeta);
-  CombinedResolver resolver = build_combined_resolver(std::nullopt, http::Client(), AuthPolicy());
+  CombinedResolver resolver = build_combined_resolver(std::nullopt, http::Client(), std::nullopt, AuthPolicy());
   auto r = resolver.resolve(resource_usage(server.url("/p/")));
   ASSERT_TRUE(r);
   auto* found = std::get_if<Outcome::Resolved>(&r->value);
   ASSERT_TRUE(found);
-  // The source tree was read; the git candidate behind it is not touched.
+  // The source tree was probed and read; the archive and the git candidate
+  // behind it are not touched, neither when handed out.
   auto targets = targets_of(server);
   std::sort(targets.begin(), targets.end());
-  EXPECT_EQ(targets, (std::vector<std::string>{"/p/.meta.json", "/p/.project.json"}));
+  EXPECT_EQ(targets, (std::vector<std::string>{"/p/.meta.json", "/p/.meta.json", "/p/.project.json",
+                                               "/p/.project.json"}));
+  EXPECT_EQ(describe(*found->candidates->next()), "remote http");
   EXPECT_EQ(describe(*found->candidates->next()), "remote http");
   EXPECT_EQ(describe(*found->candidates->next()), "remote git");
   EXPECT_FALSE(found->candidates->next());
-  EXPECT_EQ(server.requests().size(), 2u);
+  EXPECT_EQ(server.requests().size(), 4u);
 }
 
 TEST(CombinedResolver, RemoteCandidateMatchingAnInstalledCopyComesBackCached) {
@@ -288,16 +300,16 @@ TEST(CombinedResolver, RemoteCandidateMatchingAnInstalledCopyComesBackCached) {
     std::string answer;
   };
   const Case cases[] = {
-      // The git candidate behind the source tree cannot be cloned from the
-      // HTTP server: it is handed out plain.
-      {"http, then git", server.url("/p/"), "resolved: cached http a1; remote git; dangling a2"},
+      // The archive and the git candidate behind the source tree cannot be
+      // fetched from the HTTP server: they are handed out plain.
+      {"http, then git", server.url("/p/"), "resolved: cached http a1; remote http; remote git; dangling a2"},
       {"git only", "git+" + repo, "resolved: cached git a1; dangling a2"},
   };
   for (const Case& c : cases) {
     TempDir env_dir;
     CombinedResolver resolver = build_combined_resolver(
         environment(env_dir.path(), {{"a1", "1.0.0", kInfo1, kMeta, c.iri}, {"a2", "2.0.0", kInfo2, kMeta, c.iri}}),
-        http::Client(), AuthPolicy());
+        http::Client(), std::nullopt, AuthPolicy());
     EXPECT_EQ(answer_of(resolver, resource_usage(c.iri)), c.answer) << c.name;
   }
 }
@@ -328,6 +340,54 @@ TEST(RemoteChain, PartsInOrder) {
   EXPECT_EQ(kinds(RemoteChain(nullptr, git_part(true), true)), "git ");
   EXPECT_EQ(kinds(RemoteChain(http_part(), nullptr, false)), "http http ");
   EXPECT_EQ(kinds(RemoteChain(nullptr, nullptr, true)), "");
+}
+
+// An index holding 2.0.0 and 1.0.0 beside installed copies: a version with
+// an installed copy of the same content comes out paired with it, copies no
+// version claimed come out last, and an empty environment costs no request.
+TEST(CombinedResolver, IndexVersionsPairWithInstalledCopies) {
+  constexpr const char* kIri = "pkg:kestro/acme/lib";
+  const std::string info3 = R"({"name":"lib","publisher":"acme","version":"3.0.0"})";
+  struct Case {
+    const char* name;
+    std::vector<Installed> installed;
+    std::string answer;
+    std::size_t requests;  // to the index, resolving and pulling every candidate
+  };
+  const Case cases[] = {
+      {"the same 1.0.0 installed", {{"a1", "1.0.0", kInfo1, kMeta, kIri}}, "resolved: index 2.0.0; cached index a1", 6},
+      {"an installed version the index lacks",
+       {{"a3", "3.0.0", info3, kMeta, kIri}, {"a1", "1.0.0", kInfo1, kMeta, kIri}},
+       "resolved: index 2.0.0; cached index a1; dangling a3", 6},
+      {"nothing installed", {}, "resolved: index 2.0.0; index 1.0.0", 2},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    testing::Index index;
+    index.route("/idx/acme/lib/versions.json", Reply::ok(testing::versions({testing::entry("2.0.0"), testing::entry("1.0.0")})));
+    index.route("/idx/acme/lib/2.0.0/.project.json", Reply::ok(kInfo2));
+    index.route("/idx/acme/lib/2.0.0/.meta.json", Reply::ok(kMeta));
+    index.route("/idx/acme/lib/1.0.0/.project.json", Reply::ok(kInfo1));
+    index.route("/idx/acme/lib/1.0.0/.meta.json", Reply::ok(kMeta));
+    CombinedResolver resolver = build_combined_resolver(environment(dir.path(), c.installed), http::Client(),
+                                                        std::vector{index.location()}, AuthPolicy());
+    EXPECT_EQ(answer_of(resolver, resource_usage(kIri)), c.answer) << c.name;
+    EXPECT_EQ(index.targets().size(), c.requests) << c.name;
+  }
+}
+
+// An index that does not list the project: its answer is a debug line and
+// the resolution falls through to the end.
+TEST(CombinedResolver, IndexWithoutTheProjectIsLogged) {
+  testing::Index index;
+  CombinedResolver resolver =
+      build_combined_resolver(std::nullopt, http::Client(), std::vector{index.location()}, AuthPolicy());
+  const UsageInContext usage = resource_usage("pkg:kestro/acme/lib");
+  log::ScopedCapture capture;
+  EXPECT_EQ(answer_of(resolver, usage), "not found: no resolver was able to resolve the project");
+  const auto lines = debug_lines(capture);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "index resolver unable to resolve " + usage.label() + ": [\"environment does not contain this project\"]");
 }
 
 }  // namespace

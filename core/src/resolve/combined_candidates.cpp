@@ -57,6 +57,18 @@ std::optional<CombinedItem> CombinedCandidates::wrap_cached_candidate() {
         return CombinedProject(CombinedProject::CachedRemoteProject{std::move(*copy), std::move(*candidate)});
       return CombinedProject(CombinedProject::RemoteProject{std::move(*candidate)});
     }
+    if (auto* index = std::get_if<IndexCandidates>(&state_)) {
+      auto item = index->stream->next();
+      if (!item) {
+        state_ = DanglingLocal{};
+        continue;
+      }
+      auto candidate = wrap_index_candidate(std::move(*item));
+      if (!candidate) return std::unexpected(CombinedResolverError::Index{std::move(candidate.error())});
+      if (auto copy = match_local_cache(local_by_checksum_, *candidate))
+        return CombinedProject(CombinedProject::CachedIndexProject{std::move(*copy), std::move(*candidate)});
+      return CombinedProject(CombinedProject::IndexProject{std::move(*candidate)});
+    }
     if (std::holds_alternative<DanglingLocal>(state_)) {
       if (auto entry = local_by_checksum_.pop_back())
         return CombinedProject(CombinedProject::DanglingLocalProject{std::move(entry->second)});

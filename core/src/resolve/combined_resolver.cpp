@@ -23,7 +23,7 @@ Outcome resolved(CombinedCandidates::State state, LocalCacheMap local_by_checksu
 }
 
 // Whether the probe rejects an HTTP candidate before its records are read.
-bool probe_rejects(const HttpProject& project) { return project.is_known_unusable(); }
+bool probe_rejects(const HttpProject& project) { return project.read_info_meta(); }
 
 // The candidates of a resolved answer, none otherwise (after logging it and
 // noting whether the member handles this kind of usage).
@@ -150,17 +150,33 @@ std::expected<Outcome, CombinedResolverError> CombinedResolver::resolve(const Us
     supported = true;
   }
 
+  if (index) {
+    auto answer = index->resolve(usage);
+    if (!answer) return std::unexpected(CombinedResolverError::Index{std::move(answer.error())});
+    if (auto stream = candidates_or_log(OutcomeConsumer::Index, usage, *answer, supported))
+      return resolved(CombinedCandidates::IndexCandidates{std::move(stream)}, std::move(local_by_checksum));
+  }
+
   if (!supported) return Outcome{Outcome::UnsupportedUsageType{kNoResolverSupports}};
   if (!local_by_checksum.empty()) return resolved(CombinedCandidates::DanglingLocal{}, std::move(local_by_checksum));
   return Outcome{Outcome::NotFound{kNoResolverResolved}};
 }
 
 CombinedResolver build_combined_resolver(std::optional<LocalResolver<LocalDirectoryEnv>> local,
-                                         std::optional<http::Client> client, AuthPolicy auth_policy) {
+                                         std::optional<http::Client> client,
+                                         std::optional<std::vector<IndexLocation>> index_locations,
+                                         AuthPolicy auth_policy) {
   CombinedResolver resolver;
   resolver.file.emplace();
   resolver.local = std::move(local);
-  if (client) resolver.remote = RemoteResolver{HttpResolver(std::move(*client), std::move(auth_policy), true), GitResolver(), true};
+  if (!client) return resolver;
+  if (index_locations) {
+    std::vector<std::unique_ptr<Resolver<IndexCandidateItem, IndexEnvError>>> indexes;
+    for (IndexLocation& location : *index_locations)
+      indexes.push_back(std::make_unique<EnvResolver>(IndexEnvironment(std::move(location), *client, auth_policy)));
+    resolver.index.emplace(std::move(indexes));
+  }
+  resolver.remote = RemoteResolver{HttpResolver(std::move(*client), std::move(auth_policy), true), GitResolver(), true};
   return resolver;
 }
 

@@ -21,9 +21,11 @@
 #include "kestro/resolve/file_resolver.hpp"
 #include "kestro/resolve/git_resolver.hpp"
 #include "kestro/resolve/http_resolver.hpp"
+#include "kestro/resolve/index_resolver.hpp"
 #include "kestro/resolve/local_cache.hpp"
 #include "kestro/resolve/local_resolver.hpp"
 #include "kestro/resolve/outcome.hpp"
+#include "kestro/resolve/sequential.hpp"
 
 namespace kestro::resolve {
 
@@ -76,10 +78,14 @@ class CombinedCandidates : public ItemSequence<CombinedItem> {
     RemoteChain chain;
     std::optional<HttpOrGitProject> look_ahead;
   };
+  // The index resolvers' candidates, in the order of the configured indexes.
+  struct IndexCandidates {
+    SequencePtr<IndexCandidateItem> stream;
+  };
   // Only the installed copies are left.
   struct DanglingLocal {};
   struct Ended {};
-  using State = std::variant<FileCandidates, RemoteCandidates, DanglingLocal, Ended>;
+  using State = std::variant<FileCandidates, RemoteCandidates, IndexCandidates, DanglingLocal, Ended>;
 
   // `local_by_checksum` in reversed order: its last entry is handed out
   // first.
@@ -114,6 +120,8 @@ class CombinedResolver : public Resolver<CombinedItem, CombinedResolverError> {
   std::optional<FileResolver> file;
   std::optional<LocalResolver<LocalDirectoryEnv>> local;
   std::optional<RemoteResolver> remote;
+  // One resolver per configured index, in the order of the locations.
+  std::optional<SequentialResolver<IndexCandidateItem, IndexEnvError>> index;
 
   // Stages in order, each ending the call when it answers:
   // - file: Resolved hands out its projects and nothing else is asked, not
@@ -124,6 +132,7 @@ class CombinedResolver : public Resolver<CombinedItem, CombinedResolverError> {
   //   place and takes the later project); the map is then reversed;
   // - remote: the chain's first item whose records can both be read starts
   //   the answer (HTTP candidates the probe rejects are dropped unlogged);
+  // - index: its candidates, read only when pulled;
   // - otherwise: installed copies alone, or why nothing was found.
   // Negative member answers and skipped candidates are debug lines only.
   std::expected<Outcome, CombinedResolverError> resolve(const UsageInContext& usage) override;
@@ -131,8 +140,11 @@ class CombinedResolver : public Resolver<CombinedItem, CombinedResolverError> {
 
 // The standard resolver: the file resolver with no directory restriction,
 // the given environment, and, with an HTTP client, the HTTP resolver (slash
-// rewrite on) before the git resolver.
+// rewrite on) before the git resolver, and one index resolver per location
+// (each with its own copy of the client).
 CombinedResolver build_combined_resolver(std::optional<LocalResolver<LocalDirectoryEnv>> local,
-                                         std::optional<http::Client> client, AuthPolicy auth_policy);
+                                         std::optional<http::Client> client,
+                                         std::optional<std::vector<IndexLocation>> index_locations,
+                                         AuthPolicy auth_policy);
 
 }  // namespace kestro::resolve
