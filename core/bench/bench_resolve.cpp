@@ -3,8 +3,6 @@
 // installed-environment resolver (every installed project, then as many
 // absent ones), and directory usages through the file resolver (each
 // canonicalised on disk). Usage: bench_resolve [projects] [rounds]
-#include <stdlib.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,21 +15,15 @@
 #include "kestro/resolve/file_resolver.hpp"
 #include "kestro/resolve/local_resolver.hpp"
 #include "kestro/utils/fs.hpp"
+#include "bench_env.hpp"
 
 namespace {
 
 using namespace kestro::resolve;
 namespace fs = std::filesystem;
 
-double seconds_since(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-UsageInContext resource(const std::string& iri) {
-  return UsageInContext{ResourceUsageG<kestro::iri::Iri, kestro::semver::VersionReq>{*kestro::iri::Iri::parse(iri),
-                                                                                      std::nullopt},
-                        std::nullopt};
-}
+using bench::resource;
+using bench::seconds_since;
 
 // Pulls every candidate; returns how many there were.
 template <typename Outcome>
@@ -48,16 +40,13 @@ int main(int argc, char** argv) {
   const std::size_t projects = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000;
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
 
-  std::string tmpl = (fs::temp_directory_path() / "bench-resolve-XXXXXX").string();
-  if (!::mkdtemp(tmpl.data())) return 1;
-  const fs::path root = tmpl;
+  const auto made = bench::make_temp_root("bench-resolve");
+  if (!made) return 1;
+  const fs::path root = *made;
   const fs::path env = root / ".kestro";
   std::string toml = "version = \"0.1\"\n";
   for (std::size_t i = 0; i < projects; ++i) {
-    toml += fmt::format(
-        "\n[[project]]\npublisher = \"p{0}\"\nname = \"n{0}\"\nversion = \"1.{0}.0\"\npath = \"lib/n{0}\"\n"
-        "identifiers = [\"pkg:kestro/p{0}/n{0}\", \"https://example.com/n{0}\"]\n",
-        i);
+    toml += bench::env_entry(i, fmt::format("\"pkg:kestro/p{0}/n{0}\", \"https://example.com/n{0}\"", i));
     fs::create_directories(root / "app" / "deps" / fmt::format("n{}", i));
   }
   fs::create_directories(env);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <map>
 #include <random>
 #include <string>
@@ -10,9 +11,10 @@
 namespace kestro {
 namespace {
 
-// Random inserts, replacements and erasures against a plain reference: the
-// order of first insertion, the last value of each key, lookups of present
-// and absent keys, across the growth of the hash table.
+// Random inserts, replacements, erasures, reversals and removals from the
+// end against a plain reference: the order of the entries, the last value of
+// each key, lookups of present and absent keys, across the growth of the
+// hash table.
 TEST(OrderedMap, MatchesAReference) {
   std::mt19937 rng(7);
   OrderedMap<int> map;
@@ -24,7 +26,18 @@ TEST(OrderedMap, MatchesAReference) {
   };
   for (int step = 0; step < 4000; ++step) {
     std::string key = "k" + std::to_string(rng() % 700);
-    if (rng() % 5 == 0) {
+    const unsigned op = rng() % 100;
+    if (op == 0) {
+      map.reverse();
+      std::reverse(reference.begin(), reference.end());
+    } else if (op < 4) {
+      auto last = map.pop_back();
+      ASSERT_EQ(last.has_value(), !reference.empty());
+      if (last) {
+        EXPECT_EQ(*last, reference.back());
+        reference.pop_back();
+      }
+    } else if (rng() % 5 == 0) {
       const size_t i = at(key);
       EXPECT_EQ(map.erase(key), i < reference.size());
       if (i < reference.size()) reference.erase(reference.begin() + static_cast<std::ptrdiff_t>(i));

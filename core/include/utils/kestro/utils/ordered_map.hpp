@@ -3,8 +3,10 @@
 // in its entry: the hash index is a flat table of entry positions.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -59,6 +61,21 @@ class OrderedMap {
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(at));
     rebuild();
     return true;
+  }
+
+  // Reverses the order of the entries.
+  void reverse() {
+    std::reverse(entries_.begin(), entries_.end());
+    rebuild();
+  }
+
+  // Removes the last entry and gives it back; none when the map is empty.
+  std::optional<Entry> pop_back() {
+    if (entries_.empty()) return std::nullopt;
+    Entry last = std::move(entries_.back());
+    entries_.pop_back();
+    rebuild();
+    return last;
   }
 
   size_t size() const { return entries_.size(); }
