@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "git_fixture.hpp"
+#include "kestro/index/index_location.hpp"
+#include "kestro/remote/discovery.hpp"
+#include "kestro/remote/versions.hpp"
 #include "kestro/utils/log.hpp"
 #include "resolve_test_support.hpp"
 #include "support/loopback_index.hpp"
@@ -101,11 +104,13 @@ std::string answer_of(CombinedResolver& resolver, const UsageInContext& usage) {
   return kNames[r->value.index()] + *r->reason();
 }
 
+// The lines of the resolver's stages and of the index it asks, in order.
 std::vector<std::string> debug_lines(const log::ScopedCapture& capture) {
+  static constexpr std::string_view kTargets[] = {"kestro_core::resolve::combined", "kestro_core::resolve::remote",
+                                                  remote::kDiscoveryTarget, remote::kIndexTarget};
   std::vector<std::string> out;
   for (const auto& r : capture.records())
-    if (r.target == "kestro_core::resolve::combined" || r.target == "kestro_core::resolve::remote")
-      out.push_back(r.message);
+    if (std::ranges::find(kTargets, r.target) != std::end(kTargets)) out.push_back(r.message);
   return out;
 }
 
@@ -238,32 +243,73 @@ TEST(CombinedResolver, UnreadableInstalledCopiesAreLogged) {
 
 // Nothing at the URL: the probe drops the source tree (its two records
 // requested together) without a line, the archive is probed and fetched
-// again, then the git clone; each failure a debug line.
-TEST(CombinedResolver, HttpIriTriesSourceTreeThenGit) {
-  LoopbackServer server;
-  serve_tree(server, "", "");
-  CombinedResolver resolver = build_combined_resolver(std::nullopt, http::Client(), std::nullopt, AuthPolicy());
-  const UsageInContext usage = resource_usage(server.url("/p"));
-  const std::string label = usage.label();
-  log::ScopedCapture capture;
-  EXPECT_EQ(answer_of(resolver, usage), "not found: no resolver was able to resolve the project");
-  auto targets = targets_of(server);
-  ASSERT_GE(targets.size(), 5u);
-  std::sort(targets.begin(), targets.begin() + 2);
-  EXPECT_EQ(targets[0], "/p/.meta.json");
-  EXPECT_EQ(targets[1], "/p/.project.json");
-  EXPECT_EQ(targets[2], "/p");
-  EXPECT_EQ(targets[3], "/p");
-  for (std::size_t i = 4; i < targets.size(); ++i) EXPECT_TRUE(targets[i].starts_with("/p/info/refs")) << targets[i];
-  const auto lines = debug_lines(capture);
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "file resolver does not support usage type of " + label + ": resource is not a file URL");
-  EXPECT_EQ(lines[1], "remote resolver skipping project for " + label + ": HTTP request to `" + server.url("/p") +
-                         "` returned status 404 Not Found");
-  EXPECT_TRUE(lines[2].starts_with("remote resolver skipping project for " + label + ": git clone from `" +
-                                   server.url("/p") + "` failed: "))
-      << lines[2];
-  EXPECT_EQ(lines[3], "remote resolver unable to find valid project for " + label);
+// again, then the git clone; each failure a debug line. With an index
+// configured, it is asked last: its discovery document and the project's
+// version list, after every remote request. One server answers both the
+// IRI and the index, so its log shows the order across the stages.
+TEST(CombinedResolver, HttpIriTriesSourceTreeThenGitThenIndex) {
+  struct Case {
+    const char* name;
+    bool with_index;
+    bool index_lists;  // the index's version list holds 1.0.0
+    std::string answer;
+  };
+  const Case cases[] = {
+      {"no index", false, false, "not found: no resolver was able to resolve the project"},
+      {"an index without the project", true, false, "not found: no resolver was able to resolve the project"},
+      {"an index with the project", true, true, "resolved: index 1.0.0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::Index index;
+    const std::string iri = index.server.url("/p");
+    const url::Url versions_url = versions_json_url(index.location(), iri).value();
+    const std::string versions(versions_url.path());
+    if (c.index_lists) index.route(versions, Reply::ok(testing::versions({testing::entry("1.0.0")})));
+    CombinedResolver resolver = build_combined_resolver(
+        std::nullopt, http::Client(),
+        c.with_index ? std::optional(std::vector{index.location()}) : std::nullopt, AuthPolicy());
+    const UsageInContext usage = resource_usage(iri);
+    const std::string label = usage.label();
+    log::ScopedCapture capture;
+    EXPECT_EQ(answer_of(resolver, usage), c.answer);
+
+    auto targets = index.targets();
+    const std::vector<std::string> index_targets =
+        c.with_index ? std::vector<std::string>{"/idx/" + std::string(remote::kDiscoveryFile), versions}
+                     : std::vector<std::string>{};
+    ASSERT_GE(targets.size(), 5u + index_targets.size());
+    std::sort(targets.begin(), targets.begin() + 2);
+    EXPECT_EQ(targets[0], "/p/.meta.json");
+    EXPECT_EQ(targets[1], "/p/.project.json");
+    EXPECT_EQ(targets[2], "/p");
+    EXPECT_EQ(targets[3], "/p");
+    const std::size_t git_end = targets.size() - index_targets.size();
+    for (std::size_t i = 4; i < git_end; ++i) EXPECT_TRUE(targets[i].starts_with("/p/info/refs")) << targets[i];
+    EXPECT_EQ(std::vector(targets.begin() + git_end, targets.end()), index_targets);
+
+    std::vector<std::string> expected = {
+        "file resolver does not support usage type of " + label + ": resource is not a file URL",
+        "remote resolver skipping project for " + label + ": HTTP request to `" + iri +
+            "` returned status 404 Not Found",
+        "git clone",
+        "remote resolver unable to find valid project for " + label,
+    };
+    if (c.with_index)
+      expected.push_back("resolved index endpoints: index_root `" + index.url() + "`, no api_root (read-only index)");
+    if (c.with_index && !c.index_lists) {
+      expected.push_back("versions.json 404 for `" + iri + "`: project not in this index, yielding empty candidate stream");
+      expected.push_back("index resolver unable to resolve " + label +
+                         ": [\"environment does not contain this project\"]");
+    }
+    auto lines = debug_lines(capture);
+    ASSERT_EQ(lines.size(), expected.size());
+    // The clone's failure ends with git's own words.
+    const std::string clone = "remote resolver skipping project for " + label + ": git clone from `" + iri + "` failed: ";
+    EXPECT_TRUE(lines[2].starts_with(clone)) << lines[2];
+    lines[2] = "git clone";
+    EXPECT_EQ(lines, expected);
+  }
 }
 
 TEST(CombinedResolver, FirstReadableRemoteCandidateStopsTheSearch) {
