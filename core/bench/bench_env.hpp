@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -35,14 +36,29 @@ inline kestro::resolve::UsageInContext resource(const std::string& iri) {
       std::nullopt};
 }
 
-// The `env.toml` entry of generated project `i` (publisher `p{i}`, name
-// `n{i}`, version `1.{i}.0`, installed at `lib/n{i}`) under the given
+// Publisher and name of generated project `i`: three characters at least,
+// so that they also form a valid `pkg:kestro` IRI that an index can list.
+inline std::string publisher_of(std::size_t i) { return fmt::format("pub{}", i); }
+inline std::string name_of(std::size_t i) { return fmt::format("lib{}", i); }
+inline std::string purl_of(std::size_t i) { return fmt::format("pkg:kestro/{}/{}", publisher_of(i), name_of(i)); }
+inline std::string version_of(std::size_t i) { return fmt::format("1.{}.0", i); }
+
+// The `env.toml` entry of generated project `i` (`publisher_of`,
+// `name_of`, `version_of`, installed at `lib/n{i}`) under the given
 // identifiers, written as a TOML array's items.
 inline std::string env_entry(std::size_t i, std::string_view identifiers) {
   return fmt::format(
-      "\n[[project]]\npublisher = \"p{0}\"\nname = \"n{0}\"\nversion = \"1.{0}.0\"\npath = \"lib/n{0}\"\n"
-      "identifiers = [{1}]\n",
-      i, identifiers);
+      "\n[[project]]\npublisher = \"{}\"\nname = \"{}\"\nversion = \"{}\"\npath = \"lib/n{}\"\n"
+      "identifiers = [{}]\n",
+      publisher_of(i), name_of(i), version_of(i), i, identifiers);
+}
+
+// Prints why the benchmark stops to standard error and gives the exit
+// status for `main`: a benchmark never fails without a word.
+template <typename... Args>
+int fail(fmt::format_string<Args...> format, Args&&... args) {
+  fmt::print(stderr, "{}\n", fmt::format(format, std::forward<Args>(args)...));
+  return 1;
 }
 
 }  // namespace bench
