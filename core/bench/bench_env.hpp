@@ -5,11 +5,13 @@
 
 #include <stdlib.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 
 #include <fmt/format.h>
@@ -24,7 +26,13 @@ inline double seconds_since(std::chrono::steady_clock::time_point t0) {
 
 // A fresh directory under the system's temporary area, named after `prefix`.
 inline std::optional<std::filesystem::path> make_temp_root(std::string_view prefix) {
-  std::string tmpl = (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+  std::error_code ec;
+  const auto tmp = std::filesystem::temp_directory_path(ec);
+  if (ec) {
+    errno = ec.value();
+    return std::nullopt;
+  }
+  std::string tmpl = (tmp / (std::string(prefix) + "-XXXXXX")).string();
   if (!::mkdtemp(tmpl.data())) return std::nullopt;
   return std::filesystem::path(tmpl);
 }

@@ -5,7 +5,9 @@
 // canonicalised on disk). Usage: bench_resolve [projects] [rounds]
 #include <chrono>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -41,7 +43,7 @@ int main(int argc, char** argv) {
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
 
   const auto made = bench::make_temp_root("bench-resolve");
-  if (!made) return 1;
+  if (!made) return bench::fail("cannot make the working directory: {}", std::strerror(errno));
   const fs::path root = *made;
   const fs::path env = root / ".kestro";
   std::string toml = "version = \"0.1\"\n";
@@ -50,13 +52,11 @@ int main(int argc, char** argv) {
     fs::create_directories(root / "app" / "deps" / fmt::format("n{}", i));
   }
   fs::create_directories(env);
-  if (!kestro::write_file_atomic(env / "env.toml", toml)) return 1;
+  if (auto written = kestro::write_file_atomic(env / "env.toml", toml); !written)
+    return bench::fail("cannot write env.toml: {}", written.error().message());
 
   auto opened = kestro::env::LocalDirectoryEnv::open(env);
-  if (!opened) {
-    std::fprintf(stderr, "%s\n", opened.error().message().c_str());
-    return 1;
-  }
+  if (!opened) return bench::fail("cannot open the environment: {}", opened.error().message());
   LocalResolver<kestro::env::LocalDirectoryEnv> local(std::move(*opened));
   FileResolver file;
 
@@ -75,20 +75,21 @@ int main(int argc, char** argv) {
     auto t0 = std::chrono::steady_clock::now();
     for (const auto& u : resources) {
       auto outcome = local.resolve(u);
-      if (!outcome) return 1;
+      if (!outcome) return bench::fail("installed-environment resolver failed: {}", outcome.error().message());
       found += drain(*outcome);
     }
     local_s += seconds_since(t0);
     t0 = std::chrono::steady_clock::now();
     for (const auto& u : dirs) {
       auto outcome = file.resolve(u);
-      if (!outcome) return 1;
+      if (!outcome) return bench::fail("file resolver failed: {}", outcome.error().message());
       found += drain(*outcome);
     }
     file_s += seconds_since(t0);
   }
   fs::remove_all(root);
-  if (found != 2 * projects * static_cast<std::size_t>(rounds)) return 1;
+  if (found != 2 * projects * static_cast<std::size_t>(rounds))
+    return bench::fail("found {} candidates, expected {}", found, 2 * projects * static_cast<std::size_t>(rounds));
   fmt::print("{} installed projects, {} rounds\n", projects, rounds);
   fmt::print("  installed-environment resolver  {:10.0f} usages/s ({} usages, half absent)\n",
              resources.size() * rounds / local_s, resources.size());
