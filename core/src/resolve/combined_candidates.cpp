@@ -5,6 +5,20 @@
 
 namespace kestro::resolve {
 
+namespace {
+
+// A remote or index candidate as the combined kinds hold it: paired with
+// the installed copy of the same content when there is one (`Cached`), on
+// its own (`Plain`) otherwise.
+template <typename Cached, typename Plain, typename Candidate>
+CombinedProject paired_with_installed_copy(LocalCacheMap& local_by_checksum, Candidate candidate) {
+  if (auto copy = match_local_cache(local_by_checksum, candidate))
+    return CombinedProject(Cached{std::move(*copy), std::move(candidate)});
+  return CombinedProject(Plain{std::move(candidate)});
+}
+
+}  // namespace
+
 std::optional<RemoteChain::Item> RemoteChain::next_http() {
   if (!http_) return std::nullopt;
   if (auto project = http_->next()) return Item(std::move(*project));
@@ -53,9 +67,8 @@ std::optional<CombinedItem> CombinedCandidates::wrap_cached_candidate() {
           return std::unexpected(CombinedResolverError::Remote{make_error<RemoteGitError>(std::move(*err))});
         candidate = remote_candidate_of(std::move(*item));
       }
-      if (auto copy = match_local_cache(local_by_checksum_, *candidate))
-        return CombinedProject(CombinedProject::CachedRemoteProject{std::move(*copy), std::move(*candidate)});
-      return CombinedProject(CombinedProject::RemoteProject{std::move(*candidate)});
+      return paired_with_installed_copy<CombinedProject::CachedRemoteProject, CombinedProject::RemoteProject>(
+          local_by_checksum_, std::move(*candidate));
     }
     if (auto* index = std::get_if<IndexCandidates>(&state_)) {
       auto item = index->stream->next();
@@ -65,9 +78,8 @@ std::optional<CombinedItem> CombinedCandidates::wrap_cached_candidate() {
       }
       auto candidate = wrap_index_candidate(std::move(*item));
       if (!candidate) return std::unexpected(CombinedResolverError::Index{std::move(candidate.error())});
-      if (auto copy = match_local_cache(local_by_checksum_, *candidate))
-        return CombinedProject(CombinedProject::CachedIndexProject{std::move(*copy), std::move(*candidate)});
-      return CombinedProject(CombinedProject::IndexProject{std::move(*candidate)});
+      return paired_with_installed_copy<CombinedProject::CachedIndexProject, CombinedProject::IndexProject>(
+          local_by_checksum_, std::move(*candidate));
     }
     if (std::holds_alternative<DanglingLocal>(state_)) {
       if (auto entry = local_by_checksum_.pop_back())

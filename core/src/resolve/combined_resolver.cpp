@@ -22,9 +22,6 @@ Outcome resolved(CombinedCandidates::State state, LocalCacheMap local_by_checksu
   return Outcome{Outcome::Resolved{std::make_unique<CombinedCandidates>(std::move(state), std::move(local_by_checksum))}};
 }
 
-// Whether the probe rejects an HTTP candidate before its records are read.
-bool probe_rejects(const HttpProject& project) { return project.read_info_meta(); }
-
 // The candidates of a resolved answer, none otherwise (after logging it and
 // noting whether the member handles this kind of usage).
 template <typename T>
@@ -97,7 +94,9 @@ std::optional<HttpOrGitProject> first_usable(RemoteChain& chain, const UsageInCo
                    render_error_chain(*err));
       continue;
     }
-    if (auto* http = std::get_if<HttpProject>(&*item); http && probe_rejects(*http)) continue;
+    // The probe drops an HTTP candidate that is certainly not there before
+    // its records are read.
+    if (auto* http = std::get_if<HttpProject>(&*item); http && http->read_info_meta()) continue;
     HttpOrGitProject candidate = remote_candidate_of(std::move(*item));
     auto records = candidate.get_project();
     if (!records) {

@@ -10,6 +10,7 @@
 #include <expected>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -47,6 +48,15 @@ class CanonicalizationError : public Error {
   const IoError& io() const { return std::get<0>(v_).io; }
   // ProjectRead: the project's error.
   const E& project_error() const { return std::get<1>(v_); }
+
+  // The same failure with the project's error turned into another kind's by
+  // `wrap` (a file-read failure stays as it is).
+  template <typename Wrap>
+  auto map_project_error(Wrap&& wrap) const -> CanonicalizationError<std::invoke_result_t<Wrap, const E&>> {
+    using Mapped = CanonicalizationError<std::invoke_result_t<Wrap, const E&>>;
+    if (kind() == Kind::FileRead) return Mapped::file_read(path(), io());
+    return Mapped::project_read(wrap(project_error()));
+  }
 
   std::string message() const override {
     if (kind() == Kind::ProjectRead) return project_error().message();

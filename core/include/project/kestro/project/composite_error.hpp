@@ -152,10 +152,7 @@ auto dispatch_canonical(const Kinds& kinds, Project&& project_of)
         using Tag = typename std::remove_cvref_t<decltype(kind)>::error_tag;
         auto result = project_of(kind).checksum_canonical_hex();
         if (result) return std::move(*result);
-        auto& err = result.error();
-        if (err.kind() == std::remove_cvref_t<decltype(err)>::Kind::FileRead)
-          return std::unexpected(CE::file_read(err.path(), err.io()));
-        return std::unexpected(CE::project_read(E(Tag{err.project_error()})));
+        return std::unexpected(result.error().map_project_error([](const auto& inner) { return E(Tag{inner}); }));
       },
       kinds);
 }

@@ -43,13 +43,9 @@ class HeldProject : public ReadProject<HeldError> {
   bool is_known_unusable() const override { return project_.is_known_unusable(); }
   std::expected<std::optional<std::string>, CanonicalizationError<HeldError>> checksum_canonical_hex()
       const override {
-    using CE = CanonicalizationError<HeldError>;
     auto result = project_.checksum_canonical_hex();
     if (result) return std::move(*result);
-    auto& err = result.error();
-    if (err.kind() == CanonicalizationError<Inner>::Kind::FileRead)
-      return std::unexpected(CE::file_read(err.path(), err.io()));
-    return std::unexpected(CE::project_read(hold(err.project_error())));
+    return std::unexpected(result.error().map_project_error([](const Inner& inner) { return hold(inner); }));
   }
   Result<EnvProjectChecksum> checksum_hex() const override { return held(project_.checksum_hex()); }
 
