@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool parses = iri::Iri::parse(text).has_value();
   auto canonical = iri::canonicalize_iri(text);
   if (!canonical) {
-    const bool idn = std::holds_alternative<iri::IriNormalizeError::IdnConversion>(canonical.error().value());
+    const bool idn = canonical.error().holds<iri::IriNormalizeError::IdnConversion>();
     KESTRO_FUZZ_CHECK(idn == parses);
     (void)canonical.error().message();
     return 0;

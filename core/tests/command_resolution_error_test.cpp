@@ -149,7 +149,7 @@ TEST(CommandErrorText, Families) {
        "single version found there"},
       {"constraint: invalid, with cause",
        make_error<SetUsageConstraintError>(SetUsageConstraintError::Edit{
-           UsageConstraintError::InvalidConstraint{"~~", make_error<MessageError>("bad")}}),
+           UsageConstraintError::InvalidConstraint{"~~", semver::SemverError("bad")}}),
        "`~~` is not a valid version requirement\n  caused by: bad\n"},
       {"constraint: not an object", make_error<UsageConstraintError>(UsageConstraintError::NotAnObject{}),
        "`.project.json` is not a JSON object"},
@@ -243,7 +243,7 @@ TEST(ResolutionErrorText, Families) {
       {"retrieval usages", make_error<Retrieval>(Retrieval::MissingUsage{iri}),
        "usage IRI `urn:kpar:a` resolved to a project that does not expose its usages"},
       {"retrieval invalid version",
-       make_error<Retrieval>(Retrieval::InvalidResolvedVersion{iri, make_error<MessageError>("e")}),
+       make_error<Retrieval>(Retrieval::InvalidResolvedVersion{iri, semver::SemverError("e")}),
        "usage IRI `urn:kpar:a` resolved to a project that has an invalid version\n  caused by: e\n"},
       {"retrieval obtain version", make_error<Retrieval>(Retrieval::VersionObtain{iri, make_error<MessageError>("e")}),
        "failed to obtain version of resolved usage IRI `urn:kpar:a`\n  caused by: e\n"},

@@ -21,7 +21,7 @@ TEST(CompositeErrors, WrappersShowTheInnerErrorAndChain) {
   LocalSrcError inner = LocalSrcError::ImpossibleRelativePath{RelativizeError::NoCommonPrefix{"/a", "b"}};
   const std::string chain = render_error_chain(inner);
   ASSERT_NE(chain.find("caused by"), std::string::npos);
-  RemoteGitError git = RemoteGitError::Clone{"file:///r.git", make_error<MessageError>("no such repository")};
+  RemoteGitError git = RemoteGitError::Clone{"file:///r.git", GitError::Library{"no such repository"}};
 
   using Nested = PriorityError<PriorityError<SourceProjectError, InMemoryProjectError>, CombinedProjectError>;
   struct Case {

@@ -372,28 +372,26 @@ TEST(KeyringAbsent, NoBusOrNoSecretServiceIsBackendAbsent) {
 }
 
 TEST(KeyringErrorMapping, Categories) {
+  using E = KeyringError;
   struct Case {
-    KeyringFailure kind;
+    KeyringError error;
     std::string rendered;
   };
   const Case cases[] = {
-      {KeyringFailure::Platform, "no OS keyring backend is available: e\n  caused by: e\n"},
-      {KeyringFailure::NoStorageAccess, "the OS keyring denied access (it may be locked)\n  caused by: inner\n"},
-      {KeyringFailure::NoEntry, "the OS keyring denied access (it may be locked)\n  caused by: e\n"},
-      {KeyringFailure::BadDataFormat, "the OS keyring denied access (it may be locked)\n  caused by: e\n"},
-      {KeyringFailure::NoDefaultStore, "the OS keyring denied access (it may be locked)\n  caused by: e\n"},
-      {KeyringFailure::BadEncoding, "credential store unreadable; remove the `kestro` keyring entry to reset"},
-      {KeyringFailure::Ambiguous, "credential store unreadable; remove the `kestro` keyring entry to reset"},
-      {KeyringFailure::TooLong,
+      {E::Platform{"e"}, "no OS keyring backend is available: e\n  caused by: e\n"},
+      {E::NoStorageAccess{"e", MessageError("inner")},
+       "the OS keyring denied access (it may be locked)\n  caused by: inner\n"},
+      {E::NoEntry{"e"}, "the OS keyring denied access (it may be locked)\n  caused by: e\n"},
+      {E::BadDataFormat{"e"}, "the OS keyring denied access (it may be locked)\n  caused by: e\n"},
+      {E::NoDefaultStore{"e"}, "the OS keyring denied access (it may be locked)\n  caused by: e\n"},
+      {E::BadEncoding{"e"}, "credential store unreadable; remove the `kestro` keyring entry to reset"},
+      {E::Ambiguous{"e"}, "credential store unreadable; remove the `kestro` keyring entry to reset"},
+      {E::TooLong{"e"},
        "credential store full on this platform (Windows ~2.5 KB limit);\nremove an unused credential or use a smaller "
        "token"},
   };
-  for (const auto& c : cases) {
-    auto mapped = map_keyring_error(KeyringError(c.kind, "e", make_error<MessageError>("inner")));
-    if (c.kind != KeyringFailure::NoStorageAccess)
-      mapped = map_keyring_error(KeyringError(c.kind, "e"));
-    EXPECT_EQ(render_error_chain(mapped), c.rendered) << static_cast<int>(c.kind);
-  }
+  for (const auto& c : cases)
+    EXPECT_EQ(render_error_chain(map_keyring_error(c.error)), c.rendered) << c.error.payload().index();
 }
 
 }  // namespace

@@ -164,7 +164,7 @@ TEST(IndexErrorText, Families) {
        "versions.json at `https://i/p/versions.json` has entry for version `1.0.0` with malformed `kpar_digest` = "
        "`md5:x` (expected `sha256:<64-hex>`)"},
       {"non-semver, with cause",
-       make_error<IndexEnvError>(IndexEnvError::InvalidSemverVersion{u, "x", make_error<MessageError>("bad")}),
+       make_error<IndexEnvError>(IndexEnvError::InvalidSemverVersion{u, "x", semver::SemverError("bad")}),
        "versions.json at `https://i/p/versions.json` has entry with non-semver version `x`: bad\n  caused by: bad\n"},
       {"build metadata", make_error<IndexEnvError>(IndexEnvError::VersionHasBuildMetadata{u, "1.0.0+b"}),
        "versions.json at `https://i/p/versions.json` has entry with version `1.0.0+b` carrying build metadata; build "

@@ -1,8 +1,15 @@
 #include "kestro/index/index_error.hpp"
+#include "kestro/project/checksum.hpp"
+#include "kestro/project/project_error.hpp"
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/error_sum.hpp"
+#include "kestro/utils/iri_normalize.hpp"
+#include "kestro/utils/text.hpp"
 
 #include <cerrno>
+#include <optional>
+#include <string_view>
+#include <vector>
 #include <type_traits>
 
 #include <gtest/gtest.h>
@@ -75,6 +82,40 @@ TEST(ErrorSum, VisitorsPerVariant) {
   // Only the sum's own payloads build it.
   static_assert(!std::is_constructible_v<LockError, std::string>);
   static_assert(!std::is_constructible_v<LockError, IoError>);
+}
+
+TEST(DebugForm, QuotingListsAndOptions) {
+  using namespace std::string_literals;
+  const std::vector<std::string> none;
+  const std::vector<std::string> two{"a\"b", "c\\"};
+  struct Case {
+    std::string form;
+    std::string expected;
+  } cases[] = {
+      {debug_quote("plain"), "\"plain\""},
+      {debug_quote("a\0b\tc\nd\re\x01\x7f"s), "\"a\\0b\\tc\\nd\\re\\u{1}\\u{7f}\""},
+      // C1 controls, the no-break space and the soft hyphen; other Latin-1 letters stay.
+      {debug_quote("\xc2\x85\xc2\xa0\xc2\xad\xc3\xa9"), "\"\\u{85}\\u{a0}\\u{ad}\xc3\xa9\""},
+      {debug_list(none), "[]"},
+      {debug_list(two), "[\"a\\\"b\", \"c\\\\\"]"},
+      {debug_list(std::vector<int>{1, 2}, [](int i) { return std::to_string(i); }), "[1, 2]"},
+      {debug_option(std::optional<std::string>()), "None"},
+      {debug_option(std::optional<std::string>("x\n")), "Some(\"x\\n\")"},
+      {debug_option(std::optional<std::string_view>("v")), "Some(\"v\")"},
+      {debug_option(std::optional<int>(3), [](int i) { return std::to_string(i); }), "Some(3)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.form, c.expected);
+}
+
+// Every error family quotes its texts the same way: a NUL is `\0` whichever
+// error shows it.
+TEST(DebugForm, EveryFamilyQuotesAlike) {
+  const std::string nul("a\0b", 3);
+  EXPECT_EQ(iri::IriNormalizeError(iri::IriNormalizeError::IdnConversion{nul}).debug(),
+            "IdnConversion { host: \"a\\0b\" }");
+  EXPECT_EQ(project::CanonicalizationError<project::LocalSrcError>::file_read(nul, IoError::custom("gone")).debug(),
+            "FileRead(\"a\\0b\", gone)");
+  EXPECT_EQ(project::LocalSrcError(project::LocalSrcError::AlreadyExists{nul}).debug(), "AlreadyExists(\"a\\0b\")");
 }
 
 TEST(OsError, Text) {

@@ -59,19 +59,19 @@ TEST(RelativePathErrorText, NullIsQuoted) {
 }
 
 TEST(ZipArchiveErrorText, Variants) {
-  auto zip = make_error<MessageError>("entry damaged");
+  const zip::ZipError zip = zip::ZipError::io(IoError::custom("entry damaged"));
   struct Case {
     ZipArchiveError error;
     std::string message;
     std::string debug;
   } cases[] = {
       {ZipArchiveError::ReadArchive{"lib.kpar", zip}, "failed to parse zip archive `lib.kpar`: entry damaged",
-       "ReadArchive(\"lib.kpar\", entry damaged)"},
+       "ReadArchive(\"lib.kpar\", ZipError::Io(entry damaged))"},
       {ZipArchiveError::FileMeta{zip}, "failed to retrieve file from zip archive: entry damaged",
-       "FileMeta(entry damaged)"},
+       "FileMeta(ZipError::Io(entry damaged))"},
       // The entry's name, not its zip error.
       {ZipArchiveError::NamedFileMeta{"p/a.sysml", zip}, "failed to retrieve file from zip archive: p/a.sysml",
-       "NamedFileMeta(\"p/a.sysml\", entry damaged)"},
+       "NamedFileMeta(\"p/a.sysml\", ZipError::Io(entry damaged))"},
       {ZipArchiveError::InvalidPath{".project.json"},
        "zip archive path handling error: file `.project.json` in a zip archive is not contained in a directory",
        "InvalidPath(\".project.json\")"},

@@ -90,7 +90,7 @@ TEST(IndexFiles, Reading) {
   auto index_path = dir.path() / "index.json";
   auto missing = parse_index_json(index_path);
   ASSERT_FALSE(missing);
-  EXPECT_EQ(missing.error().kind(), IndexFileError::Kind::NotFound);
+  EXPECT_TRUE(missing.error().holds<IndexFileError::NotFound>());
   EXPECT_FALSE(std::filesystem::exists(index_path));
 
   auto versions_path = dir.path() / "p" / "versions.json";
@@ -105,12 +105,12 @@ TEST(IndexFiles, Reading) {
   write_text(index_path, " ");
   auto space = parse_index_json(index_path);
   ASSERT_FALSE(space);
-  EXPECT_EQ(space.error().kind(), IndexFileError::Kind::Json);
+  EXPECT_TRUE(space.error().holds<IndexFileError::Json>());
   EXPECT_NE(space.error().message().find("EOF while parsing a value at line 1 column 1"), std::string::npos);
   write_text(index_path, "{\"projects\":[{\"iri\":\"\xff\"}]}");
   auto bad = parse_index_json(index_path);
   ASSERT_FALSE(bad);
-  EXPECT_EQ(bad.error().kind(), IndexFileError::Kind::Io);
+  EXPECT_TRUE(bad.error().holds<IndexFileError::Io>());
   EXPECT_EQ(bad.error().message(),
             "failed to read file\n  `" + index_path.string() + "`:\n  stream did not contain valid UTF-8");
 }

@@ -231,7 +231,7 @@ TEST(IndexLocation, CollectLocations) {
   auto bad = collect_index_locations({model::Index{std::nullopt, "https://h/#frag", std::nullopt}},
                                      {"https://x.example/"}, {builtin}, {});
   ASSERT_FALSE(bad);
-  EXPECT_TRUE(std::holds_alternative<IndexLocationError::Fragment>(bad.error().value()));
+  EXPECT_TRUE(bad.error().holds<IndexLocationError::Fragment>());
 }
 
 }  // namespace

@@ -23,10 +23,8 @@ Project full() {
 SolverError one_no_versions() {
   ResourceUsageG<iri::Iri, semver::VersionReq> u{*iri::Iri::parse("urn:a"), std::nullopt};
   DependencyIdentifier a{DependencyIdentifier::Target{"urn:a", UsageInContext{u, std::nullopt}}};
-  return SolverError(SolverFailure{SolverFailure::NoSolution{DerivationTree{DerivationTree::NoVersions{
-                                                                 a, DiscreteHashSet::empty()}},
-                                                             "R"}},
-                     {});
+  return SolverError(SolverError::NoSolution{
+      DerivationTree{DerivationTree::NoVersions{a, DiscreteHashSet::empty()}}, "R", {}});
 }
 
 TEST(NameCollisionText, ShowsTheLockTables) {

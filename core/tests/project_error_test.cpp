@@ -83,7 +83,7 @@ TEST(ProjectErrorText, SharedShapes) {
       {make_error<LocalSrcError>(LocalSrcError::Deserialize{".meta.json", json::JsonError("expected value", 1, 2)}),
        "project deserialization error: failed to deserialize `.meta.json`: expected value at line 1 column 2"},
       {make_error<LocalSrcError>(
-           LocalSrcError::Serialize{"writing `.meta.json`", make_error<MessageError>("sink closed")}),
+           LocalSrcError::Serialize{"writing `.meta.json`", IoError::custom("sink closed")}),
        "project serialization error: writing `.meta.json`: sink closed"},
   };
   for (const auto& c : cases) {

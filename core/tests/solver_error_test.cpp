@@ -30,7 +30,7 @@ std::shared_ptr<const T> ext(E e) {
 }
 T derived(std::shared_ptr<const T> a, std::shared_ptr<const T> b) { return T{T::Derived{std::move(a), std::move(b)}}; }
 std::string no_solution(T tree, CandidateMap map, std::string report = "R") {
-  return SolverError(SolverFailure{SolverFailure::NoSolution{std::move(tree), std::move(report)}}, std::move(map))
+  return SolverError(SolverError::NoSolution{std::move(tree), std::move(report), std::move(map)})
       .message();
 }
 
@@ -99,19 +99,18 @@ TEST(SolverMessage, RetrievalAndChoice) {
   const Target a = target("urn:a");
   using R = SolverRetrievalError;
   const R no_candidates = R::NoValidCandidates{a.usage};
-  SolverError at_root(SolverFailure{SolverFailure::RetrievingDependencies{root({a}), 0, no_candidates}}, {});
+  SolverError at_root(SolverError::RetrievingDependencies{root({a}), 0, no_candidates});
   EXPECT_EQ(at_root.message(), "failed to retrieve project(s): no valid candidates found for project IRI `urn:a`");
-  SolverError at_a(SolverFailure{SolverFailure::RetrievingDependencies{pkg(a), 0, no_candidates}}, {});
+  SolverError at_a(SolverError::RetrievingDependencies{pkg(a), 0, no_candidates});
   EXPECT_EQ(at_a.message(),
             "failed to retrieve usages of `IRI `urn:a``: no valid candidates found for project IRI `urn:a`");
   EXPECT_EQ(solver_error_facts(at_a),
             (std::vector<SolverFact>{{SolverFact::NotFound{"urn:a", "no valid candidates found for project IRI `urn:a`"}}}));
-  SolverError choice(SolverFailure{SolverFailure::ChoosingVersion{pkg(a), no_candidates}}, {});
+  SolverError choice(SolverError::ChoosingVersion{pkg(a), no_candidates});
   EXPECT_EQ(choice.message(), "unable to select version of `IRI `urn:a``: no valid candidates found for project IRI `urn:a`");
   EXPECT_TRUE(solver_error_facts(choice).empty());
-  SolverError resolver(SolverFailure{SolverFailure::RetrievingDependencies{
-                           pkg(a), 0, R::Resolution{make_error<MessageError>("offline")}}},
-                       {});
+  SolverError resolver(
+      SolverError::RetrievingDependencies{pkg(a), 0, R::Resolution{make_error<MessageError>("offline")}});
   EXPECT_TRUE(solver_error_facts(resolver).empty());
 }
 

@@ -398,7 +398,7 @@ TEST(Url, PercentEncodeSets) {
 TEST(Url, InvalidUtf8IsRefused) {
   auto u = Url::parse("http://h/\xFF");
   ASSERT_FALSE(u);
-  EXPECT_EQ(u.error().kind(), UrlError::Kind::InvalidUtf8);
+  EXPECT_TRUE(u.error().holds<UrlError::InvalidUtf8>());
 }
 
 }  // namespace

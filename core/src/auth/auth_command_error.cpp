@@ -18,13 +18,6 @@ std::string describe_rejection(const ProbeRejection& r) {
                                          : fmt::format("the index API (`v1/whoami`, HTTP {})", r.status);
 }
 
-std::string debug_list(const std::vector<std::string>& items) {
-  std::vector<std::string> quoted;
-  quoted.reserve(items.size());
-  for (const std::string& s : items) quoted.push_back(debug_quote(s));
-  return fmt::format("[{}]", fmt::join(quoted, ", "));
-}
-
 }  // namespace
 
 std::string_view probe_surface_file(ProbeSurface surface) {

@@ -24,12 +24,6 @@ std::vector<std::string> in_backticks(std::vector<std::string> names) {
   return names;
 }
 
-std::string debug_list(const std::vector<std::string>& items) {
-  std::vector<std::string> quoted;
-  for (const std::string& s : items) quoted.push_back(debug_quote(s));
-  return fmt::format("[{}]", fmt::join(quoted, ", "));
-}
-
 // Whole seconds from `now` to `then`, the fraction cut toward zero.
 std::int64_t whole_seconds_between(time::Timestamp now, time::Timestamp then) {
   std::int64_t seconds = then.seconds - now.seconds;

@@ -7,7 +7,7 @@ namespace kestro::auth {
 std::expected<AuthIndexArgument, AuthCommandError> parse_auth_index_url(std::string_view text) {
   auto location = parse_index_location(text);
   if (!location) {
-    if (std::holds_alternative<IndexLocationError::UnsupportedScheme>(location.error().value()))
+    if (location.error().holds<IndexLocationError::UnsupportedScheme>())
       return std::unexpected(AuthCommandError::NotHttpIndex{std::string(text)});
     return std::unexpected(AuthCommandError::InvalidIndexUrl{location.error().message()});
   }

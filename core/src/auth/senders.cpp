@@ -12,8 +12,7 @@ constexpr std::string_view kTarget = "kestro_core::auth";
 
 // `None`, or `Some("value")`.
 std::string content_type_debug(const http::Response& response) {
-  auto value = response.header("Content-Type");
-  return value ? "Some(" + debug_quote(*value) + ")" : "None";
+  return debug_option(response.header("Content-Type"));
 }
 
 // Sends the request and logs it under `mode` ("no auth", "bearer auth", ...).

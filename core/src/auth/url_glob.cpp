@@ -68,17 +68,17 @@ class Parser {
     while (pos_ < glob_.size()) {
       auto [c, len] = decode(glob_, pos_);
       pos_ += len;
-      std::optional<GlobError::Kind> failure;
+      std::optional<GlobError> failure;
       switch (c) {
         case '?': push(tok(Kind::AnyChar)); break;
         case '*': parse_star(); break;
         case '[': failure = parse_class(); break;
         case '{':
-          if (alternation_) failure = GlobError::Kind::NestedAlternates;
+          if (alternation_) failure = GlobError::NestedAlternates{std::string(glob_)};
           else alternation_.emplace(1);
           break;
         case '}':
-          if (!alternation_) failure = GlobError::Kind::UnopenedAlternates;
+          if (!alternation_) failure = GlobError::UnopenedAlternates{std::string(glob_)};
           else close_alternation();
           break;
         case ',':
@@ -87,7 +87,7 @@ class Parser {
           break;
         case '\\':
           if (pos_ >= glob_.size()) {
-            failure = GlobError::Kind::DanglingEscape;
+            failure = GlobError::DanglingEscape{std::string(glob_)};
           } else {
             auto [e, elen] = decode(glob_, pos_);
             pos_ += elen;
@@ -96,10 +96,10 @@ class Parser {
           break;
         default: push(tok(Kind::Literal, c)); break;
       }
-      if (failure) return std::unexpected(GlobError(std::string(glob_), *failure));
+      if (failure) return std::unexpected(std::move(*failure));
       prev_ = c;
     }
-    if (alternation_) return std::unexpected(GlobError(std::string(glob_), GlobError::Kind::UnclosedAlternates));
+    if (alternation_) return std::unexpected(GlobError::UnclosedAlternates{std::string(glob_)});
     return std::move(tokens_);
   }
 
@@ -146,7 +146,7 @@ class Parser {
       push(tok(suffix ? Kind::RecursiveSuffix : Kind::RecursiveZeroOrMore));
   }
 
-  std::optional<GlobError::Kind> parse_class() {
+  std::optional<GlobError> parse_class() {
     Token t = tok(Kind::Class);
     if (auto n = peek(); n == U'!' || n == U'^') {
       t.negated = true;
@@ -154,7 +154,7 @@ class Parser {
     }
     bool first = true, in_range = false;
     for (;;) {
-      if (pos_ >= glob_.size()) return GlobError::Kind::UnclosedClass;
+      if (pos_ >= glob_.size()) return GlobError::UnclosedClass{std::string(glob_)};
       auto [c, len] = decode(glob_, pos_);
       pos_ += len;
       if (c == ']' && !first) break;
@@ -162,7 +162,7 @@ class Parser {
         in_range = true;
       } else if (in_range) {
         t.ranges.back().second = c;
-        if (c < t.ranges.back().first) return GlobError::Kind::InvalidRange;
+        if (c < t.ranges.back().first) return GlobError::InvalidRange{std::string(glob_)};
         in_range = false;
       } else {
         t.ranges.push_back({c, c});
@@ -286,19 +286,29 @@ std::size_t assign_slots(std::vector<Token>& tokens) {
   return next;
 }
 
+std::string failure_text(std::string_view glob, std::string_view reason) {
+  return fmt::format("error parsing glob '{}': {}", glob, reason);
+}
+
 }  // namespace
 
-std::string GlobError::message() const {
-  std::string_view reason;
-  switch (kind_) {
-    case Kind::UnclosedClass: reason = "unclosed character class; missing ']'"; break;
-    case Kind::InvalidRange: reason = "invalid character range"; break;
-    case Kind::UnopenedAlternates: reason = "unopened alternate group; missing '{' (maybe escape '}' with '[}]'?)"; break;
-    case Kind::UnclosedAlternates: reason = "unclosed alternate group; missing '}' (maybe escape '{' with '[{]'?)"; break;
-    case Kind::NestedAlternates: reason = "nested alternate groups are not allowed"; break;
-    case Kind::DanglingEscape: reason = "dangling '\\'"; break;
-  }
-  return fmt::format("error parsing glob '{}': {}", glob_, reason);
+std::string GlobError::text_of(const UnclosedClass& v) {
+  return failure_text(v.glob, "unclosed character class; missing ']'");
+}
+std::string GlobError::text_of(const InvalidRange& v) {
+  return failure_text(v.glob, "invalid character range");
+}
+std::string GlobError::text_of(const UnopenedAlternates& v) {
+  return failure_text(v.glob, "unopened alternate group; missing '{' (maybe escape '}' with '[}]'?)");
+}
+std::string GlobError::text_of(const UnclosedAlternates& v) {
+  return failure_text(v.glob, "unclosed alternate group; missing '}' (maybe escape '{' with '[{]'?)");
+}
+std::string GlobError::text_of(const NestedAlternates& v) {
+  return failure_text(v.glob, "nested alternate groups are not allowed");
+}
+std::string GlobError::text_of(const DanglingEscape& v) {
+  return failure_text(v.glob, "dangling '\\'");
 }
 
 std::expected<Glob, GlobError> Glob::compile(std::string_view pattern) {

@@ -89,23 +89,21 @@ std::expected<Config, toml::Error> parse_config_toml(std::string_view text) {
   return config;
 }
 
-std::string ConfigLoadError::message() const {
-  if (const FsIoError* e = io()) return e->message();
-  const auto& t = std::get<TomlFailure>(v_);
-  return fmt::format("failed to deserialize TOML file `{}`: {}", display_path(t.path), t.error.message());
+std::string ConfigLoadError::text_of(const Toml& v) {
+  return fmt::format("failed to deserialize TOML file `{}`: {}", display_path(v.path), v.error.message());
 }
 
 std::expected<Config, ConfigLoadError> load_config_file(const fs::path& path) {
   auto st = stat_file(path);
   if (!st) {
     if (st.error().is_not_found()) return Config{};
-    return std::unexpected(ConfigLoadError(FsIoError(FsIoError::IsFile{path, std::move(st.error())})));
+    return std::unexpected(ConfigLoadError::Io{FsIoError::IsFile{path, std::move(st.error())}});
   }
   if (!S_ISREG(st->st_mode)) return Config{};
   auto text = read_utf8_file(path);
-  if (!text) return std::unexpected(ConfigLoadError(std::move(text.error())));
+  if (!text) return std::unexpected(ConfigLoadError::Io{std::move(text.error())});
   auto config = parse_config_toml(*text);
-  if (!config) return std::unexpected(ConfigLoadError(path, std::move(config.error())));
+  if (!config) return std::unexpected(ConfigLoadError::Toml{path, std::move(config.error())});
   return std::move(*config);
 }
 

@@ -38,75 +38,68 @@ const SecretSchema* keyring_entry() {
   return schema;
 }
 
-KeyringFailure category_of(const GError* e) {
+// The failure the error stands for, with the store's text.
+KeyringError keyring_error_of(const GError* e, std::string text) {
   if (e->domain == SECRET_ERROR) {
     switch (e->code) {
       case SECRET_ERROR_IS_LOCKED:
-        return KeyringFailure::NoStorageAccess;
+        return KeyringError::NoStorageAccess{text, MessageError(text)};
       case SECRET_ERROR_NO_SUCH_OBJECT:
-        return KeyringFailure::NoEntry;
+        return KeyringError::NoEntry{std::move(text)};
       case SECRET_ERROR_INVALID_FILE_FORMAT:
-        return KeyringFailure::BadStoreFormat;
+        return KeyringError::BadStoreFormat{std::move(text)};
       case SECRET_ERROR_ALREADY_EXISTS:
-        return KeyringFailure::Invalid;
+        return KeyringError::Invalid{std::move(text)};
       default:
-        return KeyringFailure::Platform;
+        return KeyringError::Platform{std::move(text)};
     }
   }
   if (e->domain == G_DBUS_ERROR) {
     switch (e->code) {
       case G_DBUS_ERROR_ACCESS_DENIED:
       case G_DBUS_ERROR_AUTH_FAILED:
-        return KeyringFailure::NoStorageAccess;
+        return KeyringError::NoStorageAccess{text, MessageError(text)};
       case G_DBUS_ERROR_UNKNOWN_METHOD:
       case G_DBUS_ERROR_NOT_SUPPORTED:
-        return KeyringFailure::NotSupported;
+        return KeyringError::NotSupported{std::move(text)};
       case G_DBUS_ERROR_LIMITS_EXCEEDED:
-        return KeyringFailure::TooLong;
+        return KeyringError::TooLong{std::move(text)};
       default:
-        return KeyringFailure::Platform;  // no owner, no server, spawn, timeout, disconnected
+        return KeyringError::Platform{std::move(text)};  // no owner, no server, spawn, timeout, disconnected
     }
   }
   if (e->domain == G_IO_ERROR) {
     switch (e->code) {
       case G_IO_ERROR_CANCELLED:  // a prompt was dismissed
       case G_IO_ERROR_PERMISSION_DENIED:
-        return KeyringFailure::NoStorageAccess;
+        return KeyringError::NoStorageAccess{text, MessageError(text)};
       default:
-        return KeyringFailure::Platform;  // no bus address, socket gone, autolaunch impossible
+        return KeyringError::Platform{std::move(text)};  // no bus address, socket gone, autolaunch impossible
     }
   }
-  return KeyringFailure::NotSupported;
+  return KeyringError::NotSupported{std::move(text)};
 }
 
 // Maps a failed operation, logging it at debug level with the store's own
 // text (which never holds the password).
 CredentialStoreError failed(std::string_view operation, GError* e) {
-  const KeyringFailure kind = category_of(e);
   std::string text = e->message ? e->message : "unknown Secret Service error";
-  g_error_free(e);
   log::debug(kKeyringStoreTarget, "Secret Service {} failed: {}", operation, text);
-  ErrorPtr inner = kind == KeyringFailure::NoStorageAccess ? make_error<MessageError>(text) : nullptr;
-  return map_keyring_error(KeyringError(kind, std::move(text), std::move(inner)));
+  KeyringError error = keyring_error_of(e, std::move(text));
+  g_error_free(e);
+  return map_keyring_error(error);
 }
 
 }  // namespace
 
 CredentialStoreError map_keyring_error(const KeyringError& error) {
-  switch (error.kind()) {
-    case KeyringFailure::Platform:
-      return CredentialStoreError::BackendAbsent{std::make_shared<const KeyringError>(error)};
-    case KeyringFailure::BadEncoding:
-    case KeyringFailure::Ambiguous:
-      return CredentialStoreError::Unreadable{};
-    case KeyringFailure::TooLong:
-      return CredentialStoreError::BlobTooLarge{};
-    case KeyringFailure::NoStorageAccess:
-      if (error.inner()) return CredentialStoreError::BackendDenied{error.inner()};
-      [[fallthrough]];
-    default:
-      return CredentialStoreError::BackendDenied{std::make_shared<const KeyringError>(error)};
-  }
+  using E = KeyringError;
+  if (error.holds<E::Platform>()) return CredentialStoreError::BackendAbsent{std::make_shared<const E>(error)};
+  if (error.holds<E::BadEncoding>() || error.holds<E::Ambiguous>()) return CredentialStoreError::Unreadable{};
+  if (error.holds<E::TooLong>()) return CredentialStoreError::BlobTooLarge{};
+  if (const auto* refused = error.get_if<E::NoStorageAccess>(); refused && refused->reason)
+    return CredentialStoreError::BackendDenied{std::make_shared<const MessageError>(*refused->reason)};
+  return CredentialStoreError::BackendDenied{std::make_shared<const E>(error)};
 }
 
 std::expected<std::optional<std::string>, CredentialStoreError> keyring_get_blob() {
@@ -121,7 +114,7 @@ std::expected<std::optional<std::string>, CredentialStoreError> keyring_get_blob
   secret_value_unref(value);
   if (!is_valid_utf8(text))
     return std::unexpected(map_keyring_error(
-        KeyringError(KeyringFailure::BadEncoding, "the stored credential blob is not valid UTF-8")));
+        KeyringError::BadEncoding{"the stored credential blob is not valid UTF-8"}));
   return text;
 }
 
@@ -134,7 +127,7 @@ std::expected<void, CredentialStoreError> keyring_set_blob(const std::string& te
   secret_value_unref(value);
   if (e) return std::unexpected(failed("store", e));
   if (!ok)
-    return std::unexpected(map_keyring_error(KeyringError(KeyringFailure::Invalid, "the Secret Service refused the item")));
+    return std::unexpected(map_keyring_error(KeyringError::Invalid{"the Secret Service refused the item"}));
   return {};
 }
 

@@ -16,9 +16,7 @@ std::string IndexError::message() const {
 }
 
 std::string IndexError::debug() const {
-  return fmt::format("IndexError {{ suggestion: {}, inner: {} }}",
-                     suggestion_ ? fmt::format("Some({})", debug_quote(*suggestion_)) : std::string("None"),
-                     inner_->debug());
+  return fmt::format("IndexError {{ suggestion: {}, inner: {} }}", debug_option(suggestion_), inner_->debug());
 }
 
 }  // namespace kestro::index

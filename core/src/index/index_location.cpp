@@ -12,13 +12,6 @@ namespace kestro::index {
 
 namespace {
 
-template <class... F>
-struct Overload : F... {
-  using F::operator()...;
-};
-template <class... F>
-Overload(F...) -> Overload<F...>;
-
 constexpr std::string_view kPath = "{path}";
 constexpr std::string_view kPathRaw = "{path_raw}";
 // The probe stands for a two-segment project path one of whose segments
@@ -28,101 +21,92 @@ constexpr std::string_view kProbeSecond = "probe";
 
 }  // namespace
 
-std::string IndexLocationError::message() const {
-  using E = IndexLocationError;
-  return std::visit(
-      Overload{
-          [](const E::InvalidUrl& e) { return fmt::format("invalid index URL `{}`", e.url); },
-          [](const E::RelativeUrl& e) {
-            return fmt::format("index URL `{}` is relative;\nindex locations must be absolute HTTP(S) URLs", e.url);
-          },
-          [](const E::PreEncodedPlaceholder& e) {
-            return fmt::format(
-                "index URL `{}` contains `%7B`/`%7D` (percent-encoded braces);\ndid you mean a `{{path}}` template? "
-                "Placeholders must be written\nliterally, e.g. `.../repository/files/{{path}}/raw?ref=main`",
-                e.url);
-          },
-          [](const E::UnknownPlaceholder& e) {
-            return fmt::format(
-                "index URL template `{}` contains unknown placeholder `{}`{};\nsupported placeholders: `{{path}}` "
-                "(percent-encoded, `/` becomes `%2F`) and\n`{{path_raw}}` (literal `/` separators)",
-                e.url, e.placeholder, e.hint);
-          },
-          [](const E::StrayBrace& e) {
-            return fmt::format(
-                "index URL template `{}` contains a stray `{{` or `}}`;\nsupported placeholders are `{{path}}` and "
-                "`{{path_raw}}`",
-                e.url);
-          },
-          [](const E::PlaceholderCount& e) {
-            return fmt::format(
-                "index URL template `{}` must contain a `{{path}}` or `{{path_raw}}` placeholder\nexactly once, "
-                "found {} occurrences",
-                e.url, e.count);
-          },
-          [](const E::InvalidTemplate& e) {
-            return fmt::format(
-                "index URL template `{}` expands to an invalid URL;\nnote that a placeholder may only appear in the "
-                "path or query\nof an absolute HTTP(S) URL",
-                e.url);
-          },
-          [](const E::RelativeTemplate& e) {
-            return fmt::format("index URL template `{}` is relative;\ntemplates must be absolute HTTP(S) URLs", e.url);
-          },
-          [](const E::UnsupportedScheme& e) {
-            return fmt::format("index URL `{}` uses scheme `{}`;\nonly `http` and `https` are supported", e.url,
-                               e.scheme);
-          },
-          [](const E::Userinfo& e) {
-            return fmt::format("index URL `{}` includes username or password;\nURL userinfo is not allowed", e.url);
-          },
-          [](const E::Fragment& e) {
-            return fmt::format(
-                "index URL `{}` includes a `#` fragment;\nfragments are never sent to the server and are not allowed "
-                "in index locations",
-                e.url);
-          },
-      },
-      v_);
+std::string IndexLocationError::text_of(const InvalidUrl& e) {
+  return fmt::format("invalid index URL `{}`", e.url);
+}
+std::string IndexLocationError::text_of(const RelativeUrl& e) {
+  return fmt::format("index URL `{}` is relative;\nindex locations must be absolute HTTP(S) URLs", e.url);
+}
+std::string IndexLocationError::text_of(const PreEncodedPlaceholder& e) {
+  return fmt::format(
+      "index URL `{}` contains `%7B`/`%7D` (percent-encoded braces);\ndid you mean a `{{path}}` template? "
+      "Placeholders must be written\nliterally, e.g. `.../repository/files/{{path}}/raw?ref=main`",
+      e.url);
+}
+std::string IndexLocationError::text_of(const UnknownPlaceholder& e) {
+  return fmt::format(
+      "index URL template `{}` contains unknown placeholder `{}`{};\nsupported placeholders: `{{path}}` "
+      "(percent-encoded, `/` becomes `%2F`) and\n`{{path_raw}}` (literal `/` separators)",
+      e.url, e.placeholder, e.hint);
+}
+std::string IndexLocationError::text_of(const StrayBrace& e) {
+  return fmt::format(
+      "index URL template `{}` contains a stray `{{` or `}}`;\nsupported placeholders are `{{path}}` and "
+      "`{{path_raw}}`",
+      e.url);
+}
+std::string IndexLocationError::text_of(const PlaceholderCount& e) {
+  return fmt::format(
+      "index URL template `{}` must contain a `{{path}}` or `{{path_raw}}` placeholder\nexactly once, "
+      "found {} occurrences",
+      e.url, e.count);
+}
+std::string IndexLocationError::text_of(const InvalidTemplate& e) {
+  return fmt::format(
+      "index URL template `{}` expands to an invalid URL;\nnote that a placeholder may only appear in the "
+      "path or query\nof an absolute HTTP(S) URL",
+      e.url);
+}
+std::string IndexLocationError::text_of(const RelativeTemplate& e) {
+  return fmt::format("index URL template `{}` is relative;\ntemplates must be absolute HTTP(S) URLs", e.url);
+}
+std::string IndexLocationError::text_of(const UnsupportedScheme& e) {
+  return fmt::format("index URL `{}` uses scheme `{}`;\nonly `http` and `https` are supported", e.url,
+                     e.scheme);
+}
+std::string IndexLocationError::text_of(const Userinfo& e) {
+  return fmt::format("index URL `{}` includes username or password;\nURL userinfo is not allowed", e.url);
+}
+std::string IndexLocationError::text_of(const Fragment& e) {
+  return fmt::format(
+      "index URL `{}` includes a `#` fragment;\nfragments are never sent to the server and are not allowed "
+      "in index locations",
+      e.url);
 }
 
-std::string IndexLocationError::debug() const {
-  using E = IndexLocationError;
-  auto q = [](const std::string& s) { return debug_quote(s); };
-  return std::visit(
-      Overload{
-          [&](const E::InvalidUrl& e) {
-            return fmt::format("InvalidUrl {{ url: {}, source: {} }}", q(e.url), e.source.debug());
-          },
-          [&](const E::RelativeUrl& e) { return fmt::format("RelativeUrl {{ url: {} }}", q(e.url)); },
-          [&](const E::PreEncodedPlaceholder& e) {
-            return fmt::format("PreEncodedPlaceholder {{ url: {} }}", q(e.url));
-          },
-          [&](const E::UnknownPlaceholder& e) {
-            return fmt::format("UnknownPlaceholder {{ url: {}, placeholder: {}, hint: {} }}", q(e.url),
-                               q(e.placeholder), q(e.hint));
-          },
-          [&](const E::StrayBrace& e) { return fmt::format("StrayBrace {{ url: {} }}", q(e.url)); },
-          [&](const E::PlaceholderCount& e) {
-            return fmt::format("PlaceholderCount {{ url: {}, count: {} }}", q(e.url), e.count);
-          },
-          [&](const E::InvalidTemplate& e) {
-            return fmt::format("InvalidTemplate {{ url: {}, source: {} }}", q(e.url), e.source.debug());
-          },
-          [&](const E::RelativeTemplate& e) { return fmt::format("RelativeTemplate {{ url: {} }}", q(e.url)); },
-          [&](const E::UnsupportedScheme& e) {
-            return fmt::format("UnsupportedScheme {{ url: {}, scheme: {} }}", q(e.url), q(e.scheme));
-          },
-          [&](const E::Userinfo& e) { return fmt::format("Userinfo {{ url: {} }}", q(e.url)); },
-          [&](const E::Fragment& e) { return fmt::format("Fragment {{ url: {} }}", q(e.url)); },
-      },
-      v_);
+std::string IndexLocationError::debug_of(const InvalidUrl& e) {
+  return fmt::format("InvalidUrl {{ url: {}, source: {} }}", debug_quote(e.url), e.source.debug());
 }
-
-const Error* IndexLocationError::cause() const {
-  if (const auto* e = std::get_if<InvalidUrl>(&v_)) return &e->source;
-  if (const auto* e = std::get_if<InvalidTemplate>(&v_)) return &e->source;
-  return nullptr;
+std::string IndexLocationError::debug_of(const RelativeUrl& e) {
+  return fmt::format("RelativeUrl {{ url: {} }}", debug_quote(e.url));
+}
+std::string IndexLocationError::debug_of(const PreEncodedPlaceholder& e) {
+  return fmt::format("PreEncodedPlaceholder {{ url: {} }}", debug_quote(e.url));
+}
+std::string IndexLocationError::debug_of(const UnknownPlaceholder& e) {
+  return fmt::format("UnknownPlaceholder {{ url: {}, placeholder: {}, hint: {} }}", debug_quote(e.url),
+                     debug_quote(e.placeholder), debug_quote(e.hint));
+}
+std::string IndexLocationError::debug_of(const StrayBrace& e) {
+  return fmt::format("StrayBrace {{ url: {} }}", debug_quote(e.url));
+}
+std::string IndexLocationError::debug_of(const PlaceholderCount& e) {
+  return fmt::format("PlaceholderCount {{ url: {}, count: {} }}", debug_quote(e.url), e.count);
+}
+std::string IndexLocationError::debug_of(const InvalidTemplate& e) {
+  return fmt::format("InvalidTemplate {{ url: {}, source: {} }}", debug_quote(e.url), e.source.debug());
+}
+std::string IndexLocationError::debug_of(const RelativeTemplate& e) {
+  return fmt::format("RelativeTemplate {{ url: {} }}", debug_quote(e.url));
+}
+std::string IndexLocationError::debug_of(const UnsupportedScheme& e) {
+  return fmt::format("UnsupportedScheme {{ url: {}, scheme: {} }}", debug_quote(e.url), debug_quote(e.scheme));
+}
+std::string IndexLocationError::debug_of(const Userinfo& e) {
+  return fmt::format("Userinfo {{ url: {} }}", debug_quote(e.url));
+}
+std::string IndexLocationError::debug_of(const Fragment& e) {
+  return fmt::format("Fragment {{ url: {} }}", debug_quote(e.url));
 }
 
 std::string redact_url_userinfo(std::string_view text) {

@@ -69,7 +69,7 @@ std::string F::debug_of(const Toml& v) { return "Toml(" + v.error.debug() + ")";
 std::string F::debug_of(const TomlEdit& v) { return "TomlEdit(" + v.error.debug() + ")"; }
 std::string F::debug_of(const Validation& v) { return "Validation(" + v.error.debug() + ")"; }
 std::string F::debug_of(const Version& v) {
-  return v.version ? fmt::format("Version(Some({}))", debug_quote(*v.version)) : "Version(None)";
+  return "Version(" + debug_option(v.version) + ")";
 }
 
 }  // namespace kestro::lock

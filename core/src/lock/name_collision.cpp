@@ -1,7 +1,6 @@
 #include "kestro/lock/name_collision.hpp"
 
 #include <fmt/format.h>
-#include <fmt/ranges.h>
 
 #include <vector>
 
@@ -15,34 +14,33 @@ std::string project_table_text(const Project& project) {
 }
 
 std::string debug_project(const Project& project) {
-  std::vector<std::string> sources;
-  for (const Source& s : project.sources) {
+  auto source = [](const Source& s) {
     auto text = lock_source_to_toml(s);
-    sources.push_back(text ? *text : text.error().message());
-  }
+    return text ? *text : text.error().message();
+  };
   return fmt::format(
-      "Project {{ publisher: {}, name: {}, version: {}, exports: {}, identifiers: {}, usages: {}, sources: [{}] }}",
-      project.publisher ? "Some(" + debug_quote(*project.publisher) + ")" : "None", debug_quote(project.name),
-      debug_quote(project.version), debug_list(project.exports), debug_list(project.identifiers),
-      debug_list(project.usages), fmt::join(sources, ", "));
+      "Project {{ publisher: {}, name: {}, version: {}, exports: {}, identifiers: {}, usages: {}, sources: {} }}",
+      debug_option(project.publisher), debug_quote(project.name), debug_quote(project.version),
+      debug_list(project.exports), debug_list(project.identifiers), debug_list(project.usages),
+      debug_list(project.sources, source));
 }
 
-std::string NameCollisionError::message() const {
-  return fmt::format("symbol name `{}` is exported more than once in lockfile:\nproject 1:\n{}\nproject 2:\n{}", symbol,
-                     project_table_text(pr1), project_table_text(pr2));
+std::string NameCollisionError::text_of(const Between& v) {
+  return fmt::format("symbol name `{}` is exported more than once in lockfile:\nproject 1:\n{}\nproject 2:\n{}",
+                     v.symbol, project_table_text(v.pr1), project_table_text(v.pr2));
 }
-std::string NameCollisionError::debug() const {
-  return fmt::format("NameCollisionError {{ symbol: {}, pr1: {}, pr2: {} }}", debug_quote(symbol), debug_project(pr1),
-                     debug_project(pr2));
+std::string NameCollisionError::debug_of(const Between& v) {
+  return fmt::format("NameCollisionError {{ symbol: {}, pr1: {}, pr2: {} }}", debug_quote(v.symbol),
+                     debug_project(v.pr1), debug_project(v.pr2));
 }
 
-std::string SelfNameCollisionError::message() const {
-  return fmt::format("symbol name `{}` is exported more than once by the same project:\n{}", symbol,
-                     project_table_text(project));
+std::string SelfNameCollisionError::text_of(const Within& v) {
+  return fmt::format("symbol name `{}` is exported more than once by the same project:\n{}", v.symbol,
+                     project_table_text(v.project));
 }
-std::string SelfNameCollisionError::debug() const {
-  return fmt::format("SelfNameCollisionError {{ symbol: {}, project: {} }}", debug_quote(symbol),
-                     debug_project(project));
+std::string SelfNameCollisionError::debug_of(const Within& v) {
+  return fmt::format("SelfNameCollisionError {{ symbol: {}, project: {} }}", debug_quote(v.symbol),
+                     debug_project(v.project));
 }
 
 }  // namespace kestro::lock

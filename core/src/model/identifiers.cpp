@@ -41,30 +41,15 @@ std::string default_project_identifier(std::string_view publisher, std::string_v
   return out;
 }
 
-std::string IndexIriError::message() const {
-  struct Visitor {
-    std::string operator()(const Purl& p) const { return fmt::format("malformed `pkg:kestro` IRI `{}`", p.iri); }
-    std::string operator()(const Canonicalize& p) const {
-      return fmt::format("cannot canonicalize IRI `{}` for `_iri` bucket", p.iri);
-    }
-  };
-  return std::visit(Visitor{}, v_);
+std::string IndexIriError::text_of(const Purl& v) { return fmt::format("malformed `pkg:kestro` IRI `{}`", v.iri); }
+std::string IndexIriError::text_of(const Canonicalize& v) {
+  return fmt::format("cannot canonicalize IRI `{}` for `_iri` bucket", v.iri);
 }
-
-std::string IndexIriError::debug() const {
-  struct Visitor {
-    std::string operator()(const Purl& p) const {
-      return fmt::format("Purl {{ iri: {}, source: {} }}", debug_quote(p.iri), p.source.debug());
-    }
-    std::string operator()(const Canonicalize& p) const {
-      return fmt::format("Canonicalize {{ iri: {}, source: {} }}", debug_quote(p.iri), p.source.debug());
-    }
-  };
-  return std::visit(Visitor{}, v_);
+std::string IndexIriError::debug_of(const Purl& v) {
+  return fmt::format("Purl {{ iri: {}, source: {} }}", debug_quote(v.iri), v.source.debug());
 }
-
-const Error* IndexIriError::cause() const {
-  return std::visit([](const auto& p) -> const Error* { return &p.source; }, v_);
+std::string IndexIriError::debug_of(const Canonicalize& v) {
+  return fmt::format("Canonicalize {{ iri: {}, source: {} }}", debug_quote(v.iri), v.source.debug());
 }
 
 std::expected<IndexProjectKey, IndexIriError> split_index_iri(std::string_view iri) {
@@ -79,30 +64,19 @@ std::expected<IndexProjectKey, IndexIriError> split_index_iri(std::string_view i
   return IndexProjectKey{IndexProjectKey::Iri{std::move(*canonical)}};
 }
 
-std::string IndexAddError::message() const {
-  struct Visitor {
-    std::string operator()(const InvalidNameInProject& p) const {
-      return fmt::format("invalid name `{}` in .project.json of KPAR {}", p.name, p.kpar_path);
-    }
-    std::string operator()(const InvalidPublisherInProject& p) const {
-      return fmt::format("invalid publisher `{}` in .project.json of KPAR {}", p.publisher, p.kpar_path);
-    }
-  };
-  return std::visit(Visitor{}, v_);
+std::string IndexAddError::text_of(const InvalidNameInProject& v) {
+  return fmt::format("invalid name `{}` in .project.json of KPAR {}", v.name, v.kpar_path);
 }
-
-std::string IndexAddError::debug() const {
-  struct Visitor {
-    std::string operator()(const InvalidNameInProject& p) const {
-      return fmt::format("InvalidNameInProject {{ name: {}, kpar_path: {} }}", debug_quote(p.name),
-                         debug_quote(p.kpar_path));
-    }
-    std::string operator()(const InvalidPublisherInProject& p) const {
-      return fmt::format("InvalidPublisherInProject {{ publisher: {}, kpar_path: {} }}", debug_quote(p.publisher),
-                         debug_quote(p.kpar_path));
-    }
-  };
-  return std::visit(Visitor{}, v_);
+std::string IndexAddError::text_of(const InvalidPublisherInProject& v) {
+  return fmt::format("invalid publisher `{}` in .project.json of KPAR {}", v.publisher, v.kpar_path);
+}
+std::string IndexAddError::debug_of(const InvalidNameInProject& v) {
+  return fmt::format("InvalidNameInProject {{ name: {}, kpar_path: {} }}", debug_quote(v.name),
+                     debug_quote(v.kpar_path));
+}
+std::string IndexAddError::debug_of(const InvalidPublisherInProject& v) {
+  return fmt::format("InvalidPublisherInProject {{ publisher: {}, kpar_path: {} }}", debug_quote(v.publisher),
+                     debug_quote(v.kpar_path));
 }
 
 std::expected<std::string, IndexAddError> normalize_index_name(std::string_view name, std::string_view kpar_path) {

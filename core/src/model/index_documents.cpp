@@ -114,15 +114,15 @@ std::expected<T, IndexFileError> read_list_file(const std::filesystem::path& pat
   if (!opened) {
     const IoError& io = opened.error();
     FsIoError fs_err(FsIoError::OpenFile{path, io});
-    if (io.is_not_found()) return std::unexpected(IndexFileError::not_found(std::move(fs_err)));
-    return std::unexpected(IndexFileError::io(std::move(fs_err)));
+    if (io.is_not_found()) return std::unexpected(IndexFileError::NotFound{std::move(fs_err)});
+    return std::unexpected(IndexFileError::Io{std::move(fs_err)});
   }
   auto content = read_fd(opened->get());
   if (content && !is_valid_utf8(*content)) content = std::unexpected(IoError::custom("stream did not contain valid UTF-8"));
-  if (!content) return std::unexpected(IndexFileError::io(FsIoError(FsIoError::ReadFile{path, content.error()})));
+  if (!content) return std::unexpected(IndexFileError::Io{FsIoError::ReadFile{path, content.error()}});
   if (content->empty()) return T{};
   auto doc = json::parse_document<T>(*content, read);
-  if (!doc) return std::unexpected(IndexFileError::json(path, std::move(doc.error())));
+  if (!doc) return std::unexpected(IndexFileError::Json{path, std::move(doc.error())});
   return std::move(*doc);
 }
 
@@ -192,20 +192,17 @@ json::Result<VersionsJson> parse_versions_json_text(std::string_view text) {
   return json::parse_document<VersionsJson>(text, read_versions_json);
 }
 
-IndexFileError::IndexFileError(Kind kind, std::optional<FsIoError> fs, std::optional<json::JsonError> json)
-    : kind_(kind), fs_(std::move(fs)), json_(std::move(json)) {
-  if (fs_) path_ = fs_->path();
+const std::filesystem::path& IndexFileError::path() const {
+  return visit([](const auto& v) -> const std::filesystem::path& {
+    if constexpr (requires { v.fs; })
+      return v.fs.path();
+    else
+      return v.path;
+  });
 }
 
-IndexFileError IndexFileError::json(std::filesystem::path path, json::JsonError e) {
-  IndexFileError err(Kind::Json, std::nullopt, std::move(e));
-  err.path_ = std::move(path);
-  return err;
-}
-
-std::string IndexFileError::message() const {
-  if (kind_ == Kind::Json) return fmt::format("failed to parse `{}`: {}", display_path(path_), json_->message());
-  return fs_->message();
+std::string IndexFileError::text_of(const Json& v) {
+  return fmt::format("failed to parse `{}`: {}", display_path(v.path), v.json.message());
 }
 
 std::expected<IndexJson, IndexFileError> parse_index_json(const std::filesystem::path& path) {

@@ -6,17 +6,11 @@
 
 namespace kestro::project {
 
-namespace {
-
-std::string zip_text(const ErrorPtr& zip) { return zip ? zip->message() : std::string(); }
-
-}  // namespace
-
 std::string ZipArchiveError::text_of(const ReadArchive& v) {
-  return fmt::format("failed to parse zip archive `{}`: {}", v.path, zip_text(v.zip));
+  return fmt::format("failed to parse zip archive `{}`: {}", v.path, v.zip.message());
 }
 std::string ZipArchiveError::text_of(const FileMeta& v) {
-  return "failed to retrieve file from zip archive: " + zip_text(v.zip);
+  return "failed to retrieve file from zip archive: " + v.zip.message();
 }
 std::string ZipArchiveError::text_of(const NamedFileMeta& v) {
   return "failed to retrieve file from zip archive: " + v.name;
@@ -26,18 +20,16 @@ std::string ZipArchiveError::text_of(const InvalidPath& v) {
                      v.name);
 }
 std::string ZipArchiveError::text_of(const Write& v) {
-  return fmt::format("failed to write file `{}` to zip archive: {}", v.path, zip_text(v.zip));
+  return fmt::format("failed to write file `{}` to zip archive: {}", v.path, v.zip.message());
 }
 std::string ZipArchiveError::text_of(const Finish& v) {
-  return fmt::format("failed to finish creating zip archive at `{}`: {}", v.path, zip_text(v.zip));
+  return fmt::format("failed to finish creating zip archive at `{}`: {}", v.path, v.zip.message());
 }
 
-std::string ZipArchiveError::debug_named(const char* variant, const std::string& name, const ErrorPtr& zip) {
-  return fmt::format("{}({}, {})", variant, debug_quote(name), zip ? zip->debug() : std::string());
+std::string ZipArchiveError::debug_named(const char* variant, const std::string& name, const zip::ZipError& zip) {
+  return fmt::format("{}({}, {})", variant, debug_quote(name), zip.debug());
 }
-std::string ZipArchiveError::debug_of(const FileMeta& v) {
-  return fmt::format("FileMeta({})", v.zip ? v.zip->debug() : std::string());
-}
+std::string ZipArchiveError::debug_of(const FileMeta& v) { return fmt::format("FileMeta({})", v.zip.debug()); }
 std::string ZipArchiveError::debug_of(const InvalidPath& v) {
   return fmt::format("InvalidPath({})", debug_quote(v.name));
 }

@@ -24,7 +24,7 @@ std::expected<std::optional<T>, LocalKparError> read_entry_record(const OpenedKp
     auto& [name, err] = reader.error();
     if (err.is_not_found()) return std::optional<T>();
     return std::unexpected(
-        LocalKparError::Zip{ZipArchiveError::NamedFileMeta{name, make_error<zip::ZipError>(std::move(err))}});
+        LocalKparError::Zip{ZipArchiveError::NamedFileMeta{name, std::move(err)}});
   }
   if (std::uint64_t size = reader->entry().size; size > kMaxRecordSize)
     return std::unexpected(LocalKparError::Deserialize{
@@ -49,7 +49,7 @@ std::expected<zip::ZipArchive, LocalKparError> open_kpar_file(const OpenedKpar& 
   auto archive = zip::ZipArchive::from_fd(std::move(*fd));
   if (!archive)
     return std::unexpected(LocalKparError::Zip{ZipArchiveError::ReadArchive{
-        display_path(kpar.archive_path), make_error<zip::ZipError>(std::move(archive.error()))}});
+        display_path(kpar.archive_path), std::move(archive.error())}});
   return std::move(*archive);
 }
 

@@ -105,7 +105,7 @@ LocalKparProject::Result<std::shared_ptr<const OpenedLocalKpar>> LocalKparProjec
     auto archive = zip::ZipArchive::from_fd(std::move(*fd));
     if (!archive)
       return Fail(LocalKparError::Zip{ZipArchiveError::ReadArchive{
-          display_path(archive_path), make_error<zip::ZipError>(std::move(archive.error()))}});
+          display_path(archive_path), std::move(archive.error())}});
     auto detected = find_kpar_project_root(*archive);
     if (!detected) return Fail(std::move(detected.error()));
     root_prefix = std::move(*detected);
@@ -159,7 +159,7 @@ LocalKparProject::Result<std::filesystem::path> LocalKparProject::extract(const 
   auto reader = archive->open_entry(std::string_view(name));
   if (!reader)
     return failed(LocalKparError::Zip{
-        ZipArchiveError::NamedFileMeta{std::move(name), make_error<zip::ZipError>(std::move(reader.error()))}});
+        ZipArchiveError::NamedFileMeta{std::move(name), std::move(reader.error())}});
   auto copied = copy_entry(*reader, out->get());
   if (!copied) return failed(io(FsIoError::WriteFile{cache, std::move(copied.error())}));
   out = UniqueFd();

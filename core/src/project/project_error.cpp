@@ -6,14 +6,6 @@
 
 namespace kestro::project {
 
-namespace {
-
-std::string debug_optional(const std::optional<std::string>& text) {
-  return text ? fmt::format("Some({})", debug_quote(*text)) : std::string("None");
-}
-
-}  // namespace
-
 ProjectErrorShapes::Other unexpected_internal(const Error& err) {
   return {fmt::format("unexpected internal error: {}", err.message())};
 }
@@ -29,7 +21,7 @@ std::string ProjectErrorShapes::text_of(const Deserialize& v) {
   return fmt::format("project deserialization error: failed to deserialize `{}`: {}", v.file, v.err.message());
 }
 std::string ProjectErrorShapes::text_of(const Serialize& v) {
-  return fmt::format("project serialization error: {}: {}", v.context, v.err ? v.err->message() : std::string());
+  return fmt::format("project serialization error: {}: {}", v.context, v.err.message());
 }
 std::string ProjectErrorShapes::text_of(const ImpossibleRelativePath& v) {
   return "cannot construct a relative path from the workspace/project\n        directory to one of its "
@@ -69,11 +61,11 @@ std::string ProjectErrorShapes::debug_of(const Deserialize& v) {
 }
 std::string ProjectErrorShapes::debug_of(const Serialize& v) {
   return fmt::format("Serialize(ProjectSerializationError {{ msg: {}, err: {} }})", debug_quote(v.context),
-                     v.err ? v.err->debug() : std::string());
+                     v.err.debug());
 }
 std::string ProjectErrorShapes::debug_of(const PublisherMismatch& v) {
-  return fmt::format("PublisherMismatch {{ expected: {}, actual: {} }}", debug_optional(v.expected),
-                     debug_optional(v.actual));
+  return fmt::format("PublisherMismatch {{ expected: {}, actual: {} }}", debug_option(v.expected),
+                     debug_option(v.actual));
 }
 std::string ProjectErrorShapes::debug_of(const NameMismatch& v) {
   return fmt::format("NameMismatch {{ expected: {}, actual: {} }}", debug_quote(v.expected), debug_quote(v.actual));
@@ -96,28 +88,28 @@ std::string ProjectErrorShapes::debug_of(const FileNotFound& v) {
 std::string ProjectErrorShapes::debug_of(const Other& v) { return fmt::format("Other({})", debug_quote(v.text)); }
 
 std::string RemoteGitVariants::text_of(const Clone& v) {
-  return fmt::format("git clone from `{}` failed: {}", v.url, v.git->message());
+  return fmt::format("git clone from `{}` failed: {}", v.url, v.git.message());
 }
 std::string RemoteGitVariants::text_of(const UrlParse& v) {
-  return fmt::format("failed to parse git URL `{}`: {}", v.url, v.git->message());
+  return fmt::format("failed to parse git URL `{}`: {}", v.url, v.git.message());
 }
 std::string RemoteGitVariants::text_of(const Fetch& v) {
-  return fmt::format("git fetch from `{}` failed: {}", v.url, v.git->message());
+  return fmt::format("git fetch from `{}` failed: {}", v.url, v.git.message());
 }
 std::string RemoteGitVariants::text_of(const Checkout& v) {
-  return fmt::format("git checkout in temporary directory `{}` failed: {}", display_path(v.dir), v.git->message());
+  return fmt::format("git checkout in temporary directory `{}` failed: {}", display_path(v.dir), v.git.message());
 }
 std::string RemoteGitVariants::debug_of(const Clone& v) {
-  return fmt::format("Clone({}, {})", debug_quote(v.url), v.git->debug());
+  return fmt::format("Clone({}, {})", debug_quote(v.url), v.git.debug());
 }
 std::string RemoteGitVariants::debug_of(const UrlParse& v) {
-  return fmt::format("UrlParse({}, {})", debug_quote(v.url), v.git->debug());
+  return fmt::format("UrlParse({}, {})", debug_quote(v.url), v.git.debug());
 }
 std::string RemoteGitVariants::debug_of(const Fetch& v) {
-  return fmt::format("Fetch({}, {})", debug_quote(v.url), v.git->debug());
+  return fmt::format("Fetch({}, {})", debug_quote(v.url), v.git.debug());
 }
 std::string RemoteGitVariants::debug_of(const Checkout& v) {
-  return fmt::format("Checkout({}, {})", debug_quote(display_path(v.dir)), v.git->debug());
+  return fmt::format("Checkout({}, {})", debug_quote(display_path(v.dir)), v.git.debug());
 }
 
 LocalPathProjectError LocalPathProjectError::from_kpar(const LocalKparError& err) {

@@ -35,7 +35,7 @@ std::expected<void, LocalSrcError> write_record_file(const std::filesystem::path
     return std::unexpected(LocalSrcError::AlreadyExists{document.exists_text});
   if (error.holds<FsIoError::WriteFile>())
     return std::unexpected(LocalSrcError::Serialize{
-        fmt::format("{} `{}`", document.serialize_context, display_path(target)), make_error<IoError>(error.io())});
+        fmt::format("{} `{}`", document.serialize_context, display_path(target)), error.io()});
   return std::unexpected(LocalSrcError::Io{std::move(error)});
 }
 

@@ -24,9 +24,9 @@ void init_git_client() {
 }
 
 // The git client's last error as an error value.
-ErrorPtr git_failure() {
+GitError git_failure() {
   const git_error* err = git_error_last();
-  return make_error<MessageError>(err && err->message ? err->message : "unknown git error");
+  return GitError::Library{err && err->message ? err->message : "unknown git error"};
 }
 
 template <typename T, void (*Free)(T*)>
@@ -55,15 +55,15 @@ bool is_inside(const fs::path& path, const fs::path& root) {
 
 }  // namespace
 
-std::expected<GitUrl, ErrorPtr> parse_git_url(std::string_view text) {
-  if (text.empty()) return std::unexpected(make_error<MessageError>("the URL is empty"));
+std::expected<GitUrl, GitError> parse_git_url(std::string_view text) {
+  if (text.empty()) return std::unexpected(GitError::EmptyUrl{});
   if (text.find("://") != std::string_view::npos) {
     auto url = url::Url::parse(text);
-    if (!url) return std::unexpected(make_error<url::UrlError>(std::move(url.error())));
+    if (!url) return std::unexpected(GitError::InvalidUrl{std::move(url.error())});
     return GitUrl{url->href()};
   }
   if (text.find('\0') != std::string_view::npos)
-    return std::unexpected(make_error<MessageError>("the URL holds a NUL character"));
+    return std::unexpected(GitError::NulInUrl{});
   // The scp-like short form and local paths are held as written.
   return GitUrl{std::string(text)};
 }

@@ -25,10 +25,10 @@ std::string RemoteKparError::text_of(const ParseUrl& v) {
   return fmt::format("failed to parse URL `{}`: {}", v.url, v.source.message());
 }
 std::string RemoteKparError::text_of(const Body& v) {
-  return "error making an HTTP request:\n" + render_error_chain(*v.source);
+  return "error making an HTTP request:\n" + render_error_chain(v.source);
 }
 std::string RemoteKparError::text_of(const Request& v) {
-  return "error making an HTTP request:\n" + render_error_chain(*v.source);
+  return "error making an HTTP request:\n" + render_error_chain(v.source);
 }
 std::string RemoteKparError::text_of(const DigestMismatch& v) {
   return fmt::format("kpar at `{}` has sha256 `{}` but the expected digest was `{}`", v.url, v.actual, v.expected);
@@ -64,7 +64,7 @@ std::expected<OpenedLocalKpar, LocalKparError> open_downloaded_kpar(OwnedTempDir
   auto zip = zip::ZipArchive::from_fd(std::move(*fd));
   if (!zip)
     return std::unexpected(LocalKparError::Zip{
-        ZipArchiveError::ReadArchive{display_path(archive), make_error<zip::ZipError>(std::move(zip.error()))}});
+        ZipArchiveError::ReadArchive{display_path(archive), std::move(zip.error())}});
   auto root = find_kpar_project_root(*zip);
   if (!root) return std::unexpected(std::move(root.error()));
   return OpenedLocalKpar{OpenedKpar{archive, std::move(*root), std::move(sha256), size}, std::move(dir)};
@@ -74,7 +74,7 @@ std::expected<DownloadedKpar, RemoteKparError> download_kpar(const http::Client&
                                                              const auth::AuthPolicy& policy, const url::Url& url,
                                                              const std::optional<ExpectedArchive>& expected) {
   auto response = auth::send_with_credentials(policy, auth::RequestVariant::KparArchive, url, client);
-  if (!response) return Fail(RemoteKparError::Request{make_error<http::HttpError>(std::move(response.error()))});
+  if (!response) return Fail(RemoteKparError::Request{std::move(response.error())});
   std::uint16_t status = response->status();
   if (status < 200 || status > 299) return Fail(RemoteKparError::BadHttpStatus{url.href(), status});
   if (auto declared = declared_length(*response); declared && expected && *declared != expected->size)
@@ -94,7 +94,7 @@ std::expected<DownloadedKpar, RemoteKparError> download_kpar(const http::Client&
   pending.reserve(kWriteBuffer);
   for (;;) {
     auto piece = response->next_piece();
-    if (!piece) return Fail(RemoteKparError::Body{make_error<http::HttpError>(std::move(piece.error()))});
+    if (!piece) return Fail(RemoteKparError::Body{std::move(piece.error())});
     if (piece->end) break;
     count += piece->bytes.size();
     if (expected && count > expected->size) return Fail(RemoteKparError::SizeMismatch{expected->size, count, url.href()});

@@ -26,8 +26,7 @@ bool is_wire_digest(std::string_view digest) {
 std::expected<ValidatedVersionEntry, IndexEnvError> check_version_entry(std::string_view url, VersionEntry entry) {
   auto version = semver::Version::parse(entry.version);
   if (!version)
-    return Fail(IndexEnvError::InvalidSemverVersion{std::string(url), entry.version,
-                                                    make_error<semver::SemverError>(std::move(version.error()))});
+    return Fail(IndexEnvError::InvalidSemverVersion{std::string(url), entry.version, std::move(version.error())});
   if (!version->build.empty()) return Fail(IndexEnvError::VersionHasBuildMetadata{std::string(url), entry.version});
   if (!is_wire_digest(entry.kpar_digest))
     return Fail(IndexEnvError::InvalidVersionEntry{std::string(url), entry.version, "kpar_digest", entry.kpar_digest});

@@ -123,20 +123,29 @@ void collect_solver_facts(const DerivationTree& tree, const CandidateMap& candid
   if (fact && std::find(facts.begin(), facts.end(), *fact) == facts.end()) facts.push_back(std::move(*fact));
 }
 
-std::string SolverError::message() const {
-  if (const auto* f = std::get_if<SolverFailure::RetrievingDependencies>(&inner_.value)) {
-    if (f->package.is_root()) return "failed to retrieve project(s): " + f->err.message();
-    const auto& t = std::get<DependencyIdentifier::Target>(f->package.value);
-    return fmt::format("failed to retrieve usages of `{}`: {}", t.usage.label(), f->err.message());
-  }
-  if (const auto* f = std::get_if<SolverFailure::ChoosingVersion>(&inner_.value)) {
-    const auto* t = std::get_if<DependencyIdentifier::Target>(&f->package.value);
-    return fmt::format("unable to select version of `{}`: {}", t ? t->usage.label() : std::string("root"),
-                       f->err.message());
-  }
-  const auto& f = std::get<SolverFailure::NoSolution>(inner_.value);
+namespace {
+
+std::string debug_package(const DependencyIdentifier& p) {
+  return p.is_root() ? std::string("Root") : "Target(" + debug_quote(p.text()) + ")";
+}
+
+}  // namespace
+
+std::string SolverError::text_of(const RetrievingDependencies& f) {
+  if (f.package.is_root()) return "failed to retrieve project(s): " + f.err.message();
+  const auto& t = std::get<DependencyIdentifier::Target>(f.package.value);
+  return fmt::format("failed to retrieve usages of `{}`: {}", t.usage.label(), f.err.message());
+}
+
+std::string SolverError::text_of(const ChoosingVersion& f) {
+  const auto* t = std::get_if<DependencyIdentifier::Target>(&f.package.value);
+  return fmt::format("unable to select version of `{}`: {}", t ? t->usage.label() : std::string("root"),
+                     f.err.message());
+}
+
+std::string SolverError::text_of(const NoSolution& f) {
   std::vector<SolverFact> facts;
-  collect_solver_facts(f.tree, candidates_, facts);
+  collect_solver_facts(f.tree, f.candidates, facts);
   if (facts.size() == 1) {
     if (const auto* nv = std::get_if<SolverFact::NoVersions>(&facts.front().value)) {
       std::vector<std::string> quoted;
@@ -151,24 +160,20 @@ std::string SolverError::message() const {
   return "failed to satisfy usage constraints:\n" + f.report + "\n";
 }
 
-std::string SolverError::debug() const {
-  auto package = [](const DependencyIdentifier& p) {
-    return p.is_root() ? std::string("Root") : "Target(" + debug_quote(p.text()) + ")";
-  };
-  if (const auto* f = std::get_if<SolverFailure::RetrievingDependencies>(&inner_.value))
-    return fmt::format("RetrievingDependencies {{ package: {}, version: {}, err: {} }}", package(f->package),
-                       f->version, f->err.debug());
-  if (const auto* f = std::get_if<SolverFailure::ChoosingVersion>(&inner_.value))
-    return fmt::format("ChoosingVersion {{ package: {}, err: {} }}", package(f->package), f->err.debug());
-  return fmt::format("NoSolution({})", debug_quote(std::get<SolverFailure::NoSolution>(inner_.value).report));
+std::string SolverError::debug_of(const RetrievingDependencies& f) {
+  return fmt::format("RetrievingDependencies {{ package: {}, version: {}, err: {} }}", debug_package(f.package),
+                     f.version, f.err.debug());
 }
+std::string SolverError::debug_of(const ChoosingVersion& f) {
+  return fmt::format("ChoosingVersion {{ package: {}, err: {} }}", debug_package(f.package), f.err.debug());
+}
+std::string SolverError::debug_of(const NoSolution& f) { return fmt::format("NoSolution({})", debug_quote(f.report)); }
 
 std::vector<SolverFact> solver_error_facts(const SolverError& error) {
   std::vector<SolverFact> facts;
-  const auto& inner = error.inner().value;
-  if (const auto* none = std::get_if<SolverFailure::NoSolution>(&inner)) {
-    collect_solver_facts(none->tree, error.candidates(), facts);
-  } else if (const auto* f = std::get_if<SolverFailure::RetrievingDependencies>(&inner)) {
+  if (const auto* none = error.get_if<SolverError::NoSolution>()) {
+    collect_solver_facts(none->tree, none->candidates, facts);
+  } else if (const auto* f = error.get_if<SolverError::RetrievingDependencies>()) {
     using R = SolverRetrievalError;
     if (f->err.holds<R::Resolution>() || f->err.holds<R::ResolvedError>()) return facts;
     const UsageInContext& usage = f->err.visit([](const auto& v) -> const UsageInContext& {

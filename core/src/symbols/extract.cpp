@@ -79,16 +79,6 @@ std::string_view trim_white_space_end(std::string_view text) {
   return text.substr(0, end);
 }
 
-// The names as a bracketed list of quoted, escaped texts: ["a", "b"].
-std::string quoted_list(const std::vector<std::string>& items) {
-  std::string out = "[";
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (i > 0) out += ", ";
-    out += debug_quote(items[i]);
-  }
-  return out + "]";
-}
-
 // A cursor over the tokens of one statement.
 class StatementWalk {
  public:
@@ -231,7 +221,7 @@ Scan<void> StatementWalk::run(std::vector<std::string>& names) {
           return fail(fmt::format("unexpected unknown symbol `{}`", token->text), token->start);
         auto chain = parse_name_chain();
         if (!chain) return std::unexpected(std::move(chain.error()));
-        if (chain->size() > 1) return fail(fmt::format("warn: got an unexpected reference: {}", quoted_list(*chain)));
+        if (chain->size() > 1) return fail(fmt::format("warn: got an unexpected reference: {}", debug_list(*chain)));
         if (declared_name_) return fail(fmt::format("unknown name `{}`", chain->front()), token->start);
         declared_name_ = std::move(chain->front());
         break;

@@ -10,24 +10,15 @@
 
 namespace kestro::iri {
 
-std::string IriNormalizeError::message() const {
-  struct Visitor {
-    std::string operator()(const Parse& p) const {
-      return fmt::format("IRI is not a well-formed RFC 3987 IRI: {}", p.error.message());
-    }
-    std::string operator()(const IdnConversion& p) const {
-      return fmt::format("host `{}` is not a valid IDN and cannot be converted to Punycode", p.host);
-    }
-  };
-  return std::visit(Visitor{}, v_);
+std::string IriNormalizeError::text_of(const Parse& v) {
+  return fmt::format("IRI is not a well-formed RFC 3987 IRI: {}", v.error.message());
 }
-
-std::string IriNormalizeError::debug() const {
-  struct Visitor {
-    std::string operator()(const Parse& p) const { return fmt::format("Parse({:?})", p.error.message()); }
-    std::string operator()(const IdnConversion& p) const { return fmt::format("IdnConversion {{ host: {:?} }}", p.host); }
-  };
-  return std::visit(Visitor{}, v_);
+std::string IriNormalizeError::text_of(const IdnConversion& v) {
+  return fmt::format("host `{}` is not a valid IDN and cannot be converted to Punycode", v.host);
+}
+std::string IriNormalizeError::debug_of(const Parse& v) { return "Parse(" + debug_quote(v.error.message()) + ")"; }
+std::string IriNormalizeError::debug_of(const IdnConversion& v) {
+  return fmt::format("IdnConversion {{ host: {} }}", debug_quote(v.host));
 }
 
 namespace {

@@ -142,15 +142,6 @@ std::string describe_char_at(std::string_view text, std::size_t i) {
   return fmt::format("U+{:04X}", static_cast<std::uint32_t>(cp));
 }
 
-std::string debug_list(std::span<const std::string> texts) {
-  std::string out = "[";
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    if (i) out += ", ";
-    out += debug_quote(texts[i]);
-  }
-  return out + "]";
-}
-
 std::string debug_quote(std::string_view text) {
   std::string out = "\"";
   for (std::size_t i = 0; i < text.size(); ++i) {

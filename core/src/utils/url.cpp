@@ -12,36 +12,6 @@
 
 namespace kestro::url {
 
-std::string UrlError::message() const {
-  switch (kind_) {
-    case Kind::EmptyHost: return "empty host";
-    case Kind::IdnaError: return "invalid international domain name";
-    case Kind::InvalidPort: return "invalid port number";
-    case Kind::InvalidIpv4Address: return "invalid IPv4 address";
-    case Kind::InvalidIpv6Address: return "invalid IPv6 address";
-    case Kind::InvalidDomainCharacter: return "invalid domain character";
-    case Kind::RelativeUrlWithoutBase: return "relative URL without a base";
-    case Kind::RelativeUrlWithOpaqueBase: return "relative URL with a cannot-be-a-base base";
-    case Kind::InvalidUtf8: return "invalid UTF-8";
-  }
-  return {};
-}
-
-std::string UrlError::debug() const {
-  switch (kind_) {
-    case Kind::EmptyHost: return "EmptyHost";
-    case Kind::IdnaError: return "IdnaError";
-    case Kind::InvalidPort: return "InvalidPort";
-    case Kind::InvalidIpv4Address: return "InvalidIpv4Address";
-    case Kind::InvalidIpv6Address: return "InvalidIpv6Address";
-    case Kind::InvalidDomainCharacter: return "InvalidDomainCharacter";
-    case Kind::RelativeUrlWithoutBase: return "RelativeUrlWithoutBase";
-    case Kind::RelativeUrlWithOpaqueBase: return "RelativeUrlWithOpaqueBase";
-    case Kind::InvalidUtf8: return "InvalidUtf8";
-  }
-  return {};
-}
-
 // ---- percent-encoding ------------------------------------------------------
 
 namespace {
@@ -259,7 +229,7 @@ std::string serialize_ipv4(std::uint32_t a) {
 }
 
 std::expected<std::uint32_t, UrlError> parse_ipv4(std::string_view s) {
-  const UrlError bad(UrlError::Kind::InvalidIpv4Address);
+  const UrlError bad = UrlError::InvalidIpv4Address{};
   std::array<std::uint64_t, 4> numbers{};
   std::size_t count = 0;
   if (!s.empty() && s.back() == '.') s.remove_suffix(1);
@@ -283,7 +253,7 @@ std::expected<std::uint32_t, UrlError> parse_ipv4(std::string_view s) {
 }
 
 std::expected<std::array<std::uint16_t, 8>, UrlError> parse_ipv6(std::string_view s) {
-  const auto bad = std::unexpected(UrlError(UrlError::Kind::InvalidIpv6Address));
+  const auto bad = std::unexpected(UrlError(UrlError::InvalidIpv6Address{}));
   std::array<std::uint16_t, 8> address{};
   std::size_t piece = 0;
   std::optional<std::size_t> compress;
@@ -400,21 +370,21 @@ std::string serialize_ipv6(const std::array<std::uint16_t, 8>& a) {
 
 std::expected<Host, UrlError> parse_host(std::string_view input, bool not_special) {
   if (!input.empty() && input.front() == '[') {
-    if (input.back() != ']') return std::unexpected(UrlError(UrlError::Kind::InvalidIpv6Address));
+    if (input.back() != ']') return std::unexpected(UrlError(UrlError::InvalidIpv6Address{}));
     auto a = parse_ipv6(input.substr(1, input.size() - 2));
     if (!a) return std::unexpected(a.error());
     return Host{serialize_ipv6(*a), HostKind::Ipv6};
   }
   if (not_special) {
     for (char c : input)
-      if (is_forbidden_host_char(c)) return std::unexpected(UrlError(UrlError::Kind::InvalidDomainCharacter));
+      if (is_forbidden_host_char(c)) return std::unexpected(UrlError(UrlError::InvalidDomainCharacter{}));
     return Host{percent_encode(input, EncodeSet::C0Control), HostKind::Opaque};
   }
   std::string domain = input.find('%') == std::string_view::npos ? std::string(input) : percent_decode(input);
   auto ascii = domain_to_ascii(domain);
-  if (!ascii) return std::unexpected(UrlError(UrlError::Kind::IdnaError));
+  if (!ascii) return std::unexpected(UrlError(UrlError::IdnaError{}));
   for (char c : *ascii)
-    if (is_forbidden_domain_char(c)) return std::unexpected(UrlError(UrlError::Kind::InvalidDomainCharacter));
+    if (is_forbidden_domain_char(c)) return std::unexpected(UrlError(UrlError::InvalidDomainCharacter{}));
   if (ends_in_a_number(*ascii)) {
     auto v4 = parse_ipv4(*ascii);
     if (!v4) return std::unexpected(v4.error());
@@ -571,7 +541,7 @@ Url Parser::serialize(const Record& r) {
 }
 
 std::expected<Url, UrlError> Parser::run(std::string_view raw, const Url* base_url) {
-  if (!is_valid_utf8(raw)) return std::unexpected(UrlError(UrlError::Kind::InvalidUtf8));
+  if (!is_valid_utf8(raw)) return std::unexpected(UrlError(UrlError::InvalidUtf8{}));
   // Leading and trailing C0 controls and spaces go, and so does every tab
   // and line break.
   auto c0_or_space = [](char c) { return is_ascii_control(c) && c != 0x7F ? true : c == ' '; };
@@ -594,7 +564,7 @@ std::expected<Url, UrlError> Parser::run(std::string_view raw, const Url* base_u
     SpecialAuthoritySlashes, SpecialAuthorityIgnoreSlashes, Authority, Host, Port, File, FileSlash, FileHost,
     PathStart, Path, OpaquePath, Query, Fragment,
   };
-  auto fail = [](UrlError::Kind k) { return std::unexpected(UrlError(k)); };
+  auto fail = [](auto failure) { return std::unexpected(UrlError(failure)); };
 
   Record url;
   State state = State::SchemeStart;
@@ -656,8 +626,8 @@ std::expected<Url, UrlError> Parser::run(std::string_view raw, const Url* base_u
         break;
       case State::NoScheme:
         load_base();
-        if (!base) return fail(UrlError::Kind::RelativeUrlWithoutBase);
-        if (base->opaque && c != '#') return fail(UrlError::Kind::RelativeUrlWithOpaqueBase);
+        if (!base) return fail(UrlError::RelativeUrlWithoutBase{});
+        if (base->opaque && c != '#') return fail(UrlError::RelativeUrlWithOpaqueBase{});
         if (base->opaque) {
           url.scheme = base->scheme;
           url.path = base->path;
@@ -748,7 +718,7 @@ std::expected<Url, UrlError> Parser::run(std::string_view raw, const Url* base_u
           }
           buffer.clear();
         } else if (eof || c == '/' || c == '?' || c == '#' || (url.special() && c == '\\')) {
-          if (at_sign_seen && buffer.empty()) return fail(UrlError::Kind::EmptyHost);
+          if (at_sign_seen && buffer.empty()) return fail(UrlError::EmptyHost{});
           p -= buffer.size() + 1;
           buffer.clear();
           state = State::Host;
@@ -758,7 +728,7 @@ std::expected<Url, UrlError> Parser::run(std::string_view raw, const Url* base_u
         break;
       case State::Host:
         if (c == ':' && !inside_brackets) {
-          if (buffer.empty()) return fail(UrlError::Kind::EmptyHost);
+          if (buffer.empty()) return fail(UrlError::EmptyHost{});
           auto host = parse_host(buffer, !url.special());
           if (!host) return std::unexpected(host.error());
           url.host = std::move(*host);
@@ -766,7 +736,7 @@ std::expected<Url, UrlError> Parser::run(std::string_view raw, const Url* base_u
           state = State::Port;
         } else if (eof || c == '/' || c == '?' || c == '#' || (url.special() && c == '\\')) {
           --p;
-          if (url.special() && buffer.empty()) return fail(UrlError::Kind::EmptyHost);
+          if (url.special() && buffer.empty()) return fail(UrlError::EmptyHost{});
           if (buffer.empty()) {
             url.host = Host{std::string(), HostKind::Empty};
           } else {
@@ -789,7 +759,7 @@ std::expected<Url, UrlError> Parser::run(std::string_view raw, const Url* base_u
           if (!buffer.empty()) {
             unsigned long port = 0;
             for (char d : buffer) port = std::min(port * 10 + static_cast<unsigned long>(d - '0'), 100000UL);
-            if (port > 65535) return fail(UrlError::Kind::InvalidPort);
+            if (port > 65535) return fail(UrlError::InvalidPort{});
             if (default_port(url.scheme) == port)
               url.port.reset();
             else
@@ -799,7 +769,7 @@ std::expected<Url, UrlError> Parser::run(std::string_view raw, const Url* base_u
           state = State::PathStart;
           --p;
         } else {
-          return fail(UrlError::Kind::InvalidPort);
+          return fail(UrlError::InvalidPort{});
         }
         break;
       case State::File:

@@ -147,21 +147,6 @@ std::string method_name(std::uint16_t method) {
   }
 }
 
-std::string ZipError::message() const {
-  switch (kind_) {
-    case Kind::Io: return io_ ? io_->message() : std::string("i/o error");
-    case Kind::InvalidArchive: return "invalid zip archive: " + detail_;
-    case Kind::UnsupportedArchive: return "unsupported zip archive: " + detail_;
-    case Kind::FileNotFound: return "specified file not found in archive";
-  }
-  return {};
-}
-
-std::string ZipError::debug() const {
-  static constexpr const char* names[] = {"Io", "InvalidArchive", "UnsupportedArchive", "FileNotFound"};
-  return fmt::format("ZipError::{}({})", names[static_cast<int>(kind_)], message());
-}
-
 std::optional<std::uint32_t> ZipEntry::unix_mode() const {
   if (external_attributes == 0) return std::nullopt;
   auto host = static_cast<std::uint8_t>(version_made_by >> 8);

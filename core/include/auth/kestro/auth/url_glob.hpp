@@ -21,23 +21,53 @@
 #include <variant>
 #include <vector>
 
-#include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
 
 namespace kestro::auth {
 
-// "error parsing glob '{glob}': {reason}".
-class GlobError : public Error {
- public:
-  enum class Kind { UnclosedClass, InvalidRange, UnopenedAlternates, UnclosedAlternates, NestedAlternates, DanglingEscape };
-  GlobError(std::string glob, Kind kind) : glob_(std::move(glob)), kind_(kind) {}
-  Kind kind() const { return kind_; }
-  const std::string& glob() const { return glob_; }
-  std::string message() const override;
-  friend bool operator==(const GlobError& a, const GlobError& b) { return a.glob_ == b.glob_ && a.kind_ == b.kind_; }
+// Why a pattern does not compile; each variant holds the pattern.
+struct GlobErrorVariants {
+  struct UnclosedClass {
+    std::string glob;
+    bool operator==(const UnclosedClass&) const = default;
+  };
+  struct InvalidRange {
+    std::string glob;
+    bool operator==(const InvalidRange&) const = default;
+  };
+  struct UnopenedAlternates {
+    std::string glob;
+    bool operator==(const UnopenedAlternates&) const = default;
+  };
+  struct UnclosedAlternates {
+    std::string glob;
+    bool operator==(const UnclosedAlternates&) const = default;
+  };
+  struct NestedAlternates {
+    std::string glob;
+    bool operator==(const NestedAlternates&) const = default;
+  };
+  struct DanglingEscape {
+    std::string glob;
+    bool operator==(const DanglingEscape&) const = default;
+  };
+  using Sum = std::variant<UnclosedClass, InvalidRange, UnopenedAlternates, UnclosedAlternates, NestedAlternates,
+                           DanglingEscape>;
+};
 
- private:
-  std::string glob_;
-  Kind kind_;
+// "error parsing glob '{glob}': {reason}"; the debug form is the text.
+class GlobError : public ErrorSum<GlobError, GlobErrorVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  const std::string& glob() const {
+    return visit([](const auto& v) -> const std::string& { return v.glob; });
+  }
+  static std::string text_of(const UnclosedClass& v);
+  static std::string text_of(const InvalidRange& v);
+  static std::string text_of(const UnopenedAlternates& v);
+  static std::string text_of(const UnclosedAlternates& v);
+  static std::string text_of(const NestedAlternates& v);
+  static std::string text_of(const DanglingEscape& v);
 };
 
 // One compiled pattern.

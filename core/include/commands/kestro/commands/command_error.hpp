@@ -19,8 +19,10 @@
 #include "kestro/env/env_error.hpp"
 #include "kestro/model/validation.hpp"
 #include "kestro/project/project_error.hpp"
+#include "kestro/remote/kpar_download.hpp"
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/fs_error.hpp"
+#include "kestro/utils/semver.hpp"
 #include "kestro/utils/zip_reader.hpp"
 
 namespace kestro::commands {
@@ -41,7 +43,7 @@ struct CommandShapes {
 // Setting the version constraint of one usage in `.project.json`. `kind` is
 // a usage kind name ("directory", ...).
 struct UsageConstraintVariants {
-  struct InvalidConstraint { std::string constraint; ErrorPtr err; };
+  struct InvalidConstraint { std::string constraint; semver::SemverError err; };
   struct MalformedUsage { ProjectValidationError err; };
   struct NotAnObject {};
   struct UsageNotAnArray {};
@@ -70,7 +72,7 @@ class UsageConstraintError : public ErrorSum<UsageConstraintError, UsageConstrai
         "version found there",
         v.identifier, v.kind);
   }
-  static const Error* cause_of(const InvalidConstraint& v) { return v.err.get(); }
+  static const Error* cause_of(const InvalidConstraint& v) { return &v.err; }
   static const Error* cause_of(const MalformedUsage& v) { return v.err.cause(); }
 };
 
@@ -260,7 +262,8 @@ class KParBuildError : public ErrorSum<KParBuildError, KParBuildVariants> {
 };
 
 // The command line cannot locate the project a command works on.
-// `InvalidProject::source` is the info error of reading the found project.
+// `InvalidProject::source` is the info error of reading the found project,
+// of whichever kind the project is (hence a shared error value).
 struct ProjectLocatorVariants {
   struct InvalidDirectory { std::string dir; };
   struct NoResolve { std::string iri; };
@@ -301,10 +304,11 @@ class ProjectLocatorError : public ErrorSum<ProjectLocatorError, ProjectLocatorV
 struct ConfigOverrideVariants {
   struct UnsupportedSource { std::string source; };
   struct LocalKpar { FsIoError err; };
-  struct RemoteKpar { ErrorPtr err; };
-  struct IndexKpar { ErrorPtr err; };
+  struct RemoteKpar { remote::RemoteKparError err; };
+  struct IndexKpar { remote::RemoteKparError err; };
+  // The parser's error for the source's kind (a URL or a git address).
   struct UrlParse { std::string url; ErrorPtr source; };
-  struct RemoteGit { ErrorPtr err; };
+  struct RemoteGit { project::RemoteGitError err; };
   using Sum = std::variant<UnsupportedSource, LocalKpar, RemoteKpar, IndexKpar, UrlParse, RemoteGit>;
 };
 class ConfigOverrideError : public ErrorSum<ConfigOverrideError, ConfigOverrideVariants> {
@@ -312,14 +316,14 @@ class ConfigOverrideError : public ErrorSum<ConfigOverrideError, ConfigOverrideV
   using ErrorSum::ErrorSum;
   static std::string text_of(const UnsupportedSource& v) { return "unsupported source\n" + v.source; }
   static std::string text_of(const LocalKpar& v) { return v.err.message(); }
-  static std::string text_of(const RemoteKpar& v) { return v.err->message(); }
-  static std::string text_of(const IndexKpar& v) { return v.err->message(); }
+  static std::string text_of(const RemoteKpar& v) { return v.err.message(); }
+  static std::string text_of(const IndexKpar& v) { return v.err.message(); }
   static std::string text_of(const UrlParse& v) { return fmt::format("failed to parse project url `{}`", v.url); }
-  static std::string text_of(const RemoteGit& v) { return v.err->message(); }
-  static const Error* cause_of(const RemoteKpar& v) { return v.err->cause(); }
-  static const Error* cause_of(const IndexKpar& v) { return v.err->cause(); }
+  static std::string text_of(const RemoteGit& v) { return v.err.message(); }
+  static const Error* cause_of(const RemoteKpar& v) { return v.err.cause(); }
+  static const Error* cause_of(const IndexKpar& v) { return v.err.cause(); }
   static const Error* cause_of(const UrlParse& v) { return v.source.get(); }
-  static const Error* cause_of(const RemoteGit& v) { return v.err->cause(); }
+  static const Error* cause_of(const RemoteGit& v) { return v.err.cause(); }
 };
 
 // A path given to `include` or `exclude` cannot be used.

@@ -14,6 +14,8 @@ namespace kestro::credentials {
 struct CredentialStoreVariants {
   struct Unreadable {};
   struct UnsupportedBlobVersion { std::uint32_t found; std::uint32_t expected; };
+  // `source` is the backend's own error, of whichever backend failed (the
+  // secret store's category, its refusal's reason, the process-wide refusal).
   struct BackendAbsent { ErrorPtr source; };
   struct BackendDenied { ErrorPtr source; };
   struct LockTimeout { std::string path; };

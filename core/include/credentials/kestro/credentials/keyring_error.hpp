@@ -3,42 +3,47 @@
 // causes.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <variant>
 
 #include "kestro/credentials/credential_store_error.hpp"
-#include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
 
 namespace kestro::credentials {
 
-enum class KeyringFailure {
-  Platform,         // no message bus, no Secret Service on it, a broken connection
-  NoStorageAccess,  // the store is locked or refused the access
-  NoEntry,
-  BadEncoding,  // the stored password is not UTF-8
-  BadDataFormat,
-  BadStoreFormat,
-  TooLong,
-  Invalid,
-  Ambiguous,  // more than one entry matched
-  NoDefaultStore,
-  NotSupported,
+// Failures of the secret store by category; each holds the store's own
+// text, which is the error's text.
+struct KeyringVariants {
+  // No message bus, no Secret Service on it, a broken connection.
+  struct Platform { std::string text; };
+  // The store is locked or refused the access; `reason` says why.
+  struct NoStorageAccess { std::string text; std::optional<MessageError> reason; };
+  struct NoEntry { std::string text; };
+  // The stored password is not UTF-8.
+  struct BadEncoding { std::string text; };
+  struct BadDataFormat { std::string text; };
+  struct BadStoreFormat { std::string text; };
+  struct TooLong { std::string text; };
+  struct Invalid { std::string text; };
+  // More than one entry matched.
+  struct Ambiguous { std::string text; };
+  struct NoDefaultStore { std::string text; };
+  struct NotSupported { std::string text; };
+  using Sum = std::variant<Platform, NoStorageAccess, NoEntry, BadEncoding, BadDataFormat, BadStoreFormat, TooLong,
+                           Invalid, Ambiguous, NoDefaultStore, NotSupported>;
 };
 
-// One secret-store failure: its category, the store's own text and, for
-// refused access, the inner error that says why.
-class KeyringError : public Error {
+// One secret-store failure: its category and the store's own text; the
+// reason of refused access is the cause.
+class KeyringError : public ErrorSum<KeyringError, KeyringVariants> {
  public:
-  KeyringError(KeyringFailure kind, std::string text, ErrorPtr inner = nullptr)
-      : kind_(kind), text_(std::move(text)), inner_(std::move(inner)) {}
-  KeyringFailure kind() const { return kind_; }
-  const ErrorPtr& inner() const { return inner_; }
-  std::string message() const override { return text_; }
-  const Error* cause() const override { return inner_.get(); }
-
- private:
-  KeyringFailure kind_;
-  std::string text_;
-  ErrorPtr inner_;
+  using ErrorSum::ErrorSum;
+  template <typename V>
+  static std::string text_of(const V& v) {
+    return v.text;
+  }
+  static const Error* cause_of(const NoStorageAccess& v) { return v.reason ? &*v.reason : nullptr; }
 };
 
 // Platform failures are `BackendAbsent`; refused access and every category

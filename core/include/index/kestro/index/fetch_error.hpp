@@ -18,6 +18,7 @@
 #include "kestro/utils/fs_error.hpp"
 #include "kestro/utils/http_status.hpp"
 #include "kestro/utils/json_reader.hpp"
+#include "kestro/utils/semver.hpp"
 #include "kestro/utils/url.hpp"
 
 namespace kestro::index {
@@ -85,7 +86,7 @@ struct IndexEnvVariants {
   struct Discovery { DiscoveryError err; };
   struct Fetch { FetchJsonError err; };
   struct InvalidVersionEntry { std::string url; std::string version; std::string field; std::string value; };
-  struct InvalidSemverVersion { std::string url; std::string value; ErrorPtr source; };
+  struct InvalidSemverVersion { std::string url; std::string value; semver::SemverError source; };
   struct VersionHasBuildMetadata { std::string url; std::string value; };
   struct VersionsOutOfOrder { std::string url; std::string prev; std::string curr; };
   struct VersionNotInIndex { std::string url; std::string version; };
@@ -112,7 +113,7 @@ class IndexEnvError : public ErrorSum<IndexEnvError, IndexEnvVariants> {
   }
   static std::string text_of(const InvalidSemverVersion& v) {
     return fmt::format("versions.json at `{}` has entry with non-semver version `{}`: {}", v.url, v.value,
-                       v.source->message());
+                       v.source.message());
   }
   static std::string text_of(const VersionHasBuildMetadata& v) {
     return fmt::format(
@@ -142,7 +143,7 @@ class IndexEnvError : public ErrorSum<IndexEnvError, IndexEnvVariants> {
   static std::string text_of(const ProjectDownloaded& v) { return v.err->message(); }
   static const Error* cause_of(const Discovery& v) { return v.err.cause(); }
   static const Error* cause_of(const Fetch& v) { return v.err.cause(); }
-  static const Error* cause_of(const InvalidSemverVersion& v) { return v.source.get(); }
+  static const Error* cause_of(const InvalidSemverVersion& v) { return &v.source; }
   static const Error* cause_of(const MalformedIri& v) { return v.err.cause(); }
   static const Error* cause_of(const ProjectFetch& v) { return v.err.cause(); }
   static const Error* cause_of(const ProjectDownloaded& v) { return v.err->cause(); }

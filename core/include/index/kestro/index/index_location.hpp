@@ -18,7 +18,7 @@
 
 #include "kestro/config/config.hpp"
 #include "kestro/model/identifiers.hpp"
-#include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/url.hpp"
 
 namespace kestro::index {
@@ -42,10 +42,9 @@ struct Template {
 
 using IndexLocation = std::variant<BaseUrl, Template>;
 
-// Why a text is no index location. `url` is always the text as given with
-// its credentials redacted.
-class IndexLocationError : public Error {
- public:
+// The variants of IndexLocationError. `url` is always the text as given
+// with its credentials redacted.
+struct IndexLocationVariants {
   struct InvalidUrl {
     std::string url;
     url::UrlError source;
@@ -85,22 +84,39 @@ class IndexLocationError : public Error {
   struct Fragment {
     std::string url;
   };
-  using Value = std::variant<InvalidUrl, RelativeUrl, PreEncodedPlaceholder, UnknownPlaceholder, StrayBrace,
-                             PlaceholderCount, InvalidTemplate, RelativeTemplate, UnsupportedScheme, Userinfo,
-                             Fragment>;
+  using Sum = std::variant<InvalidUrl, RelativeUrl, PreEncodedPlaceholder, UnknownPlaceholder, StrayBrace,
+                           PlaceholderCount, InvalidTemplate, RelativeTemplate, UnsupportedScheme, Userinfo, Fragment>;
+};
 
-  template <typename V>
-    requires std::is_constructible_v<Value, V&&>
-  IndexLocationError(V v) : v_(std::move(v)) {}
-  const Value& value() const { return v_; }
-
-  std::string message() const override;
-  std::string debug() const override;
-  // The URL parser's error for InvalidUrl and InvalidTemplate.
-  const Error* cause() const override;
-
- private:
-  Value v_;
+// Why a text is no index location. The URL parser's error is the cause of
+// InvalidUrl and InvalidTemplate.
+class IndexLocationError : public ErrorSum<IndexLocationError, IndexLocationVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const InvalidUrl& v);
+  static std::string text_of(const RelativeUrl& v);
+  static std::string text_of(const PreEncodedPlaceholder& v);
+  static std::string text_of(const UnknownPlaceholder& v);
+  static std::string text_of(const StrayBrace& v);
+  static std::string text_of(const PlaceholderCount& v);
+  static std::string text_of(const InvalidTemplate& v);
+  static std::string text_of(const RelativeTemplate& v);
+  static std::string text_of(const UnsupportedScheme& v);
+  static std::string text_of(const Userinfo& v);
+  static std::string text_of(const Fragment& v);
+  static std::string debug_of(const InvalidUrl& v);
+  static std::string debug_of(const RelativeUrl& v);
+  static std::string debug_of(const PreEncodedPlaceholder& v);
+  static std::string debug_of(const UnknownPlaceholder& v);
+  static std::string debug_of(const StrayBrace& v);
+  static std::string debug_of(const PlaceholderCount& v);
+  static std::string debug_of(const InvalidTemplate& v);
+  static std::string debug_of(const RelativeTemplate& v);
+  static std::string debug_of(const UnsupportedScheme& v);
+  static std::string debug_of(const Userinfo& v);
+  static std::string debug_of(const Fragment& v);
+  static const Error* cause_of(const InvalidUrl& v) { return &v.source; }
+  static const Error* cause_of(const InvalidTemplate& v) { return &v.source; }
 };
 
 std::expected<IndexLocation, IndexLocationError> parse_index_location(std::string_view text);

@@ -6,31 +6,48 @@
 #include "kestro/lock/namespace.hpp"
 
 #include <string>
+#include <variant>
 
 #include "kestro/lock/lock.hpp"
-#include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
 
 namespace kestro::lock {
 
-class NameCollisionError : public Error {
- public:
-  NameCollisionError(std::string name, Project first, Project second)
-      : symbol(std::move(name)), pr1(std::move(first)), pr2(std::move(second)) {}
-  std::string symbol;
-  Project pr1;
-  Project pr2;
-  std::string message() const override;
-  std::string debug() const override;
+struct NameCollisionVariants {
+  // Two projects export the symbol.
+  struct Between {
+    std::string symbol;
+    Project pr1;
+    Project pr2;
+  };
+  using Sum = std::variant<Between>;
 };
 
-class SelfNameCollisionError : public Error {
+class NameCollisionError : public ErrorSum<NameCollisionError, NameCollisionVariants> {
  public:
-  SelfNameCollisionError(std::string name, Project exporter)
-      : symbol(std::move(name)), project(std::move(exporter)) {}
-  std::string symbol;
-  Project project;
-  std::string message() const override;
-  std::string debug() const override;
+  using ErrorSum::ErrorSum;
+  NameCollisionError(std::string symbol, Project pr1, Project pr2)
+      : ErrorSum(Between{std::move(symbol), std::move(pr1), std::move(pr2)}) {}
+  static std::string text_of(const Between& v);
+  static std::string debug_of(const Between& v);
+};
+
+struct SelfNameCollisionVariants {
+  // One project exports the symbol twice.
+  struct Within {
+    std::string symbol;
+    Project project;
+  };
+  using Sum = std::variant<Within>;
+};
+
+class SelfNameCollisionError : public ErrorSum<SelfNameCollisionError, SelfNameCollisionVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  SelfNameCollisionError(std::string symbol, Project project)
+      : ErrorSum(Within{std::move(symbol), std::move(project)}) {}
+  static std::string text_of(const Within& v);
+  static std::string debug_of(const Within& v);
 };
 
 // The key lines of a project's lock table, each ending with a line feed; a

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kestro/config/override_source.hpp"
+#include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/fs_error.hpp"
 #include "kestro/utils/toml_document.hpp"
 #include "kestro/utils/toml_value.hpp"
@@ -46,30 +47,30 @@ struct Config {
 // shows the offending line.
 std::expected<Config, toml::Error> parse_config_toml(std::string_view text);
 
-// The failure of loading one configuration file.
-class ConfigLoadError : public Error {
- public:
+struct ConfigLoadVariants {
   // Examining (IsFile) or reading (ReadFile) the file failed.
-  explicit ConfigLoadError(FsIoError io) : v_(std::move(io)) {}
+  struct Io { FsIoError io; };
   // The text is no valid configuration.
-  ConfigLoadError(fs::path path, toml::Error error) : v_(TomlFailure{std::move(path), std::move(error)}) {}
+  struct Toml { fs::path path; toml::Error error; };
+  using Sum = std::variant<Io, Toml>;
+};
 
-  const FsIoError* io() const { return std::get_if<FsIoError>(&v_); }
-  const toml::Error* toml() const {
-    const auto* t = std::get_if<TomlFailure>(&v_);
-    return t ? &t->error : nullptr;
+// The failure of loading one configuration file: for Io the file-system
+// error's text; for Toml "failed to deserialize TOML file `{path}`: {reader's
+// text}" (the text ends with a line feed). No cause.
+class ConfigLoadError : public ErrorSum<ConfigLoadError, ConfigLoadVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  const FsIoError* io() const {
+    const auto* v = get_if<Io>();
+    return v ? &v->io : nullptr;
   }
-  // For Io the file-system error's text; for Toml "failed to deserialize
-  // TOML file `{path}`: {reader's text}" (the text ends with a line feed).
-  // No cause.
-  std::string message() const override;
-
- private:
-  struct TomlFailure {
-    fs::path path;
-    toml::Error error;
-  };
-  std::variant<FsIoError, TomlFailure> v_;
+  const toml::Error* toml() const {
+    const auto* v = get_if<Toml>();
+    return v ? &v->error : nullptr;
+  }
+  static std::string text_of(const Io& v) { return v.io.message(); }
+  static std::string text_of(const Toml& v);
 };
 
 inline std::string display_config_load_error(const ConfigLoadError& error) { return error.message(); }

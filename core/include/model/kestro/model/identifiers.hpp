@@ -12,7 +12,7 @@
 #include <variant>
 
 #include "kestro/model/purl.hpp"
-#include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/iri_normalize.hpp"
 
 namespace kestro::model {
@@ -39,9 +39,7 @@ struct IndexProjectKey {
   friend bool operator==(const IndexProjectKey&, const IndexProjectKey&) = default;
 };
 
-// Why an identifier has no place in an index; the inner error is the cause.
-class IndexIriError : public Error {
- public:
+struct IndexIriVariants {
   struct Purl {
     std::string iri;
     PurlError source;
@@ -50,28 +48,28 @@ class IndexIriError : public Error {
     std::string iri;
     iri::IriNormalizeError source;
   };
-  IndexIriError(Purl p) : v_(std::move(p)) {}
-  IndexIriError(Canonicalize p) : v_(std::move(p)) {}
-  const std::variant<Purl, Canonicalize>& value() const { return v_; }
+  using Sum = std::variant<Purl, Canonicalize>;
+};
 
-  // "malformed `pkg:kestro` IRI `{}`" or "cannot canonicalize IRI `{}` for
-  // `_iri` bucket".
-  std::string message() const override;
-  std::string debug() const override;
-  const Error* cause() const override;
-
- private:
-  std::variant<Purl, Canonicalize> v_;
+// Why an identifier has no place in an index: "malformed `pkg:kestro` IRI
+// `{}`" or "cannot canonicalize IRI `{}` for `_iri` bucket"; the inner error
+// is the cause.
+class IndexIriError : public ErrorSum<IndexIriError, IndexIriVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const Purl& v);
+  static std::string text_of(const Canonicalize& v);
+  static std::string debug_of(const Purl& v);
+  static std::string debug_of(const Canonicalize& v);
+  static const Error* cause_of(const Purl& v) { return &v.source; }
+  static const Error* cause_of(const Canonicalize& v) { return &v.source; }
 };
 
 // A `pkg:kestro` identifier gives its publisher and name; any other IRI its
 // canonical text.
 std::expected<IndexProjectKey, IndexIriError> split_index_iri(std::string_view iri);
 
-// The add command's refusal of a project field, with the raw value and the
-// archive's path.
-class IndexAddError : public Error {
- public:
+struct IndexAddVariants {
   struct InvalidNameInProject {
     std::string name;
     std::string kpar_path;
@@ -80,16 +78,19 @@ class IndexAddError : public Error {
     std::string publisher;
     std::string kpar_path;
   };
-  IndexAddError(InvalidNameInProject p) : v_(std::move(p)) {}
-  IndexAddError(InvalidPublisherInProject p) : v_(std::move(p)) {}
-  const std::variant<InvalidNameInProject, InvalidPublisherInProject>& value() const { return v_; }
+  using Sum = std::variant<InvalidNameInProject, InvalidPublisherInProject>;
+};
 
-  // "invalid name `{}` in .project.json of KPAR {}" (and "publisher").
-  std::string message() const override;
-  std::string debug() const override;
-
- private:
-  std::variant<InvalidNameInProject, InvalidPublisherInProject> v_;
+// The add command's refusal of a project field, with the raw value and the
+// archive's path: "invalid name `{}` in .project.json of KPAR {}" (and
+// "publisher").
+class IndexAddError : public ErrorSum<IndexAddError, IndexAddVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const InvalidNameInProject& v);
+  static std::string text_of(const InvalidPublisherInProject& v);
+  static std::string debug_of(const InvalidNameInProject& v);
+  static std::string debug_of(const InvalidPublisherInProject& v);
 };
 
 std::expected<std::string, IndexAddError> normalize_index_name(std::string_view name, std::string_view kpar_path);

@@ -9,8 +9,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
+#include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/fs_error.hpp"
 #include "kestro/model/usage.hpp"
 #include "kestro/utils/json_reader.hpp"
@@ -60,23 +62,26 @@ json::Result<VersionsJson> parse_versions_json_text(std::string_view text);
 json::Result<IndexProject> deserialize_index_project(json::Reader& reader);
 json::Result<VersionEntry> deserialize_version_entry(json::Reader& reader);
 
-// Reading a list document from a file of a local index.
-class IndexFileError : public Error {
- public:
-  enum class Kind { NotFound, Io, Json };
-  static IndexFileError not_found(FsIoError e) { return IndexFileError(Kind::NotFound, std::move(e), {}); }
-  static IndexFileError io(FsIoError e) { return IndexFileError(Kind::Io, std::move(e), {}); }
-  static IndexFileError json(std::filesystem::path path, json::JsonError e);
-  Kind kind() const { return kind_; }
-  const std::filesystem::path& path() const { return path_; }
-  std::string message() const override;
+struct IndexFileVariants {
+  // The file does not exist.
+  struct NotFound { FsIoError fs; };
+  // Opening or reading it failed otherwise.
+  struct Io { FsIoError fs; };
+  // Its text is no valid document.
+  struct Json { std::filesystem::path path; json::JsonError json; };
+  using Sum = std::variant<NotFound, Io, Json>;
+};
 
- private:
-  IndexFileError(Kind kind, std::optional<FsIoError> fs, std::optional<json::JsonError> json);
-  Kind kind_;
-  std::filesystem::path path_;
-  std::optional<FsIoError> fs_;
-  std::optional<json::JsonError> json_;
+// Reading a list document from a file of a local index: the file-system
+// error's text, or "failed to parse `{path}`: {reader's text}". No cause.
+class IndexFileError : public ErrorSum<IndexFileError, IndexFileVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  // The file's path.
+  const std::filesystem::path& path() const;
+  static std::string text_of(const NotFound& v) { return v.fs.message(); }
+  static std::string text_of(const Io& v) { return v.fs.message(); }
+  static std::string text_of(const Json& v);
 };
 
 // `index.json`: must exist. Zero bytes read as a list with no projects.

@@ -24,6 +24,8 @@ namespace kestro::project {
 // be a receive failure. The HTTP client's response bodies implement it.
 class BodyStream {
  public:
+  // The failure is the implementer's own error (the HTTP client's, a layer
+  // this one does not see).
   using Item = std::expected<std::string, ErrorPtr>;
   virtual ~BodyStream() = default;
   // The next piece or failure; none at the end of the body. Not called again

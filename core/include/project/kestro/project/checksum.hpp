@@ -17,7 +17,7 @@
 #include <fmt/format.h>
 
 #include "kestro/project/env_checksum.hpp"
-#include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
 #include "kestro/model/records.hpp"
 #include "kestro/project/project_error.hpp"
 #include "kestro/project/source_reader.hpp"
@@ -29,55 +29,63 @@ namespace kestro::project {
 // The canonical name of a file checksum algorithm, compared byte for byte.
 inline constexpr std::string_view kCanonicalAlgorithm = "SHA256";
 
-// Computing the canonical checksum failed: a read operation of the project
-// (shown exactly as the project's own error), or reading a listed file's
-// content after it was opened.
 template <typename E>
-class CanonicalizationError : public Error {
+struct CanonicalizationVariants {
+  // Reading a listed file's content after it was opened failed.
+  struct FileRead {
+    std::string path;
+    IoError io;
+  };
+  // A read operation of the project failed.
+  struct ProjectRead {
+    E err;
+  };
+  using Sum = std::variant<FileRead, ProjectRead>;
+};
+
+// Computing the canonical checksum failed: a read operation of the project
+// (shown exactly as the project's own error, cause included), or reading a
+// listed file's content after it was opened ("failed to read from file ...",
+// no cause).
+template <typename E>
+class CanonicalizationError : public ErrorSum<CanonicalizationError<E>, CanonicalizationVariants<E>> {
+  using Base = ErrorSum<CanonicalizationError<E>, CanonicalizationVariants<E>>;
+
  public:
-  enum class Kind { FileRead, ProjectRead };
+  using typename CanonicalizationVariants<E>::FileRead;
+  using typename CanonicalizationVariants<E>::ProjectRead;
+  using Base::Base;
 
   static CanonicalizationError file_read(std::string path, IoError io) {
-    return CanonicalizationError(FileRead{std::move(path), std::move(io)});
+    return FileRead{std::move(path), std::move(io)};
   }
-  static CanonicalizationError project_read(E err) { return CanonicalizationError(std::move(err)); }
+  static CanonicalizationError project_read(E err) { return ProjectRead{std::move(err)}; }
 
-  Kind kind() const { return v_.index() == 0 ? Kind::FileRead : Kind::ProjectRead; }
+  bool is_project_read() const { return this->template holds<ProjectRead>(); }
   // FileRead: the listed path and the I/O error.
-  const std::string& path() const { return std::get<0>(v_).path; }
-  const IoError& io() const { return std::get<0>(v_).io; }
+  const std::string& path() const { return this->template get_if<FileRead>()->path; }
+  const IoError& io() const { return this->template get_if<FileRead>()->io; }
   // ProjectRead: the project's error.
-  const E& project_error() const { return std::get<1>(v_); }
+  const E& project_error() const { return this->template get_if<ProjectRead>()->err; }
 
   // The same failure with the project's error turned into another kind's by
   // `wrap` (a file-read failure stays as it is).
   template <typename Wrap>
   auto map_project_error(Wrap&& wrap) const -> CanonicalizationError<std::invoke_result_t<Wrap, const E&>> {
     using Mapped = CanonicalizationError<std::invoke_result_t<Wrap, const E&>>;
-    if (kind() == Kind::FileRead) return Mapped::file_read(path(), io());
+    if (!is_project_read()) return Mapped::file_read(path(), io());
     return Mapped::project_read(wrap(project_error()));
   }
 
-  std::string message() const override {
-    if (kind() == Kind::ProjectRead) return project_error().message();
-    return fmt::format("failed to read from file\n  `{}`:\n  {}", path(), io().message());
+  static std::string text_of(const ProjectRead& v) { return v.err.message(); }
+  static std::string text_of(const FileRead& v) {
+    return fmt::format("failed to read from file\n  `{}`:\n  {}", v.path, v.io.message());
   }
-  const Error* cause() const override {
-    return kind() == Kind::ProjectRead ? project_error().cause() : nullptr;
+  static std::string debug_of(const ProjectRead& v) { return fmt::format("ProjectRead({})", v.err.debug()); }
+  static std::string debug_of(const FileRead& v) {
+    return fmt::format("FileRead({}, {})", debug_quote(v.path), v.io.message());
   }
-  std::string debug() const override {
-    if (kind() == Kind::ProjectRead) return fmt::format("ProjectRead({})", project_error().debug());
-    return fmt::format("FileRead({:?}, {})", path(), io().message());
-  }
-
- private:
-  struct FileRead {
-    std::string path;
-    IoError io;
-  };
-  explicit CanonicalizationError(FileRead f) : v_(std::in_place_index<0>, std::move(f)) {}
-  explicit CanonicalizationError(E e) : v_(std::in_place_index<1>, std::move(e)) {}
-  std::variant<FileRead, E> v_;
+  static const Error* cause_of(const ProjectRead& v) { return v.err.cause(); }
 };
 
 // SHA-256 of everything `reader` yields up to its end, read through an
@@ -155,7 +163,7 @@ std::expected<EnvProjectChecksum, E> source_checksum(
     std::expected<std::optional<std::string>, CanonicalizationError<E>> canonical) {
   if (!canonical) {
     auto& err = canonical.error();
-    if (err.kind() == CanonicalizationError<E>::Kind::ProjectRead) return std::unexpected(err.project_error());
+    if (err.is_project_read()) return std::unexpected(err.project_error());
     // A kind whose reads cannot fail part way (in memory) has no Io variant.
     if constexpr (std::is_constructible_v<E, typename E::Io>)
       return std::unexpected(E(typename E::Io{FsIoError::ReadFile{err.path(), err.io()}}));

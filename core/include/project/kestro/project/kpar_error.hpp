@@ -9,36 +9,35 @@
 #include <string_view>
 #include <variant>
 
-#include "kestro/utils/error.hpp"
 #include "kestro/utils/error_sum.hpp"
+#include "kestro/utils/zip_reader.hpp"
 
 namespace kestro::project {
 
-// The variants of ZipArchiveError. `zip` is the zip facility's own error
-// value.
+// The variants of ZipArchiveError. `zip` is the zip reader's own error.
 struct ZipArchiveVariants {
   struct ReadArchive {
     std::string path;
-    ErrorPtr zip;
+    zip::ZipError zip;
   };
   struct FileMeta {
-    ErrorPtr zip;
+    zip::ZipError zip;
   };
   // The message shows the entry's name and hides its zip error.
   struct NamedFileMeta {
     std::string name;
-    ErrorPtr zip;
+    zip::ZipError zip;
   };
   struct InvalidPath {
     std::string name;
   };
   struct Write {
     std::string path;
-    ErrorPtr zip;
+    zip::ZipError zip;
   };
   struct Finish {
     std::string path;
-    ErrorPtr zip;
+    zip::ZipError zip;
   };
   using Sum = std::variant<ReadArchive, FileMeta, NamedFileMeta, InvalidPath, Write, Finish>;
 };
@@ -61,7 +60,7 @@ class ZipArchiveError : public ErrorSum<ZipArchiveError, ZipArchiveVariants> {
   static std::string debug_of(const Finish& v) { return debug_named("Finish", v.path, v.zip); }
 
  private:
-  static std::string debug_named(const char* variant, const std::string& name, const ErrorPtr& zip);
+  static std::string debug_named(const char* variant, const std::string& name, const zip::ZipError& zip);
 };
 
 struct CompressionVariants {

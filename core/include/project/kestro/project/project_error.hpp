@@ -14,6 +14,7 @@
 
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/error_sum.hpp"
+#include "kestro/project/git_error.hpp"
 #include "kestro/project/kpar_error.hpp"
 #include "kestro/project/utils.hpp"
 #include "kestro/utils/fs_error.hpp"
@@ -36,10 +37,10 @@ struct ProjectErrorShapes {
     std::string file;
     json::JsonError err;
   };
-  // `context` names what was being written.
+  // `context` names what was being written; `err` is the write's failure.
   struct Serialize {
     std::string context;
-    ErrorPtr err;
+    IoError err;
   };
   struct Path {
     PathCheckError err;
@@ -172,19 +173,19 @@ class InMemoryProjectError : public ErrorSum<InMemoryProjectError, InMemoryProje
 struct RemoteGitVariants : ProjectErrorShapes {
   struct Clone {
     std::string url;
-    ErrorPtr git;
+    GitError git;
   };
   struct UrlParse {
     std::string url;
-    ErrorPtr git;
+    GitError git;
   };
   struct Fetch {
     std::string url;
-    ErrorPtr git;
+    GitError git;
   };
   struct Checkout {
     std::filesystem::path dir;
-    ErrorPtr git;
+    GitError git;
   };
   using Sum = std::variant<Clone, UrlParse, Io, Path, Deserialize, Serialize, Fetch, Checkout, ImpossibleRelativePath,
                            MissingMeta, MissingInfoMeta, PublisherMismatch, NameMismatch, Other>;

@@ -26,7 +26,7 @@ struct GitUrl {
 };
 
 // Classifies and checks `text`; the error is the parser's.
-std::expected<GitUrl, ErrorPtr> parse_git_url(std::string_view text);
+std::expected<GitUrl, GitError> parse_git_url(std::string_view text);
 
 class RemoteGitProject : public ReadProject<RemoteGitError> {
  public:

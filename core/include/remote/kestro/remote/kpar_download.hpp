@@ -36,8 +36,8 @@ inline constexpr std::string_view kKparDownloadTarget = "kestro_core::project::k
 struct RemoteKparVariants {
   struct BadHttpStatus { std::string url; std::uint16_t status; };
   struct ParseUrl { std::string url; url::UrlError source; };
-  struct Body { ErrorPtr source; };
-  struct Request { ErrorPtr source; };
+  struct Body { http::HttpError source; };
+  struct Request { http::HttpError source; };
   struct KPar { LocalKparError err; };
   struct Io { FsIoError err; };
   struct DigestMismatch { std::string url; std::string expected; std::string actual; };

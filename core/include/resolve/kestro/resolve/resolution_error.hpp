@@ -19,6 +19,7 @@
 #include "kestro/model/usage_label.hpp"
 #include "kestro/model/validation.hpp"
 #include "kestro/utils/error_sum.hpp"
+#include "kestro/utils/semver.hpp"
 
 namespace kestro::resolve {
 
@@ -82,7 +83,7 @@ struct RetrievalVariants {
   struct InvalidProject { UsageInContext usage; ProjectValidationError source; };
   struct MissingVersion { UsageInContext usage; };
   struct MissingUsage { UsageInContext usage; };
-  struct InvalidResolvedVersion { UsageInContext usage; ErrorPtr source; };
+  struct InvalidResolvedVersion { UsageInContext usage; semver::SemverError source; };
   struct VersionObtain { UsageInContext usage; ErrorPtr source; };
   struct UsageObtain { UsageInContext usage; ErrorPtr source; };
   using Sum = std::variant<Resolution, NotFound, NoValidCandidates, UnsupportedUsageType, Unresolvable, ResolvedError,
@@ -131,13 +132,13 @@ struct RetrievalVariants {
   static std::string debug_of(const MissingVersion& v) { return debug_usage("MissingVersion", v.usage); }
   static std::string debug_of(const MissingUsage& v) { return debug_usage("MissingUsage", v.usage); }
   static std::string debug_of(const InvalidResolvedVersion& v) {
-    return debug_usage_source("InvalidResolvedVersion", v.usage, *v.source);
+    return debug_usage_source("InvalidResolvedVersion", v.usage, v.source);
   }
   static std::string debug_of(const VersionObtain& v) { return debug_usage_source("VersionObtain", v.usage, *v.source); }
   static std::string debug_of(const UsageObtain& v) { return debug_usage_source("UsageObtain", v.usage, *v.source); }
   static const Error* cause_of(const ResolvedError& v) { return v.source.get(); }
   static const Error* cause_of(const InvalidProject& v) { return &v.source; }
-  static const Error* cause_of(const InvalidResolvedVersion& v) { return v.source.get(); }
+  static const Error* cause_of(const InvalidResolvedVersion& v) { return &v.source; }
   static const Error* cause_of(const VersionObtain& v) { return v.source.get(); }
   static const Error* cause_of(const UsageObtain& v) { return v.source.get(); }
 

@@ -14,7 +14,7 @@
 
 #include "kestro/resolve/resolution_error.hpp"
 #include "kestro/solve/discrete_set.hpp"
-#include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/semver.hpp"
 
 namespace kestro::solve {
@@ -108,30 +108,28 @@ class AnyError {
 };
 using SolverRetrievalError = RetrievalError<AnyError>;
 
-// The solver's failure. `report` of `NoSolution` is the solver's own text
-// report of the tree.
-struct SolverFailure {
-  struct NoSolution { DerivationTree tree; std::string report; };
+// The solver's failures.
+struct SolverVariants {
+  // No choice of versions satisfies the constraints: the derivation tree,
+  // the solver's own text report of it, and the candidates it saw.
+  struct NoSolution { DerivationTree tree; std::string report; CandidateMap candidates; };
   struct RetrievingDependencies { DependencyIdentifier package; std::uint64_t version; SolverRetrievalError err; };
   struct ChoosingVersion { DependencyIdentifier package; SolverRetrievalError err; };
-  std::variant<NoSolution, RetrievingDependencies, ChoosingVersion> value;
+  using Sum = std::variant<NoSolution, RetrievingDependencies, ChoosingVersion>;
 };
 
-class SolverError : public Error {
+// One `NoVersions` fact explains itself in four lines; any other failure to
+// satisfy the constraints shows the solver's report. The debug form is the
+// variant with the package, version and error it holds. No cause.
+class SolverError : public ErrorSum<SolverError, SolverVariants> {
  public:
-  SolverError(SolverFailure inner, CandidateMap candidates)
-      : inner_(std::move(inner)), candidates_(std::move(candidates)) {}
-  const SolverFailure& inner() const { return inner_; }
-  const CandidateMap& candidates() const { return candidates_; }
-  // One `NoVersions` fact explains itself in four lines; any other failure
-  // to satisfy the constraints shows the solver's report.
-  std::string message() const override;
-  // The failure's kind with the package, version and error it holds.
-  std::string debug() const override;
-
- private:
-  SolverFailure inner_;
-  CandidateMap candidates_;
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const NoSolution& v);
+  static std::string text_of(const RetrievingDependencies& v);
+  static std::string text_of(const ChoosingVersion& v);
+  static std::string debug_of(const NoSolution& v);
+  static std::string debug_of(const RetrievingDependencies& v);
+  static std::string debug_of(const ChoosingVersion& v);
 };
 
 std::vector<SolverFact> solver_error_facts(const SolverError& error);

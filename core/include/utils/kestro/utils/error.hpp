@@ -23,6 +23,8 @@ class Error {
   virtual std::string debug() const { return message(); }
 };
 
+// An error of a type the holder does not name: the cause of a plain
+// MessageError, and fields of error sums whose type lives in a layer above.
 using ErrorPtr = std::shared_ptr<const Error>;
 
 // The head text, then, when there are causes, a line feed and one

@@ -28,6 +28,14 @@
 // display text); `cause_of` is looked up per variant and defaults to none.
 // A sum is built from exactly one of its payloads: building it from anything
 // else does not compile. Conversions between sums are named functions.
+// A payload holds the errors it wraps as values of their own types; a shared
+// `ErrorPtr` only where the type cannot be named at that layer, with a comment
+// saying why. Debug forms are built with the helpers of text.hpp
+// (`debug_quote`, `debug_list`, `debug_option`).
+//
+// The one other shape is the parsers' error (JSON, TOML, IRI, semantic
+// versions, RFC 3339 timestamps): a text and a position in the input, no
+// variants, because what a caller does with a syntax error is show it.
 #pragma once
 
 #include <string>

@@ -9,14 +9,12 @@
 #include <string_view>
 #include <variant>
 
-#include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/iri.hpp"
 
 namespace kestro::iri {
 
-// Why an IRI has no canonical text.
-class IriNormalizeError : public Error {
- public:
+struct IriNormalizeVariants {
   // The text is no absolute IRI; carries the parser's error.
   struct Parse {
     IriError error;
@@ -25,18 +23,19 @@ class IriNormalizeError : public Error {
   struct IdnConversion {
     std::string host;
   };
+  using Sum = std::variant<Parse, IdnConversion>;
+};
 
-  IriNormalizeError(Parse p) : v_(std::move(p)) {}
-  IriNormalizeError(IdnConversion p) : v_(std::move(p)) {}
-  const std::variant<Parse, IdnConversion>& value() const { return v_; }
-
-  // "IRI is not a well-formed RFC 3987 IRI: {parser's text}" or "host `{}` is
-  // not a valid IDN and cannot be converted to Punycode".
-  std::string message() const override;
-  std::string debug() const override;
-
- private:
-  std::variant<Parse, IdnConversion> v_;
+// Why an IRI has no canonical text: "IRI is not a well-formed RFC 3987 IRI:
+// {parser's text}" or "host `{}` is not a valid IDN and cannot be converted
+// to Punycode". No cause.
+class IriNormalizeError : public ErrorSum<IriNormalizeError, IriNormalizeVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const Parse& v);
+  static std::string text_of(const IdnConversion& v);
+  static std::string debug_of(const Parse& v);
+  static std::string debug_of(const IdnConversion& v);
 };
 
 // Parses an absolute IRI, then normalises it: scheme and host lower-cased,

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <expected>
+#include <optional>
+#include <ranges>
 #include <span>
 #include <string>
 #include <system_error>
@@ -30,10 +32,34 @@ std::size_t decode_utf8(std::string_view text, std::size_t i, char32_t* code_poi
 // ASCII, "U+XXXX" otherwise (U+FFFD for an invalid UTF-8 byte).
 std::string describe_char_at(std::string_view text, std::size_t i);
 
+// Debug forms: the diagnostic rendering of an error's fields, one shape for
+// every error family.
 // A text as a quoted, escaped literal: "a\0b", control characters as \u{..}.
 std::string debug_quote(std::string_view text);
+// Items as a bracketed list, each in the form `form` gives it: `[a, b]`, `[]`.
+template <std::ranges::input_range R, typename Form>
+std::string debug_list(const R& items, Form&& form) {
+  std::string out = "[";
+  bool first = true;
+  for (const auto& item : items) {
+    if (!first) out += ", ";
+    first = false;
+    out += form(item);
+  }
+  return out + "]";
+}
 // Texts as a bracketed list of quoted literals: `["a", "b"]`, `[]`.
-std::string debug_list(std::span<const std::string> texts);
+inline std::string debug_list(std::span<const std::string> texts) { return debug_list(texts, debug_quote); }
+// An optional field: `Some({form of the value})` or `None`.
+template <typename T, typename Form>
+std::string debug_option(const std::optional<T>& value, Form&& form) {
+  return value ? "Some(" + form(*value) + ")" : std::string("None");
+}
+// An optional text: `Some("value")` or `None`.
+template <typename T>
+std::string debug_option(const std::optional<T>& text) {
+  return debug_option(text, debug_quote);
+}
 
 // A read position in a text, for small hand-written parsers.
 struct TextCursor {

@@ -15,37 +15,53 @@
 #include <string>
 #include <string_view>
 
-#include "kestro/utils/error.hpp"
+#include <variant>
+
+#include "kestro/utils/error_sum.hpp"
 
 namespace kestro::url {
 
 // Why a text is no URL. The failure "relative URL without a base" is told
 // apart from every other one: callers that take absolute URLs report it in
 // their own words.
-class UrlError : public Error {
- public:
-  enum class Kind {
-    EmptyHost,
-    IdnaError,
-    InvalidPort,
-    InvalidIpv4Address,
-    InvalidIpv6Address,
-    InvalidDomainCharacter,
-    RelativeUrlWithoutBase,
-    RelativeUrlWithOpaqueBase,
-    InvalidUtf8,
-  };
-  explicit UrlError(Kind kind) : kind_(kind) {}
-  Kind kind() const { return kind_; }
-  bool is_relative_without_base() const { return kind_ == Kind::RelativeUrlWithoutBase; }
-  // "empty host", "invalid port number", "relative URL without a base", ...
-  std::string message() const override;
-  // The variant's name.
-  std::string debug() const override;
-  friend bool operator==(const UrlError& a, const UrlError& b) { return a.kind_ == b.kind_; }
+// One variant per failure, no fields: the text names the failure, the debug
+// form is the variant's name.
+struct UrlErrorVariants {
+  struct EmptyHost { bool operator==(const EmptyHost&) const = default; };
+  struct IdnaError { bool operator==(const IdnaError&) const = default; };
+  struct InvalidPort { bool operator==(const InvalidPort&) const = default; };
+  struct InvalidIpv4Address { bool operator==(const InvalidIpv4Address&) const = default; };
+  struct InvalidIpv6Address { bool operator==(const InvalidIpv6Address&) const = default; };
+  struct InvalidDomainCharacter { bool operator==(const InvalidDomainCharacter&) const = default; };
+  struct RelativeUrlWithoutBase { bool operator==(const RelativeUrlWithoutBase&) const = default; };
+  struct RelativeUrlWithOpaqueBase { bool operator==(const RelativeUrlWithOpaqueBase&) const = default; };
+  struct InvalidUtf8 { bool operator==(const InvalidUtf8&) const = default; };
+  using Sum = std::variant<EmptyHost, IdnaError, InvalidPort, InvalidIpv4Address, InvalidIpv6Address,
+                           InvalidDomainCharacter, RelativeUrlWithoutBase, RelativeUrlWithOpaqueBase, InvalidUtf8>;
+};
 
- private:
-  Kind kind_;
+class UrlError : public ErrorSum<UrlError, UrlErrorVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  bool is_relative_without_base() const { return holds<RelativeUrlWithoutBase>(); }
+  static std::string text_of(const EmptyHost&) { return "empty host"; }
+  static std::string text_of(const IdnaError&) { return "invalid international domain name"; }
+  static std::string text_of(const InvalidPort&) { return "invalid port number"; }
+  static std::string text_of(const InvalidIpv4Address&) { return "invalid IPv4 address"; }
+  static std::string text_of(const InvalidIpv6Address&) { return "invalid IPv6 address"; }
+  static std::string text_of(const InvalidDomainCharacter&) { return "invalid domain character"; }
+  static std::string text_of(const RelativeUrlWithoutBase&) { return "relative URL without a base"; }
+  static std::string text_of(const RelativeUrlWithOpaqueBase&) { return "relative URL with a cannot-be-a-base base"; }
+  static std::string text_of(const InvalidUtf8&) { return "invalid UTF-8"; }
+  static std::string debug_of(const EmptyHost&) { return "EmptyHost"; }
+  static std::string debug_of(const IdnaError&) { return "IdnaError"; }
+  static std::string debug_of(const InvalidPort&) { return "InvalidPort"; }
+  static std::string debug_of(const InvalidIpv4Address&) { return "InvalidIpv4Address"; }
+  static std::string debug_of(const InvalidIpv6Address&) { return "InvalidIpv6Address"; }
+  static std::string debug_of(const InvalidDomainCharacter&) { return "InvalidDomainCharacter"; }
+  static std::string debug_of(const RelativeUrlWithoutBase&) { return "RelativeUrlWithoutBase"; }
+  static std::string debug_of(const RelativeUrlWithOpaqueBase&) { return "RelativeUrlWithOpaqueBase"; }
+  static std::string debug_of(const InvalidUtf8&) { return "InvalidUtf8"; }
 };
 
 enum class HostKind { None, Domain, Ipv4, Ipv6, Opaque, Empty };

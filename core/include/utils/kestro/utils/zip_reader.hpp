@@ -14,9 +14,10 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <variant>
 #include <vector>
 
-#include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/unique_fd.hpp"
 
 namespace kestro::zip {
@@ -29,36 +30,47 @@ inline constexpr std::uint16_t kMethodDeflated = 8;
 // or "Unknown(n)".
 std::string method_name(std::uint16_t method);
 
-// The failure of a zip operation.
-class ZipError : public Error {
+// The failure of a zip operation, one variant per kind.
+struct ZipErrorVariants {
+  // The file could not be opened or read.
+  struct Io { IoError io; };
+  // The bytes are no zip archive, or a corrupt one.
+  struct InvalidArchive { std::string detail; };
+  // A zip feature this reader does not handle.
+  struct UnsupportedArchive { std::string detail; };
+  // No entry of the requested name.
+  struct FileNotFound {};
+  using Sum = std::variant<Io, InvalidArchive, UnsupportedArchive, FileNotFound>;
+};
+
+// "invalid zip archive: {detail}", "unsupported zip archive: {detail}",
+// "specified file not found in archive", or the I/O error's text; the debug
+// form is "ZipError::{variant}({text})". No cause.
+class ZipError : public ErrorSum<ZipError, ZipErrorVariants> {
  public:
-  enum class Kind {
-    Io,                  // the file could not be opened or read
-    InvalidArchive,      // the bytes are no zip archive, or a corrupt one
-    UnsupportedArchive,  // a zip feature this reader does not handle
-    FileNotFound,        // no entry of the requested name
-  };
+  using ErrorSum::ErrorSum;
+  static ZipError io(IoError error) { return Io{std::move(error)}; }
+  static ZipError invalid(std::string detail) { return InvalidArchive{std::move(detail)}; }
+  static ZipError unsupported(std::string detail) { return UnsupportedArchive{std::move(detail)}; }
+  static ZipError not_found() { return FileNotFound{}; }
 
-  static ZipError io(IoError error) { return ZipError(Kind::Io, {}, std::move(error)); }
-  static ZipError invalid(std::string detail) { return ZipError(Kind::InvalidArchive, std::move(detail)); }
-  static ZipError unsupported(std::string detail) { return ZipError(Kind::UnsupportedArchive, std::move(detail)); }
-  static ZipError not_found() { return ZipError(Kind::FileNotFound, {}); }
+  bool is_not_found() const { return holds<FileNotFound>(); }
+  // The I/O error of an Io failure, else null.
+  const IoError* io_error() const {
+    const auto* io = get_if<Io>();
+    return io ? &io->io : nullptr;
+  }
 
-  Kind kind() const { return kind_; }
-  bool is_not_found() const { return kind_ == Kind::FileNotFound; }
-  // The I/O error of an Io failure.
-  const std::optional<IoError>& io_error() const { return io_; }
-  // "invalid zip archive: {detail}", "unsupported zip archive: {detail}",
-  // "specified file not found in archive", or the I/O error's text.
-  std::string message() const override;
-  std::string debug() const override;
-
- private:
-  ZipError(Kind kind, std::string detail, std::optional<IoError> io = std::nullopt)
-      : kind_(kind), detail_(std::move(detail)), io_(std::move(io)) {}
-  Kind kind_;
-  std::string detail_;
-  std::optional<IoError> io_;
+  static std::string text_of(const Io& v) { return v.io.message(); }
+  static std::string text_of(const InvalidArchive& v) { return "invalid zip archive: " + v.detail; }
+  static std::string text_of(const UnsupportedArchive& v) { return "unsupported zip archive: " + v.detail; }
+  static std::string text_of(const FileNotFound&) { return "specified file not found in archive"; }
+  static std::string debug_of(const Io& v) { return "ZipError::Io(" + text_of(v) + ")"; }
+  static std::string debug_of(const InvalidArchive& v) { return "ZipError::InvalidArchive(" + text_of(v) + ")"; }
+  static std::string debug_of(const UnsupportedArchive& v) {
+    return "ZipError::UnsupportedArchive(" + text_of(v) + ")";
+  }
+  static std::string debug_of(const FileNotFound& v) { return "ZipError::FileNotFound(" + text_of(v) + ")"; }
 };
 
 // One entry of the central directory.
