@@ -32,8 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   const std::string_view input = fuzz::as_text(data + 1, size - 1);
   const std::string_view type = kTypes[data[0] % kTypes.size()];
-  KESTRO_FUZZ_CHECK(valid_utf8(remote::decode_body_text(input, type.empty() ? std::nullopt
-                                                                               : std::optional<std::string_view>(type))));
+  const auto content_type = type.empty() ? std::nullopt : std::optional<std::string_view>(type);
+  const std::string decoded = remote::decode_body_text(input, content_type);
+  KESTRO_FUZZ_CHECK(valid_utf8(decoded));
+  // A body handed over whole decodes as a borrowed one does.
+  KESTRO_FUZZ_CHECK(remote::decode_body_text(std::string(input), content_type) == decoded);
 
   static const url::Url base = url::Url::parse("http://host.example/p/").value();
   if (!remote::check_remote_path(input)) return 0;

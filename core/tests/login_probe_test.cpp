@@ -376,8 +376,8 @@ TEST_F(LoginProbe, DiscoveryTable) {
 TEST_F(LoginProbe, NoProbeClientStoresUnvalidated) {
   // The discovery retry needs a probe client too.
   read_.push(Reply::with_status(401));
-  auto outcome = login([]() -> std::expected<http::Client, ErrorPtr> {
-    return std::unexpected(make_error<MessageError>("no TLS backend"));
+  auto outcome = login([]() -> std::expected<http::Client, ProbeClientError> {
+    return std::unexpected(ProbeClientError::Unavailable{"no TLS backend"});
   });
   EXPECT_EQ(outcome_text(outcome), "stored []");
   EXPECT_EQ(events_, (std::vector<std::string>{
@@ -471,7 +471,7 @@ TEST(LoginProbeLocation, HeaderText) {
     server.push(c.reply);
     auto client = build_probe_http_client();
     auto response = send_probe_request(*client, http::Method::Head, *url::Url::parse(server.url("/x")), nullptr);
-    ASSERT_TRUE(response) << response.error();
+    ASSERT_TRUE(response) << response.error().message();
     EXPECT_EQ(location_header_text(*response), c.text);
   }
 }

@@ -3,10 +3,21 @@
 // untrusted `.meta.json` never lead a request out of the project's tree.
 #include "kestro/remote/remote_src.hpp"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
 #include <map>
+#include <thread>
 
 #include <gtest/gtest.h>
 
+#include "kestro/auth/fetch_json.hpp"
+#include "kestro/remote/kpar_download.hpp"
+#include "kestro/utils/log.hpp"
 #include "kestro/utils/sha256.hpp"
 #include "kestro/utils/text.hpp"
 #include "support/loopback_server.hpp"
@@ -127,6 +138,121 @@ TEST(RemoteSrc, BothRecordsFailingReportsTheInformationRecord) {
   auto records = project_at(server.url("/p/")).get_project();
   ASSERT_FALSE(records);
   EXPECT_NE(records.error().message().find("/p/.project.json"), std::string::npos) << records.error().message();
+}
+
+// A body of `total` bytes (endless when none) in pieces of 1 MiB.
+std::function<std::optional<std::string>()> mebibytes(std::optional<std::size_t> total) {
+  return [total, sent = std::size_t{0}]() mutable -> std::optional<std::string> {
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    if (total && sent >= *total) return std::nullopt;
+    sent += kPiece;
+    return std::string(kPiece, ' ');
+  };
+}
+
+// The resident set's growth while `work` runs in a child process: its
+// highest resident set against the one it started with, in bytes. The
+// child's result is its exit status (0: `work` held).
+std::pair<long, bool> peak_growth_in_child(const std::function<bool()>& work) {
+  int fds[2];
+  if (::pipe(fds) != 0) return {-1, false};
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    long pages = 0, resident = 0;
+    std::ifstream("/proc/self/statm") >> pages >> resident;
+    const long start = resident * ::sysconf(_SC_PAGESIZE);
+    const bool held = work();
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const long growth = usage.ru_maxrss * 1024 - start;
+    (void)!::write(fds[1], &growth, sizeof growth);
+    ::_exit(held ? 0 : 1);
+  }
+  ::close(fds[1]);
+  long growth = -1;
+  (void)!::read(fds[0], &growth, sizeof growth);
+  ::close(fds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return {growth, WIFEXITED(status) && WEXITSTATUS(status) == 0};
+}
+
+TEST(RemoteSrc, RecordsAreReadWithTheJsonDocumentLimit) {
+  constexpr std::size_t kMiB = std::size_t{1} << 20;
+  struct Case {
+    const char* name;
+    Reply reply;
+    long peak_bound;  // bytes the reader may grow by
+  };
+  // Well below the several times its size that reading a record once took.
+  std::vector<Case> cases = {
+      // Ends at the limit however long the server goes on (bounded here so
+      // that a reader without a limit fails rather than running forever).
+      {"endless", Reply::streamed(mebibytes(200 * kMiB)), static_cast<long>(160 * kMiB)},
+      {"96 MiB, undeclared", Reply::streamed(mebibytes(96 * kMiB)), static_cast<long>(160 * kMiB)},
+      {"96 MiB, declared",
+       Reply::streamed(mebibytes(96 * kMiB)).header("Content-Length", std::to_string(96 * kMiB)),
+       static_cast<long>(16 * kMiB)},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoopbackServer server;
+    serve(server, {{"/p/.meta.json", c.reply}});
+    const std::string meta_url = server.url("/p/.meta.json");
+    auto [growth, held] = peak_growth_in_child([&] {
+      auto meta = project_at(server.url("/p/")).get_meta();
+      return !meta && meta.error().holds<RemoteSrcError::HttpBody>() &&
+             meta.error().get_if<RemoteSrcError::HttpBody>()->err ==
+                 http::HttpError(http::HttpError::BodyTooLarge{meta_url, auth::kJsonBodyLimit});
+    });
+    EXPECT_TRUE(held);
+    EXPECT_GE(growth, 0);
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer's allocator keeps freed blocks in quarantine
+    EXPECT_LT(growth, c.peak_bound) << growth / static_cast<long>(kMiB) << " MiB";
+#endif
+    auto meta = project_at(server.url("/p/")).get_meta();
+    ASSERT_FALSE(meta);
+    EXPECT_EQ(meta.error().message(), "error making an HTTP request:\nBodyTooLarge { url: \"" + meta_url +
+                                          "\", limit: 67108864 }");
+  }
+}
+
+TEST(RemoteSrc, AUrlPasswordStaysOutOfErrorsAndLogLines) {
+  LoopbackServer server;
+  serve(server, {{"/p/.project.json", Reply::ok("[")},
+                 {"/p/.meta.json", Reply::ok(std::string(auth::kJsonBodyLimit + 1, ' '))},
+                 {"/p.kpar", Reply::ok("PK")},
+                 {"/q.kpar", Reply::ok("")}});
+  const std::string authority = "user:secret@127.0.0.1:" + std::to_string(server.port());
+  const std::string shown = "http://<redacted>@127.0.0.1:" + std::to_string(server.port());
+  log::ScopedCapture capture;
+  auto project = project_at("http://" + authority + "/p/");
+  std::vector<std::string> texts;
+  texts.push_back(project.get_info().error().message());
+  texts.push_back(project.get_meta().error().message());
+  texts.push_back(project.read_source("missing.sysml").error().message());
+  http::Client client;
+  auto kpar = [&](const std::string& path, std::optional<ExpectedArchive> expected) {
+    return RemoteKparProject::create("http://" + authority + path, client, AuthPolicy(), std::move(expected))
+        ->get_project()
+        .error()
+        .message();
+  };
+  texts.push_back(kpar("/missing.kpar", std::nullopt));
+  texts.push_back(kpar("/p.kpar", ExpectedArchive{std::string(64, '0'), 2}));
+  texts.push_back(kpar("/p.kpar", ExpectedArchive{std::string(64, '0'), 5}));
+  texts.push_back(kpar("/q.kpar", std::nullopt));
+  EXPECT_TRUE(texts[0].starts_with("HTTP request to\n  `" + shown + "/p/.project.json`\n  returned malformed data: "))
+      << texts[0];
+  EXPECT_EQ(texts[2], "HTTP request to `" + shown + "/p/missing.sysml` returned unexpected status code 404 Not Found");
+  EXPECT_EQ(texts[3], "HTTP request to `" + shown + "/missing.kpar` returned status 404 Not Found");
+  for (const auto& text : texts) {
+    EXPECT_EQ(text.find("secret"), std::string::npos) << text;
+    EXPECT_NE(text.find("<redacted>@"), std::string::npos) << text;
+  }
+  ASSERT_FALSE(capture.records().empty());
+  for (const auto& record : capture.records()) EXPECT_EQ(record.message.find("secret"), std::string::npos) << record.message;
 }
 
 TEST(RemoteSrc, ReadSource) {

@@ -24,7 +24,7 @@ SendResult configured_phase(const AuthPolicy& policy, http::PreparedRequest prep
   const auto& matches = std::get<GlobLookup<ConfiguredCredential>::Many>(lookup.result).matches;
   std::string list;
   for (const auto& m : matches) list += "\n" + m.pattern;
-  log::warn(kTarget, "URL {} matches multiple authentication URL globs: {}", url_text, list);
+  log::warn(kTarget, "URL {} matches multiple authentication URL globs: {}", url::redact_url_userinfo(url_text), list);
   auto first = send_with_auth_fallback(*matches[0].value, std::move(prepared), factory);
   if (!first || !is_client_error(first->status())) return first;
   for (std::size_t i = 1; i < matches.size(); ++i) {
@@ -50,9 +50,9 @@ SendResult stored_phase(const AuthPolicy& policy, http::Response configured, con
         candidates.push_back(m.value);
   }
   if (candidates.size() == 1)
-    log::debug(kTarget, "stored credential matches `{}`; retrying with forced bearer auth", url.href());
+    log::debug(kTarget, "stored credential matches `{}`; retrying with forced bearer auth", url::display_url(url));
   else
-    log::warn(kTarget, "URL {} matches multiple stored credentials; trying each in order", url.href());
+    log::warn(kTarget, "URL {} matches multiple stored credentials; trying each in order", url::display_url(url));
 
   // The configured phase's answer is dropped before the stored attempts, so
   // its connection serves them.

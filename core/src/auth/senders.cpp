@@ -19,11 +19,12 @@ std::string content_type_debug(const http::Response& response) {
 SendResult send_logged(http::PreparedRequest prepared, std::string_view mode) {
   auto [client, request] = std::move(prepared).split();
   if (!request) return std::unexpected(std::move(request.error()));
-  log::debug(kTarget, "{} ({}) `{}`", http::method_name(request->method), mode, request->url.href());
+  log::debug(kTarget, "{} ({}) `{}`", http::method_name(request->method), mode,
+             url::display_url(request->url));
   auto response = http::PreparedRequest::join(std::move(client), std::move(request)).send();
   if (!response) return response;
   if (log::enabled(log::Level::Debug, kTarget))
-    log::debug(kTarget, "response to ({}) `{}`: status {}, content type {}", mode, response->final_url().href(),
+    log::debug(kTarget, "response to ({}) `{}`: status {}, content type {}", mode, url::display_url(response->final_url()),
                http_status_text(response->status()), content_type_debug(*response));
   return response;
 }

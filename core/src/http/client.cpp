@@ -3,8 +3,10 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <charconv>
 #include <mutex>
 
+#include "kestro/http/status.hpp"
 #include "kestro/utils/ascii.hpp"
 #include "kestro/utils/log.hpp"
 
@@ -121,7 +123,9 @@ struct Response::Transfer {
   std::unique_ptr<Slot> slot;
   curl_slist* header_list = nullptr;
   char error_buffer[CURL_ERROR_SIZE] = {};
+  // The URL as errors show it: userinfo redacted.
   std::string request_url;
+  Method method = Method::Get;
 
   // The head of the answer being received; replaced at each status line,
   // so after redirects it is the final answer's.
@@ -136,6 +140,12 @@ struct Response::Transfer {
   bool paused = false;
   bool done = false;
   CURLcode result = CURLE_OK;
+
+  // Set once a connection is ready for the request (a new or a reused one);
+  // the stall clock runs only from then on.
+  bool connected = false;
+  bool stalled = false;
+  std::chrono::steady_clock::time_point last_byte;
 
   ~Transfer() {
     if (slot) {
@@ -157,6 +167,7 @@ struct Response::Transfer {
 
   static std::size_t on_header(char* data, std::size_t size, std::size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
+    t->last_byte = std::chrono::steady_clock::now();
     std::string_view line(data, size * count);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
     if (line.starts_with("HTTP/")) {
@@ -170,8 +181,8 @@ struct Response::Transfer {
     } else if (line.empty()) {
       // The end of one head: final unless an interim answer or a redirect
       // that the library is about to follow.
-      bool interim = t->status < 200;
-      bool followed = t->following() && t->status >= 300 && t->status < 400 && t->saw_location;
+      bool interim = t->status < 200;  // an interim answer, or no status line yet
+      bool followed = t->following() && is_redirect(t->status) && t->saw_location;
       if (!interim && !followed) t->head_done = true;
     } else if (auto colon = line.find(':'); colon != std::string_view::npos) {
       std::string_view value = line.substr(colon + 1);
@@ -189,13 +200,29 @@ struct Response::Transfer {
       t->paused = true;
       return CURL_WRITEFUNC_PAUSE;
     }
+    t->last_byte = std::chrono::steady_clock::now();
     t->head_done = true;
     t->pending.append(data, size * count);
     return size * count;
   }
 
+  static int on_connected(void* user, char*, char*, int, int) {
+    auto* t = static_cast<Transfer*>(user);
+    t->connected = true;
+    t->last_byte = std::chrono::steady_clock::now();
+    return CURL_PREREQFUNC_OK;
+  }
+
+  const ClientOptions& options() const { return client->options; }
+
   HttpError error_of(CURLcode code) const {
+    if (stalled) return HttpError::Stalled{request_url, static_cast<std::int64_t>(options().stall_timeout.count())};
     std::string detail = error_buffer[0] ? std::string(error_buffer) : std::string(curl_easy_strerror(code));
+    // A time-out before any connection was ready is the connection limit's
+    // unless the limit on the whole request is the shorter one.
+    const auto total = options().total_timeout;
+    if (code == CURLE_OPERATION_TIMEDOUT && !connected && (!total || options().connect_timeout < *total))
+      return HttpError::Connect{request_url, std::move(detail)};
     switch (code) {
       case CURLE_COULDNT_CONNECT:
       case CURLE_COULDNT_RESOLVE_HOST:
@@ -216,9 +243,28 @@ struct Response::Transfer {
     }
   }
 
-  // Drives the transfer until `ready()` holds or it ends.
+  // Gives up on a connected transfer that has received nothing for the
+  // stall limit; otherwise the longest wait, in ms, before looking again.
+  int stall_check() {
+    constexpr int kMaxWait = 1000;
+    if (!connected) return kMaxWait;
+    const auto limit = options().stall_timeout;
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - last_byte);
+    if (waited >= limit) {
+      stalled = true;
+      done = true;
+      result = CURLE_OPERATION_TIMEDOUT;
+      return 0;
+    }
+    return static_cast<int>(std::min<std::int64_t>(kMaxWait, (limit - waited).count() + 1));
+  }
+
+  // Drives the transfer until `ready()` holds or it ends. The stall clock
+  // starts afresh at each call: time the caller spends between pieces is no
+  // silence of the server's.
   template <typename Ready>
   void drive(Ready ready) {
+    last_byte = std::chrono::steady_clock::now();
     while (!done && !ready()) {
       if (paused && pending.empty()) {
         paused = false;
@@ -239,7 +285,10 @@ struct Response::Transfer {
         result = CURLE_RECV_ERROR;
       }
       if (done || ready()) break;
-      if (!paused) curl_multi_poll(slot->multi, nullptr, 0, 1000, nullptr);
+      if (paused) continue;
+      const int wait = stall_check();
+      if (done) break;
+      curl_multi_poll(slot->multi, nullptr, 0, wait, nullptr);
     }
   }
 };
@@ -250,7 +299,8 @@ std::expected<Response, HttpError> PreparedRequest::send() && {
   auto t = std::make_unique<Response::Transfer>();
   t->client = state_;
   t->slot = state_->take();
-  t->request_url = req.url.href();
+  t->request_url = url::display_url(req.url);
+  t->method = req.method;
   t->final_url = req.url;
   const ClientOptions& opts = state_->options;
   CURL* easy = t->slot->easy;
@@ -259,7 +309,7 @@ std::expected<Response, HttpError> PreparedRequest::send() && {
   if (log::enabled(log::Level::Trace, kLogTarget)) {
     std::string shown;
     for (const Header& h : req.headers) shown += fmt::format("\n{}: {}", h.name, h.sensitive ? "<sensitive>" : h.value);
-    log::trace(kLogTarget, "{} `{}`{}", method_name(req.method), req.url.href(), shown);
+    log::trace(kLogTarget, "{} `{}`{}", method_name(req.method), t->request_url, shown);
   }
 
   for (const Header& h : opts.default_headers) {
@@ -289,6 +339,9 @@ std::expected<Response, HttpError> PreparedRequest::send() && {
   // Credentials stay with the host, port and scheme they were chosen for.
   set(CURLOPT_UNRESTRICTED_AUTH, 0L);
   set(CURLOPT_TIMEOUT_MS, opts.total_timeout ? static_cast<long>(opts.total_timeout->count()) : 0L);
+  set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(opts.connect_timeout.count()));
+  set(CURLOPT_PREREQFUNCTION, &Response::Transfer::on_connected);
+  set(CURLOPT_PREREQDATA, t.get());
   set(CURLOPT_HEADERFUNCTION, &Response::Transfer::on_header);
   set(CURLOPT_HEADERDATA, t.get());
   set(CURLOPT_WRITEFUNCTION, &Response::Transfer::on_body);
@@ -338,13 +391,18 @@ std::expected<BodyPiece, HttpError> Response::next_piece() {
 }
 
 std::expected<std::string, HttpError> Response::read_body(std::size_t limit) {
+  auto too_large = [&] { return std::unexpected(HttpError::BodyTooLarge{url::display_url(t_->final_url), limit}); };
+  if (auto declared = header("Content-Length"); declared && t_->method == Method::Get) {
+    std::uint64_t length = 0;
+    auto [end, ec] = std::from_chars(declared->data(), declared->data() + declared->size(), length);
+    if (ec == std::errc() && end == declared->data() + declared->size() && length > limit) return too_large();
+  }
   std::string body;
   for (;;) {
     auto piece = next_piece();
     if (!piece) return std::unexpected(std::move(piece.error()));
     if (piece->end) return body;
-    if (piece->bytes.size() > limit - body.size())
-      return std::unexpected(HttpError::BodyTooLarge{t_->final_url.href(), limit});
+    if (piece->bytes.size() > limit - body.size()) return too_large();
     body.append(piece->bytes);
   }
 }

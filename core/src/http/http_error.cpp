@@ -17,6 +17,9 @@ std::string HttpError::text_of(const Connect& v) {
 std::string HttpError::text_of(const Timeout& v) {
   return fmt::format("request to `{}` did not finish within {} ms", v.url, v.limit_ms);
 }
+std::string HttpError::text_of(const Stalled& v) {
+  return fmt::format("the server at `{}` stopped sending: no data for {} ms", v.url, v.limit_ms);
+}
 std::string HttpError::text_of(const Tls& v) { return fmt::format("TLS failure for `{}`: {}", v.url, v.detail); }
 std::string HttpError::text_of(const Transfer& v) {
   return fmt::format("error reading the answer from `{}`: {}", v.url, v.detail);
@@ -34,6 +37,9 @@ std::string HttpError::debug_of(const Connect& v) {
 }
 std::string HttpError::debug_of(const Timeout& v) {
   return fmt::format("Timeout {{ url: {}, limit_ms: {} }}", debug_quote(v.url), v.limit_ms);
+}
+std::string HttpError::debug_of(const Stalled& v) {
+  return fmt::format("Stalled {{ url: {}, limit_ms: {} }}", debug_quote(v.url), v.limit_ms);
 }
 std::string HttpError::debug_of(const Tls& v) {
   return fmt::format("Tls {{ url: {}, detail: {} }}", debug_quote(v.url), debug_quote(v.detail));

@@ -109,16 +109,6 @@ std::string IndexLocationError::debug_of(const Fragment& e) {
   return fmt::format("Fragment {{ url: {} }}", debug_quote(e.url));
 }
 
-std::string redact_url_userinfo(std::string_view text) {
-  const auto sep = text.find("://");
-  const std::size_t start = sep == std::string_view::npos ? 0 : sep + 3;
-  const auto end_pos = text.find_first_of("/?#", start);
-  const std::size_t end = end_pos == std::string_view::npos ? text.size() : end_pos;
-  const auto at = text.substr(start, end - start).rfind('@');
-  if (at == std::string_view::npos) return std::string(text);
-  return fmt::format("{}<redacted>@{}", text.substr(0, start), text.substr(start + at + 1));
-}
-
 std::expected<void, IndexLocationError> validate_location_url(const url::Url& parsed, std::string_view input) {
   using E = IndexLocationError;
   if (parsed.scheme() != "http" && parsed.scheme() != "https")

@@ -7,6 +7,7 @@
 
 #include "kestro/utils/fs_error.hpp"
 #include "kestro/utils/rfc3339.hpp"
+#include "kestro/utils/url.hpp"
 
 namespace kestro::model {
 
@@ -35,6 +36,13 @@ std::string resolved_path(const std::filesystem::path& base, const std::string& 
   return text;
 }
 
+// An IRI with an authority (`scheme://`) as it may be shown: a password in
+// its userinfo never reaches a message. Other IRIs (`urn:`, `pkg:`) may
+// hold `@` with another meaning and stay as written.
+std::string shown_iri(std::string_view iri) {
+  return iri.find("://") == std::string_view::npos ? std::string(iri) : url::redact_url_userinfo(iri);
+}
+
 }  // namespace
 
 const char* usage_kind_name(const InterchangeProjectUsageRaw& usage) { return kKindNames[usage.index()]; }
@@ -45,7 +53,7 @@ std::string display_declared_usage(const InterchangeProjectUsageRaw& usage) {
       [](const auto& u) -> std::string {
         using U = std::decay_t<decltype(u)>;
         if constexpr (std::is_same_v<U, ResourceUsageRaw>) {
-          std::string text = fmt::format("IRI `{}`", u.resource);
+          std::string text = fmt::format("IRI `{}`", shown_iri(u.resource));
           if (u.version_constraint) text += fmt::format(" ({})", *u.version_constraint);
           return text;
         } else if constexpr (std::is_same_v<U, DirectoryUsageRaw>) {
@@ -69,7 +77,7 @@ std::string display_usage(const InterchangeProjectUsage& usage,
       [&](const auto& u) -> std::string {
         using U = std::decay_t<decltype(u)>;
         if constexpr (std::is_same_v<U, ResourceUsageG<iri::Iri, semver::VersionReq>>) {
-          std::string text = fmt::format("IRI `{}`", u.resource.as_str());
+          std::string text = fmt::format("IRI `{}`", shown_iri(u.resource.as_str()));
           if (u.version_constraint) text += fmt::format(" ({})", u.version_constraint->to_string());
           return text;
         } else if constexpr (std::is_same_v<U, DirectoryUsageG<std::string>>) {

@@ -5,17 +5,20 @@
 
 namespace kestro::remote {
 
-std::expected<std::optional<std::string>, FetchJsonError> read_json_answer(auth::SendResult result,
-                                                                           const url::Url& url, FetchMode mode) {
-  using Fail = std::unexpected<FetchJsonError>;
-  if (!result) return Fail(FetchJsonError::Request{url.href(), make_error<http::HttpError>(std::move(result.error()))});
-  std::uint16_t status = result->status();
-  // The 404 test comes before the success test; the body is left unread.
-  if (status == 404 && mode == FetchMode::AllowMissing) return std::optional<std::string>();
-  if (status < 200 || status > 299) return Fail(FetchJsonError::BadHttpStatus{url.href(), status});
-  auto body = result->read_body(kJsonBodyLimit);
-  if (!body) return Fail(FetchJsonError::Body{url.href(), make_error<http::HttpError>(std::move(body.error()))});
-  return std::optional<std::string>(std::move(*body));
+FetchJsonError fetch_json_error(auth::JsonReadFailure failure, const url::Url& url) {
+  using R = auth::JsonReadFailure;
+  std::string shown = kestro::url::display_url(url);
+  return std::visit(
+      [&](auto& v) -> FetchJsonError {
+        using V = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<V, R::Request>)
+          return FetchJsonError::Request{std::move(shown), make_error<http::HttpError>(std::move(v.err))};
+        else if constexpr (std::is_same_v<V, R::Body>)
+          return FetchJsonError::Body{std::move(shown), make_error<http::HttpError>(std::move(v.err))};
+        else
+          return FetchJsonError::JsonParse{std::move(shown), std::move(v.err)};
+      },
+      failure.kind);
 }
 
 namespace {
@@ -35,16 +38,14 @@ void log_endpoints(const IndexEndpoints& endpoints) {
 // Steps shared by both discoveries once the answer is in.
 std::expected<IndexEndpoints, DiscoveryError> finish_discovery(auth::SendResult result, const url::Url& document_url,
                                                               IndexLocation location, FetchMode mode) {
-  auto body = read_json_answer(std::move(result), document_url, mode);
-  if (!body) return Fail(DiscoveryError::Fetch{std::move(body.error())});
-  if (!*body) {
+  auto raw = index_json_answer<model::IndexConfigRaw>(std::move(result), document_url, model::parse_index_config, mode);
+  if (!raw) return Fail(DiscoveryError::Fetch{std::move(raw.error())});
+  if (!*raw) {
     IndexEndpoints endpoints{std::move(location), std::nullopt};
     log_endpoints(endpoints);
     return endpoints;
   }
-  auto raw = model::parse_index_config(**body);
-  if (!raw) return Fail(DiscoveryError::Fetch{FetchJsonError::JsonParse{document_url.href(), std::move(raw.error())}});
-  return resolve_index_endpoints(std::move(*raw), document_url, std::move(location));
+  return resolve_index_endpoints(std::move(**raw), document_url, std::move(location));
 }
 
 }  // namespace

@@ -18,11 +18,12 @@
 
 namespace kestro::remote {
 
+// Every URL is shown with its userinfo redacted.
 std::string RemoteKparError::text_of(const BadHttpStatus& v) {
-  return fmt::format("HTTP request to `{}` returned status {}", v.url, http_status_text(v.status));
+  return fmt::format("HTTP request to `{}` returned status {}", kestro::url::redact_url_userinfo(v.url), http_status_text(v.status));
 }
 std::string RemoteKparError::text_of(const ParseUrl& v) {
-  return fmt::format("failed to parse URL `{}`: {}", v.url, v.source.message());
+  return fmt::format("failed to parse URL `{}`: {}", kestro::url::redact_url_userinfo(v.url), v.source.message());
 }
 std::string RemoteKparError::text_of(const Body& v) {
   return "error making an HTTP request:\n" + render_error_chain(v.source);
@@ -31,12 +32,12 @@ std::string RemoteKparError::text_of(const Request& v) {
   return "error making an HTTP request:\n" + render_error_chain(v.source);
 }
 std::string RemoteKparError::text_of(const DigestMismatch& v) {
-  return fmt::format("kpar at `{}` has sha256 `{}` but the expected digest was `{}`", v.url, v.actual, v.expected);
+  return fmt::format("kpar at `{}` has sha256 `{}` but the expected digest was `{}`", kestro::url::redact_url_userinfo(v.url), v.actual, v.expected);
 }
 std::string RemoteKparError::text_of(const SizeMismatch& v) {
-  return fmt::format("kpar at `{}` has size {} bytes but the expected size was {} bytes", v.url, v.actual, v.expected);
+  return fmt::format("kpar at `{}` has size {} bytes but the expected size was {} bytes", kestro::url::redact_url_userinfo(v.url), v.actual, v.expected);
 }
-std::string RemoteKparError::text_of(const EmptyKpar& v) { return fmt::format("kpar at `{}` is an empty file", v.url); }
+std::string RemoteKparError::text_of(const EmptyKpar& v) { return fmt::format("kpar at `{}` is an empty file", kestro::url::redact_url_userinfo(v.url)); }
 
 namespace {
 
@@ -76,7 +77,7 @@ std::expected<DownloadedKpar, RemoteKparError> download_kpar(const http::Client&
   auto response = auth::send_with_credentials(policy, auth::RequestVariant::KparArchive, url, client);
   if (!response) return Fail(RemoteKparError::Request{std::move(response.error())});
   std::uint16_t status = response->status();
-  if (status < 200 || status > 299) return Fail(RemoteKparError::BadHttpStatus{url.href(), status});
+  if (!http::is_success(status)) return Fail(RemoteKparError::BadHttpStatus{url.href(), status});
   if (auto declared = declared_length(*response); declared && expected && *declared != expected->size)
     return Fail(RemoteKparError::SizeMismatch{expected->size, *declared, url.href()});
 

@@ -20,12 +20,10 @@ constexpr std::chrono::seconds kProbeTimeout{30};
 // A whoami answer is a few hundred bytes; anything past this is not one.
 constexpr std::size_t kWhoamiBodyLimit = 1 << 20;
 
-bool is_redirect(std::uint16_t s) { return s >= 300 && s <= 399; }
-bool is_success(std::uint16_t s) { return s >= 200 && s <= 299; }
-bool is_client_error(std::uint16_t s) { return s >= 400 && s <= 499; }
-
 std::string unexpected_status(std::uint16_t status) { return "unexpected status " + http_status_text(status); }
-std::string no_probe_client(const ErrorPtr& error) { return "could not build the probe HTTP client: " + error->message(); }
+std::string no_probe_client(const ProbeClientError& error) {
+  return "could not build the probe HTTP client: " + error.message();
+}
 
 // The scheme names of every `WWW-Authenticate` header of the answer.
 void add_response_challenges(const http::Response& response, std::vector<std::string>& schemes) {
@@ -56,7 +54,7 @@ void probe_api(const http::Client& client, const url::Url& api_root, const std::
   }
   auto response = send_probe_request(client, http::Method::Get, *url, &token);
   if (!response) {
-    sink({Event::CouldNotProbe{ProbeSurface::Api, response.error()}});
+    sink({Event::CouldNotProbe{ProbeSurface::Api, render_error_chain(response.error())}});
     return;
   }
   if (reported_without_verdict(ProbeSurface::Api, *response, sink)) return;
@@ -125,25 +123,20 @@ std::expected<IndexEndpoints, std::string> authenticated_discovery(const IndexLo
   auto client = probe_client();
   if (!client) return Fail(no_probe_client(client.error()));
   const url::Url url = index_file_url(location, kDiscoveryFile);
-  const std::string& href = url.href();
-  auto response = send_probe_request(*client, http::Method::Get, url, &token);
-  if (!response)
-    return Fail(FetchJsonError(FetchJsonError::Request{href, make_error<MessageError>(std::move(response.error()))})
-                    .message());
-  const std::uint16_t status = response->status();
+  const std::string href = kestro::url::display_url(url);
+  auto answer = auth::read_json_answer<model::IndexConfigRaw>(
+      send_probe_request(*client, http::Method::Get, url, &token), [](std::uint16_t s) { return s == 200; },
+      model::parse_index_config);
+  if (!answer) return Fail(fetch_json_error(std::move(answer.error()), url).message());
+  const std::uint16_t status = answer->response.status();
   if (status == 404) return IndexEndpoints{location, std::nullopt};
   if (is_redirect(status))
     return Fail(fmt::format("the authenticated retry for `{}` was redirected to `{}`", href,
-                            location_header_text(*response)));
+                            location_header_text(answer->response)));
   if (status == 429) return Fail(fmt::format("the authenticated retry for `{}` was rate limited (HTTP 429)", href));
   if (status != 200)
     return Fail(fmt::format("the authenticated retry for `{}` returned status {}", href, http_status_text(status)));
-  auto body = response->read_body(kJsonBodyLimit);
-  if (!body)
-    return Fail(FetchJsonError(FetchJsonError::Body{href, make_error<http::HttpError>(std::move(body.error()))}).message());
-  auto raw = model::parse_index_config(*body);
-  if (!raw) return Fail(FetchJsonError(FetchJsonError::JsonParse{href, std::move(raw.error())}).message());
-  auto endpoints = resolve_index_endpoints(std::move(*raw), url, location);
+  auto endpoints = resolve_index_endpoints(std::move(*answer->document), url, location);
   if (!endpoints) return Fail(render_error_chain(endpoints.error()));
   return std::move(*endpoints);
 }
@@ -154,20 +147,18 @@ std::string backend_reason(const CredentialStoreError::BackendAbsent& absent, co
 
 }  // namespace
 
-std::expected<http::Client, ErrorPtr> build_probe_http_client() {
+std::expected<http::Client, ProbeClientError> build_probe_http_client() {
   http::ClientOptions options;
   options.redirects = http::RedirectPolicy::Never;
   options.total_timeout = std::chrono::duration_cast<std::chrono::milliseconds>(kProbeTimeout);
   return http::Client(http::apply_client_defaults(std::move(options)));
 }
 
-std::expected<http::Response, std::string> send_probe_request(const http::Client& client, http::Method method,
-                                                              const url::Url& url, const std::string* token) {
+std::expected<http::Response, http::HttpError> send_probe_request(const http::Client& client, http::Method method,
+                                                                  const url::Url& url, const std::string* token) {
   http::PreparedRequest request = client.request(method, url);
   if (token) request.header("Authorization", "Bearer " + *token, true);
-  auto response = std::move(request).send();
-  if (!response) return std::unexpected(render_error_chain(response.error()));
-  return std::move(*response);
+  return std::move(request).send();
 }
 
 std::string location_header_text(const http::Response& response) {
@@ -184,7 +175,7 @@ void probe_surface(const http::Client& client, const url::Url& url, const std::s
                    const LoginProbeSink& sink) {
   constexpr ProbeSurface kRead = ProbeSurface::Read;
   auto open = send_probe_request(client, http::Method::Head, url, nullptr);
-  if (!open) return sink({Event::CouldNotProbe{kRead, open.error()}});
+  if (!open) return sink({Event::CouldNotProbe{kRead, render_error_chain(open.error())}});
   if (reported_without_verdict(kRead, *open, sink)) return;
   if (is_success(open->status())) return;  // public: the token is not tried
   if (!is_client_error(open->status())) return sink({Event::CouldNotProbe{kRead, unexpected_status(open->status())}});
@@ -192,7 +183,7 @@ void probe_surface(const http::Client& client, const url::Url& url, const std::s
   add_response_challenges(*open, schemes);
 
   auto with_token = send_probe_request(client, http::Method::Head, url, &token);
-  if (!with_token) return sink({Event::CouldNotProbe{kRead, with_token.error()}});
+  if (!with_token) return sink({Event::CouldNotProbe{kRead, render_error_chain(with_token.error())}});
   if (reported_without_verdict(kRead, *with_token, sink)) return;
   const std::uint16_t status = with_token->status();
   if (is_success(status)) {

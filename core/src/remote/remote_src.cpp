@@ -3,14 +3,12 @@
 #include "kestro/remote/remote_src.hpp"
 
 #include <future>
-#include <limits>
 #include <memory>
 #include <utility>
 
 #include <fmt/format.h>
-#include <unicode/ucnv.h>
-#include <unicode/ustring.h>
 
+#include "kestro/auth/fetch_json.hpp"
 #include "kestro/auth/send_with_credentials.hpp"
 #include "kestro/project/blocking.hpp"
 #include "kestro/project/checksum.hpp"
@@ -104,87 +102,6 @@ std::expected<void, RelativePathError> check_remote_path(std::string_view path) 
 
 namespace {
 
-std::string_view trim_blanks(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
-// The `charset` parameter of a Content-Type value, unquoted.
-std::optional<std::string> charset_of(std::string_view content_type) {
-  std::size_t semi = content_type.find(';');
-  while (semi != std::string_view::npos) {
-    std::string_view rest = content_type.substr(semi + 1);
-    std::size_t next = rest.find(';');
-    std::string_view param = trim_blanks(rest.substr(0, next));
-    std::size_t eq = param.find('=');
-    if (eq != std::string_view::npos && ascii_lowercase(trim_blanks(param.substr(0, eq))) == "charset") {
-      std::string_view value = trim_blanks(param.substr(eq + 1));
-      if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-      return ascii_lowercase(value);
-    }
-    semi = next == std::string_view::npos ? next : semi + 1 + next;
-  }
-  return std::nullopt;
-}
-
-// The converter name for a charset label. As web clients do, the Latin-1
-// and ASCII labels mean windows-1252.
-std::string converter_name(const std::optional<std::string>& label) {
-  if (!label) return "UTF-8";
-  static constexpr std::string_view kWindows1252[] = {"iso-8859-1", "iso8859-1", "latin1", "l1", "us-ascii",
-                                                      "ascii", "cp1252", "windows-1252", "x-cp1252"};
-  for (std::string_view alias : kWindows1252)
-    if (*label == alias) return "windows-1252";
-  return *label;
-}
-
-struct ConverterDeleter {
-  void operator()(UConverter* c) const { ucnv_close(c); }
-};
-
-// Converts with ICU; malformed input becomes U+FFFD.
-std::string convert_to_utf8(std::string_view bytes, const std::string& name) {
-  UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<UConverter, ConverterDeleter> conv(ucnv_open(name.c_str(), &status));
-  if (U_FAILURE(status)) {
-    status = U_ZERO_ERROR;
-    conv.reset(ucnv_open("UTF-8", &status));
-    if (U_FAILURE(status)) internal_error("the UTF-8 converter is not available");
-  }
-  ucnv_setToUCallBack(conv.get(), UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr, &status);
-  if (bytes.empty()) return {};
-  if (bytes.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max() / 2))
-    internal_error("a record body too large to decode");
-  const auto length = static_cast<int32_t>(bytes.size());
-  std::u16string utf16(static_cast<std::size_t>(length) * 2 + 2, u'\0');
-  status = U_ZERO_ERROR;
-  int32_t units = ucnv_toUChars(conv.get(), utf16.data(), static_cast<int32_t>(utf16.size()), bytes.data(), length,
-                                &status);
-  if (U_FAILURE(status)) internal_error("a character conversion failed");
-  std::string out(static_cast<std::size_t>(units) * 3, '\0');
-  int32_t written = 0;
-  status = U_ZERO_ERROR;
-  u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &written, utf16.data(), units, 0xFFFD, nullptr,
-                     &status);
-  if (U_FAILURE(status)) internal_error("a UTF-16 to UTF-8 conversion failed");
-  out.resize(static_cast<std::size_t>(written));
-  return out;
-}
-
-}  // namespace
-
-std::string decode_body_text(std::string_view body, std::optional<std::string_view> content_type) {
-  if (body.starts_with("\xEF\xBB\xBF")) return convert_to_utf8(body.substr(3), "UTF-8");
-  if (body.starts_with("\xFE\xFF")) return convert_to_utf8(body.substr(2), "UTF-16BE");
-  if (body.starts_with("\xFF\xFE")) return convert_to_utf8(body.substr(2), "UTF-16LE");
-  return convert_to_utf8(body, converter_name(content_type ? charset_of(*content_type) : std::nullopt));
-}
-
-namespace {
-
-constexpr bool is_success(std::uint16_t status) { return status >= 200 && status <= 299; }
-
 // A response body as the pieces a BodyReader consumes.
 class ResponseBody : public BodyStream {
  public:
@@ -206,14 +123,20 @@ template <typename T, typename Parse>
 RemoteSrcProject::Result<std::optional<T>> RemoteSrcProject::fetch_record(std::string_view name, Parse parse) const {
   auto url = base_url_.join(name);
   if (!url) return std::unexpected(RemoteSrcError(RemoteSrcError::InternalUrl{std::string(name), url.error()}));
-  auto response = send_with_credentials(auth_policy_, RequestVariant::JsonDocument, *url, client_);
-  if (!response) return std::unexpected(RemoteSrcError(RemoteSrcError::HttpRequest{std::move(response.error())}));
-  if (!is_success(response->status())) return std::optional<T>();
-  auto body = response->read_body(std::numeric_limits<std::size_t>::max());
-  if (!body) return std::unexpected(RemoteSrcError(RemoteSrcError::HttpBody{std::move(body.error())}));
-  auto record = parse(decode_body_text(*body, response->header("Content-Type")));
-  if (!record) return std::unexpected(RemoteSrcError(RemoteSrcError::Deserialize{url->href(), record.error()}));
-  return std::optional<T>(std::move(*record));
+  auto answer = fetch_json<T>(auth_policy_, *url, client_, parse, BodyCharset::Declared);
+  if (!answer)
+    return std::unexpected(std::visit(
+        [&](auto& v) -> RemoteSrcError {
+          using V = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<V, JsonReadFailure::Request>)
+            return RemoteSrcError::HttpRequest{std::move(v.err)};
+          else if constexpr (std::is_same_v<V, JsonReadFailure::Body>)
+            return RemoteSrcError::HttpBody{std::move(v.err)};
+          else
+            return RemoteSrcError::Deserialize{kestro::url::display_url(*url), std::move(v.err)};
+        },
+        answer.error().kind));
+  return std::move(answer->document);
 }
 
 RemoteSrcProject::Result<std::optional<InterchangeProjectInfoRaw>> RemoteSrcProject::get_info() const {
@@ -267,7 +190,8 @@ RemoteSrcProject::Result<SourceReaderPtr> RemoteSrcProject::read_source(std::str
   auto response = send_with_credentials(auth_policy_, RequestVariant::SourceFile, *url, client_);
   if (!response) return std::unexpected(RemoteSrcError(RemoteSrcError::HttpRequest{std::move(response.error())}));
   if (!is_success(response->status()))
-    return std::unexpected(RemoteSrcError(RemoteSrcError::BadStatus{response->final_url().href(), response->status()}));
+    return std::unexpected(
+        RemoteSrcError(RemoteSrcError::BadStatus{kestro::url::display_url(response->final_url()), response->status()}));
   return SourceReaderPtr(std::make_unique<BodyReader>(std::make_unique<ResponseBody>(std::move(*response))));
 }
 

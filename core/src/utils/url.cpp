@@ -944,4 +944,19 @@ void Url::ensure_trailing_slash() {
   replace_path(np);
 }
 
+std::string redact_url_userinfo(std::string_view text) {
+  const auto sep = text.find("://");
+  const std::size_t start = sep == std::string_view::npos ? 0 : sep + 3;
+  const auto end_pos = text.find_first_of("/?#", start);
+  const std::size_t end = end_pos == std::string_view::npos ? text.size() : end_pos;
+  const auto at = text.substr(start, end - start).rfind('@');
+  if (at == std::string_view::npos) return std::string(text);
+  std::string out(text.substr(0, start));
+  out += "<redacted>@";
+  out += text.substr(start + at + 1);
+  return out;
+}
+
+std::string display_url(const Url& url) { return url.has_credentials() ? redact_url_userinfo(url.href()) : url.href(); }
+
 }  // namespace kestro::url

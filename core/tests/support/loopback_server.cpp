@@ -54,6 +54,11 @@ Reply Reply::raw_bytes(std::string bytes) {
   r.raw = std::move(bytes);
   return r;
 }
+Reply Reply::streamed(std::function<std::optional<std::string>()> pieces) {
+  Reply r;
+  r.pieces = std::move(pieces);
+  return r;
+}
 Reply& Reply::header(std::string name, std::string value) {
   headers.emplace_back(std::move(name), std::move(value));
   return *this;
@@ -191,6 +196,15 @@ void LoopbackServer::serve(int fd) {
     }
     std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " Scripted\r\n";
     for (const auto& [n, v] : reply.headers) out += n + ": " + v + "\r\n";
+    if (reply.pieces) {
+      bool sent = write_all(fd, out + "Connection: close\r\n\r\n");
+      while (sent)
+        if (auto piece = reply.pieces())
+          sent = write_all(fd, *piece);
+        else
+          break;
+      break;
+    }
     if (reply.content_length)
       out += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
     else

@@ -50,12 +50,19 @@ struct Reply {
   // When set, exactly these bytes are the answer (status, headers and body
   // are ignored), and the connection is closed after them.
   std::optional<std::string> raw;
+  // When set, the body is what this returns, piece by piece, until it
+  // returns nothing or the client goes away (`body` is ignored); a slow or a
+  // stalled server sleeps inside it. No `Content-Length` is added, and the
+  // connection is closed after the body.
+  std::function<std::optional<std::string>()> pieces;
 
   static Reply ok(std::string body = {});
   static Reply with_status(int status, std::string body = {});
   // A 3xx answer with `Location`.
   static Reply redirect(int status, std::string location);
   static Reply raw_bytes(std::string bytes);
+  // A 200 whose body comes from `pieces`.
+  static Reply streamed(std::function<std::optional<std::string>()> pieces);
   Reply& header(std::string name, std::string value);
 };
 

@@ -10,6 +10,7 @@
 
 #include "kestro/auth/credential.hpp"
 #include "kestro/http/client.hpp"
+#include "kestro/http/status.hpp"
 
 namespace kestro::auth {
 
@@ -31,8 +32,7 @@ struct RequestFactory {
   http::PreparedRequest operator()(const http::Client& client) const;
 };
 
-// A status from 400 to 499 inclusive.
-constexpr bool is_client_error(std::uint16_t status) { return status >= 400 && status <= 499; }
+using http::is_client_error;
 
 using SendResult = std::expected<http::Response, http::HttpError>;
 

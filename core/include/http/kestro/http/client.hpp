@@ -8,10 +8,13 @@
 //
 // An HTTP status is never an error here: every answer is a response. Errors
 // are failures to build a request, to reach the server, to finish within the
-// time limit, or to read the whole body.
+// time limit, or to read the whole body. A server that accepts no connection
+// in time, or that stops sending for too long, is given up on; a slow answer
+// that keeps moving is not.
 //
 // Headers marked sensitive (credentials) never appear in a log line or in an
-// error text. A credential header is never forwarded to another host, port or
+// error text, nor does the password of a URL: URLs are shown with their
+// userinfo redacted. A credential header is never forwarded to another host, port or
 // scheme when a redirect is followed.
 #pragma once
 
@@ -54,6 +57,11 @@ struct ClientOptions {
   // The limit on one request as a whole, from sending it to the end of its
   // body; none when absent.
   std::optional<std::chrono::milliseconds> total_timeout;
+  // The limit on establishing a connection.
+  std::chrono::milliseconds connect_timeout{30'000};
+  // The longest wait for the next byte of an answer (its head or its body)
+  // while the caller waits for one; past it the request fails as stalled.
+  std::chrono::milliseconds stall_timeout{60'000};
   // Sent with every request unless the request sets a header of that name.
   std::vector<Header> default_headers = {{"Accept", "*/*"}};
 };
@@ -136,7 +144,8 @@ class Response {
   // arrived. A failure midway (a connection closed early, a body shorter
   // than its declared length, the time limit) is an error, never an end.
   std::expected<BodyPiece, HttpError> next_piece();
-  // The whole body; a `BodyTooLarge` error once it passes `limit` bytes.
+  // The whole body; a `BodyTooLarge` error once it passes `limit` bytes, or
+  // before any is read when `Content-Length` declares more.
   std::expected<std::string, HttpError> read_body(std::size_t limit);
 
  private:

@@ -1,7 +1,7 @@
 // Failures of the HTTP client: a request that could not be built, a server
 // that could not be reached or did not answer in time, a body that broke off
 // or grew past its limit. An HTTP status is never one of them. The texts
-// name URLs and header names, never header values.
+// name URLs (userinfo redacted) and header names, never header values.
 #pragma once
 
 #include <cstddef>
@@ -36,6 +36,12 @@ struct HttpErrorVariants {
     std::int64_t limit_ms;
     friend bool operator==(const Timeout&, const Timeout&) = default;
   };
+  // No byte of the answer arrived for `limit_ms`.
+  struct Stalled {
+    std::string url;
+    std::int64_t limit_ms;
+    friend bool operator==(const Stalled&, const Stalled&) = default;
+  };
   struct Tls {
     std::string url;
     std::string detail;
@@ -52,7 +58,7 @@ struct HttpErrorVariants {
     std::size_t limit;
     friend bool operator==(const BodyTooLarge&, const BodyTooLarge&) = default;
   };
-  using Sum = std::variant<InvalidHeader, Setup, Connect, Timeout, Tls, Transfer, BodyTooLarge>;
+  using Sum = std::variant<InvalidHeader, Setup, Connect, Timeout, Stalled, Tls, Transfer, BodyTooLarge>;
 };
 
 class HttpError : public ErrorSum<HttpError, HttpErrorVariants> {
@@ -62,6 +68,7 @@ class HttpError : public ErrorSum<HttpError, HttpErrorVariants> {
   static std::string text_of(const Setup& v);
   static std::string text_of(const Connect& v);
   static std::string text_of(const Timeout& v);
+  static std::string text_of(const Stalled& v);
   static std::string text_of(const Tls& v);
   static std::string text_of(const Transfer& v);
   static std::string text_of(const BodyTooLarge& v);
@@ -69,6 +76,7 @@ class HttpError : public ErrorSum<HttpError, HttpErrorVariants> {
   static std::string debug_of(const Setup& v);
   static std::string debug_of(const Connect& v);
   static std::string debug_of(const Timeout& v);
+  static std::string debug_of(const Stalled& v);
   static std::string debug_of(const Tls& v);
   static std::string debug_of(const Transfer& v);
   static std::string debug_of(const BodyTooLarge& v);

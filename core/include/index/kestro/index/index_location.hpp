@@ -126,9 +126,7 @@ std::expected<IndexLocation, IndexLocationError> parse_index_location(std::strin
 std::string display_index_location(const IndexLocation& location);
 std::string display_index_template(const Template& location);
 
-// The text with the userinfo of its authority replaced by "<redacted>"; the
-// last `@` of the authority ends the userinfo. No URL parsing: any text.
-std::string redact_url_userinfo(std::string_view text);
+using url::redact_url_userinfo;
 
 // Scheme http or https, no username or password, no fragment; `input` is
 // only used, redacted, in the error.

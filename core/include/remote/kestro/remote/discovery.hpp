@@ -13,6 +13,7 @@
 #include <string_view>
 #include <variant>
 
+#include "kestro/auth/fetch_json.hpp"
 #include "kestro/auth/policy.hpp"
 #include "kestro/auth/send_with_credentials.hpp"
 #include "kestro/http/client.hpp"
@@ -24,9 +25,7 @@
 
 namespace kestro::remote {
 
-// The largest JSON document (discovery, `versions.json`, records) read into
-// memory; a longer body fails as a body error.
-inline constexpr std::size_t kJsonBodyLimit = std::size_t{64} << 20;
+using auth::kJsonBodyLimit;
 
 inline constexpr std::string_view kDiscoveryTarget = "kestro_core::env::discovery";
 inline constexpr std::string_view kDiscoveryFile = "kestro-index-config.json";
@@ -34,11 +33,23 @@ inline constexpr std::string_view kDiscoveryFile = "kestro-index-config.json";
 // Whether a 404 means "no such document" (nothing) or a failure.
 enum class FetchMode { AllowMissing, RequirePresent };
 
-// The body of a 2xx answer to `result`, read whole up to kJsonBodyLimit;
-// nothing for a 404 in AllowMissing. `url` names the requested document in
-// every error.
-std::expected<std::optional<std::string>, FetchJsonError> read_json_answer(auth::SendResult result,
-                                                                           const url::Url& url, FetchMode mode);
+// A failed JSON read of `url` (shown with its userinfo redacted) as an index
+// fetch error.
+FetchJsonError fetch_json_error(auth::JsonReadFailure failure, const url::Url& url);
+
+// The document of a 2xx answer to `sent`, parsed by `parse`; nothing for a
+// 404 in AllowMissing, any other status a failure. `url` names the requested
+// document in every error.
+template <typename T, typename Parse>
+std::expected<std::optional<T>, FetchJsonError> index_json_answer(auth::SendResult sent, const url::Url& url,
+                                                                  Parse&& parse, FetchMode mode) {
+  auto answer = auth::read_json_answer<T>(std::move(sent), http::is_success, std::forward<Parse>(parse));
+  if (!answer) return std::unexpected(fetch_json_error(std::move(answer.error()), url));
+  if (answer->document) return std::optional<T>(std::move(answer->document));
+  const std::uint16_t status = answer->response.status();
+  if (status == 404 && mode == FetchMode::AllowMissing) return std::optional<T>();
+  return std::unexpected(FetchJsonError(FetchJsonError::BadHttpStatus{kestro::url::display_url(url), status}));
+}
 
 // The authenticated GET of one JSON document, parsed by `parse`.
 template <typename T>
@@ -46,13 +57,8 @@ std::expected<std::optional<T>, FetchJsonError> fetch_index_json(const http::Cli
                                                                  const auth::AuthPolicy& policy, const url::Url& url,
                                                                  json::Result<T> (*parse)(std::string_view),
                                                                  FetchMode mode) {
-  auto body = read_json_answer(auth::send_with_credentials(policy, auth::RequestVariant::JsonDocument, url, client),
-                               url, mode);
-  if (!body) return std::unexpected(std::move(body.error()));
-  if (!*body) return std::optional<T>();
-  auto record = parse(**body);
-  if (!record) return std::unexpected(FetchJsonError(FetchJsonError::JsonParse{url.href(), std::move(record.error())}));
-  return std::optional<T>(std::move(*record));
+  return index_json_answer<T>(auth::send_with_credentials(policy, auth::RequestVariant::JsonDocument, url, client), url,
+                              parse, mode);
 }
 
 // The resolved endpoints of an index: the location its files are read from,

@@ -28,6 +28,7 @@
 #include "kestro/index/index_location.hpp"
 #include "kestro/remote/discovery.hpp"
 #include "kestro/utils/error.hpp"
+#include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/url.hpp"
 
 namespace kestro::remote {
@@ -75,15 +76,28 @@ struct LoginOutcome {
   std::variant<Stored, NotStored> kind;
 };
 
+// The probe client could not be made; the text is the reason alone.
+struct ProbeClientVariants {
+  struct Unavailable {
+    std::string reason;
+  };
+  using Sum = std::variant<Unavailable>;
+};
+class ProbeClientError : public ErrorSum<ProbeClientError, ProbeClientVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const Unavailable& v) { return v.reason; }
+};
+
 // The probe client: the common defaults, redirects never followed, 30 s for
 // each request as a whole.
-using ProbeClientFactory = std::function<std::expected<http::Client, ErrorPtr>()>;
-std::expected<http::Client, ErrorPtr> build_probe_http_client();
+using ProbeClientFactory = std::function<std::expected<http::Client, ProbeClientError>()>;
+std::expected<http::Client, ProbeClientError> build_probe_http_client();
 
 // Sends one probe request, with `Authorization: Bearer {token}` (sensitive)
-// when a token is given. A failure is its rendered chain of causes.
-std::expected<http::Response, std::string> send_probe_request(const http::Client& client, http::Method method,
-                                                              const url::Url& url, const std::string* token);
+// when a token is given.
+std::expected<http::Response, http::HttpError> send_probe_request(const http::Client& client, http::Method method,
+                                                                  const url::Url& url, const std::string* token);
 
 // The `Location` header when every byte is a tab or from blank to `~`;
 // otherwise "(no Location header)".

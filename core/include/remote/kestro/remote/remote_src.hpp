@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "kestro/auth/policy.hpp"
+#include "kestro/http/body_text.hpp"
 #include "kestro/http/client.hpp"
 #include "kestro/http/http_error.hpp"
 #include "kestro/model/relative_path.hpp"
@@ -86,12 +87,6 @@ class RemoteSrcError : public ErrorSum<RemoteSrcError, RemoteSrcVariants> {
 // percent-encoded dot segments (`%2e`, `%2e%2e`, any case) that URL
 // resolution treats as `.` and `..`.
 std::expected<void, RelativePathError> check_remote_path(std::string_view path);
-
-// `body` as text: its encoding is the `charset` parameter of `content_type`
-// (UTF-8 when there is none or it names no known encoding), except that a
-// byte-order mark at the start decides it and is removed. Malformed
-// sequences become U+FFFD.
-std::string decode_body_text(std::string_view body, std::optional<std::string_view> content_type);
 
 class RemoteSrcProject : public ReadProject<RemoteSrcError> {
  public:

@@ -143,4 +143,12 @@ class Url {
   bool opaque_path_ = false;
 };
 
+// The text with the userinfo of its authority replaced by "<redacted>"; the
+// last `@` of the authority ends the userinfo. No URL parsing: any text. The
+// one form in which a URL that may carry a password is logged or shown.
+std::string redact_url_userinfo(std::string_view text);
+// The URL's serialisation as it may be shown: userinfo redacted when there
+// is any, otherwise `href()` unchanged.
+std::string display_url(const Url& url);
+
 }  // namespace kestro::url
