@@ -37,14 +37,14 @@ std::string RemoteKparError::text_of(const SizeMismatch& v) {
   return fmt::format("kpar at `{}` has size {} bytes but the expected size was {} bytes", v.url, v.actual, v.expected);
 }
 std::string RemoteKparError::text_of(const EmptyKpar& v) { return fmt::format("kpar at `{}` is an empty file", v.url); }
+std::string RemoteKparError::text_of(const TooLarge& v) {
+  return fmt::format("kpar at `{}` is larger than the limit of {} bytes for an archive of unknown size", v.url,
+                     v.limit);
+}
 
 namespace {
 
 using Fail = std::unexpected<RemoteKparError>;
-
-// Bytes gathered before one write: far fewer system calls than one write
-// per network piece.
-constexpr std::size_t kWriteBuffer = std::size_t{1} << 20;
 
 std::optional<std::uint64_t> declared_length(const http::Response& response) {
   auto text = response.header("Content-Length");
@@ -61,10 +61,8 @@ std::expected<OpenedLocalKpar, LocalKparError> open_downloaded_kpar(OwnedTempDir
                                                                    std::string sha256, std::uint64_t size) {
   auto fd = open_fd(archive, O_RDONLY | O_CLOEXEC);
   if (!fd) return std::unexpected(LocalKparError::Io{FsIoError::OpenFile{archive, fd.error()}});
-  auto zip = zip::ZipArchive::from_fd(std::move(*fd));
-  if (!zip)
-    return std::unexpected(LocalKparError::Zip{
-        ZipArchiveError::ReadArchive{display_path(archive), make_error<zip::ZipError>(std::move(zip.error()))}});
+  auto zip = read_kpar_archive(std::move(*fd), archive);
+  if (!zip) return std::unexpected(std::move(zip.error()));
   auto root = find_kpar_project_root(*zip);
   if (!root) return std::unexpected(std::move(root.error()));
   return OpenedLocalKpar{OpenedKpar{archive, std::move(*root), std::move(sha256), size}, std::move(dir)};
@@ -72,48 +70,50 @@ std::expected<OpenedLocalKpar, LocalKparError> open_downloaded_kpar(OwnedTempDir
 
 std::expected<DownloadedKpar, RemoteKparError> download_kpar(const http::Client& client,
                                                              const auth::AuthPolicy& policy, const url::Url& url,
-                                                             const std::optional<ExpectedArchive>& expected) {
+                                                             const std::optional<ExpectedArchive>& expected,
+                                                             std::uint64_t max_size) {
   auto response = auth::send_with_credentials(policy, auth::RequestVariant::KparArchive, url, client);
   if (!response) return Fail(RemoteKparError::Request{make_error<http::HttpError>(std::move(response.error()))});
   std::uint16_t status = response->status();
   if (status < 200 || status > 299) return Fail(RemoteKparError::BadHttpStatus{url.href(), status});
-  if (auto declared = declared_length(*response); declared && expected && *declared != expected->size)
-    return Fail(RemoteKparError::SizeMismatch{expected->size, *declared, url.href()});
+  if (auto declared = declared_length(*response)) {
+    if (expected && *declared != expected->size)
+      return Fail(RemoteKparError::SizeMismatch{expected->size, *declared, url.href()});
+    if (!expected && *declared > max_size) return Fail(RemoteKparError::TooLarge{url.href(), max_size});
+  }
 
   // From here on every failure drops the directory with all its contents.
   auto dir = OwnedTempDir::create();
   if (!dir) return Fail(RemoteKparError::Io{std::move(dir.error())});
   fs::path archive = dir->path() / "project.kpar";
-  auto out = open_fd(archive, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (!out) return Fail(RemoteKparError::Io{FsIoError::CreateFile{archive, out.error()}});
-  auto write_failed = [&] { return Fail(RemoteKparError::Io{FsIoError::WriteFile{archive, IoError::last()}}); };
+  auto out = AtomicFileWriter::create(archive, ExistingFile::Replace, 0600);
+  if (!out) return Fail(RemoteKparError::Io{std::move(out.error())});
 
+  // Hashed and written piece by piece as it arrives; an archive with no
+  // expected size may not grow past the fixed bound.
+  const std::uint64_t limit = expected ? expected->size : max_size;
   Sha256 hash;
   std::uint64_t count = 0;
-  std::string pending;
-  pending.reserve(kWriteBuffer);
   for (;;) {
     auto piece = response->next_piece();
     if (!piece) return Fail(RemoteKparError::Body{make_error<http::HttpError>(std::move(piece.error()))});
     if (piece->end) break;
     count += piece->bytes.size();
-    if (expected && count > expected->size) return Fail(RemoteKparError::SizeMismatch{expected->size, count, url.href()});
-    hash.update(piece->bytes);
-    pending += piece->bytes;
-    if (pending.size() >= kWriteBuffer) {
-      if (!write_all(out->get(), pending)) return write_failed();
-      pending.clear();
+    if (count > limit) {
+      if (expected) return Fail(RemoteKparError::SizeMismatch{expected->size, count, url.href()});
+      return Fail(RemoteKparError::TooLarge{url.href(), max_size});
     }
+    hash.update(piece->bytes);
+    if (auto written = out->write(piece->bytes); !written) return Fail(RemoteKparError::Io{std::move(written.error())});
   }
   if (count == 0) return Fail(RemoteKparError::EmptyKpar{url.href()});
   if (expected && count != expected->size) return Fail(RemoteKparError::SizeMismatch{expected->size, count, url.href()});
-  if (!write_all(out->get(), pending)) return write_failed();
-  if (::fsync(out->get()) != 0) return write_failed();
   std::string digest = to_hex(hash.finish());
   if (expected && digest != expected->digest)
     return Fail(RemoteKparError::DigestMismatch{url.href(), expected->digest, std::move(digest)});
+  if (auto committed = std::move(*out).commit(); !committed)
+    return Fail(RemoteKparError::Io{std::move(committed.error())});
   auto opened = open_downloaded_kpar(std::move(*dir), archive, std::move(digest), count);
-  out = UniqueFd();
   if (!opened) return Fail(RemoteKparError::KPar{std::move(opened.error())});
   return std::make_shared<const OpenedLocalKpar>(std::move(*opened));
 }
