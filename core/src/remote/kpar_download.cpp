@@ -6,6 +6,11 @@
 
 #include <cerrno>
 #include <charconv>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -55,6 +60,98 @@ std::optional<std::uint64_t> declared_length(const http::Response& response) {
   return n;
 }
 
+// Hashes and writes the archive on a thread of its own while the next bytes
+// are received, in blocks large enough for few system calls. At most a few
+// blocks wait: a disk slower than the network holds the download back.
+class HashingWriter {
+ public:
+  explicit HashingWriter(AtomicFileWriter& out) : out_(out), thread_([this] { run(); }) {
+    filling_.reserve(kBlock);
+  }
+  HashingWriter(const HashingWriter&) = delete;
+  HashingWriter& operator=(const HashingWriter&) = delete;
+  ~HashingWriter() { stop(); }
+
+  // Takes `bytes`; false once a write has failed (finish tells how).
+  bool add(std::string_view bytes) {
+    filling_ += bytes;
+    return filling_.size() < kBlock || hand_over();
+  }
+
+  // The lower-case hex digest of everything added, or the first failure to
+  // write it.
+  std::expected<std::string, FsIoError> finish() {
+    if (!filling_.empty()) hand_over();
+    stop();
+    if (error_) return std::unexpected(std::move(*error_));
+    return to_hex(hash_.finish());
+  }
+
+ private:
+  static constexpr std::size_t kBlock = std::size_t{4} << 20;
+  static constexpr std::size_t kMaxWaiting = 3;
+
+  bool hand_over() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return waiting_.size() < kMaxWaiting || error_; });
+    if (error_) return false;
+    waiting_.push_back(std::move(filling_));
+    filling_.clear();
+    if (!spare_.empty()) {
+      filling_ = std::move(spare_.back());
+      spare_.pop_back();
+    }
+    lock.unlock();
+    changed_.notify_all();
+    filling_.reserve(kBlock);
+    return true;
+  }
+
+  void run() {
+    for (;;) {
+      std::string block;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !waiting_.empty() || closing_; });
+        if (waiting_.empty()) return;
+        block = std::move(waiting_.front());
+        waiting_.pop_front();
+      }
+      changed_.notify_all();
+      hash_.update(block);
+      auto written = out_.write(block);
+      block.clear();
+      {
+        std::lock_guard lock(mutex_);
+        if (!written && !error_) error_ = std::move(written.error());
+        spare_.push_back(std::move(block));
+      }
+      changed_.notify_all();
+    }
+  }
+
+  void stop() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard lock(mutex_);
+      closing_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+
+  AtomicFileWriter& out_;
+  Sha256 hash_;
+  std::string filling_;  // the block being gathered, on the receiving thread
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::string> waiting_;  // handed over, not yet written
+  std::vector<std::string> spare_;   // written blocks, to be filled again
+  bool closing_ = false;
+  std::optional<FsIoError> error_;
+  std::thread thread_;  // last: started once everything above exists
+};
+
 }  // namespace
 
 std::expected<OpenedLocalKpar, LocalKparError> open_downloaded_kpar(OwnedTempDir dir, const fs::path& archive,
@@ -89,11 +186,12 @@ std::expected<DownloadedKpar, RemoteKparError> download_kpar(const http::Client&
   auto out = AtomicFileWriter::create(archive, ExistingFile::Replace, 0600);
   if (!out) return Fail(RemoteKparError::Io{std::move(out.error())});
 
-  // Hashed and written piece by piece as it arrives; an archive with no
-  // expected size may not grow past the fixed bound.
+  // Hashed and written while it arrives; an archive with no expected size
+  // may not grow past the fixed bound.
   const std::uint64_t limit = expected ? expected->size : max_size;
-  Sha256 hash;
   std::uint64_t count = 0;
+  HashingWriter writer(*out);
+  auto write_failed = [&] { return Fail(RemoteKparError::Io{std::move(writer.finish().error())}); };
   for (;;) {
     auto piece = response->next_piece();
     if (!piece) return Fail(RemoteKparError::Body{make_error<http::HttpError>(std::move(piece.error()))});
@@ -103,12 +201,13 @@ std::expected<DownloadedKpar, RemoteKparError> download_kpar(const http::Client&
       if (expected) return Fail(RemoteKparError::SizeMismatch{expected->size, count, url.href()});
       return Fail(RemoteKparError::TooLarge{url.href(), max_size});
     }
-    hash.update(piece->bytes);
-    if (auto written = out->write(piece->bytes); !written) return Fail(RemoteKparError::Io{std::move(written.error())});
+    if (!writer.add(piece->bytes)) return write_failed();
   }
   if (count == 0) return Fail(RemoteKparError::EmptyKpar{url.href()});
   if (expected && count != expected->size) return Fail(RemoteKparError::SizeMismatch{expected->size, count, url.href()});
-  std::string digest = to_hex(hash.finish());
+  auto hashed = writer.finish();
+  if (!hashed) return Fail(RemoteKparError::Io{std::move(hashed.error())});
+  std::string digest = std::move(*hashed);
   if (expected && digest != expected->digest)
     return Fail(RemoteKparError::DigestMismatch{url.href(), expected->digest, std::move(digest)});
   if (auto committed = std::move(*out).commit(); !committed)

@@ -93,6 +93,7 @@ class AtomicFileWriter {
   AtomicFileWriter(fs::path target, fs::path destination, fs::path temp, UniqueFd file, ExistingFile existing);
   std::expected<void, FsIoError> fail(FsIoError error);
   std::expected<void, FsIoError> flush();
+  std::expected<void, FsIoError> write_through(std::string_view bytes);
 
   fs::path target_;       // as the caller named it, for errors
   fs::path destination_;  // the file links lead to
@@ -100,6 +101,7 @@ class AtomicFileWriter {
   UniqueFd file_;
   ExistingFile existing_;
   std::string pending_;
+  std::uint64_t written_ = 0;  // bytes in the file so far
 };
 
 // Writes `bytes` to `target` in place: the file is created (mode 0666 &
