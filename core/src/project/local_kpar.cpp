@@ -146,7 +146,7 @@ LocalKparProject::Result<std::filesystem::path> LocalKparProject::extract(const 
 
   // Written under another name and renamed when complete, so that a copy
   // that fails part way is never taken for the extracted file.
-  auto out = AtomicFileWriter::create(cache, ExistingFile::Replace, 0600);
+  auto out = AtomicFileWriter::create(cache, ExistingFile::Replace, 0600, AtomicFileWriter::Durability::Scratch);
   if (!out) return Fail(io(std::move(out.error())));
   auto archive = open_kpar_file(opened.archive);
   if (!archive) return Fail(std::move(archive.error()));

@@ -145,7 +145,7 @@ std::expected<std::string, FsIoError> read_utf8_file(const fs::path& path) {
 constexpr std::size_t kAtomicWriteBuffer = std::size_t{1} << 20;
 
 std::expected<AtomicFileWriter, FsIoError> AtomicFileWriter::create(const fs::path& target, ExistingFile existing,
-                                                                    unsigned mode) {
+                                                                    unsigned mode, Durability durability) {
   auto create_error = [&](IoError io) { return std::unexpected(FsIoError::CreateFile{target, std::move(io)}); };
   if (has_nul(target)) return create_error(nul_error());
   auto resolved = follow_links(target);
@@ -171,6 +171,7 @@ std::expected<AtomicFileWriter, FsIoError> AtomicFileWriter::create(const fs::pa
     }
   }
   AtomicFileWriter writer(target, destination, std::move(temp), std::move(file), existing);
+  writer.durability_ = durability;
   struct stat st;
   if (stat_path(destination, st) && S_ISREG(st.st_mode) && ::fchmod(writer.file_.get(), st.st_mode & 07777) != 0) {
     auto failed = writer.fail(FsIoError::WriteFile{target, IoError::last()});
@@ -193,6 +194,7 @@ AtomicFileWriter::AtomicFileWriter(AtomicFileWriter&& other) noexcept
       temp_(std::exchange(other.temp_, fs::path())),
       file_(std::move(other.file_)),
       existing_(other.existing_),
+      durability_(other.durability_),
       pending_(std::move(other.pending_)),
       written_(other.written_) {}
 
@@ -212,7 +214,7 @@ std::expected<void, FsIoError> AtomicFileWriter::write_through(std::string_view 
   if (!write_all(file_.get(), bytes)) return fail(FsIoError::WriteFile{target_, IoError::last()});
   // Large writes start their way to the disk at once, so that the flush of
   // commit has little left to wait for; a failure shows there.
-  if (bytes.size() >= kAtomicWriteBuffer)
+  if (durability_ == Durability::Stable && bytes.size() >= kAtomicWriteBuffer)
     ::sync_file_range(file_.get(), static_cast<off_t>(written_), static_cast<off_t>(bytes.size()),
                       SYNC_FILE_RANGE_WRITE);
   written_ += bytes.size();
@@ -239,7 +241,8 @@ std::expected<void, FsIoError> AtomicFileWriter::commit() && {
   if (temp_.empty()) return std::unexpected(FsIoError::WriteFile{target_, IoError::from_errno(EBADF)});
   if (auto flushed = flush(); !flushed) return flushed;
   auto write_failed = [&] { return fail(FsIoError::WriteFile{target_, IoError::last()}); };
-  if (::fsync(file_.get()) != 0 && errno != EINVAL && errno != EROFS) return write_failed();
+  if (durability_ == Durability::Stable && ::fsync(file_.get()) != 0 && errno != EINVAL && errno != EROFS)
+    return write_failed();
   if (!file_.close()) return write_failed();
   int renamed = existing_ == ExistingFile::Keep ? rename_no_replace(temp_, destination_)
                                                 : ::rename(temp_.c_str(), destination_.c_str());

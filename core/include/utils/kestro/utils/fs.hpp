@@ -73,15 +73,22 @@ std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::st
 // write_file_atomic for bytes that arrive in pieces (a download, an entry
 // inflated from an archive): the temporary is made beside the target on
 // create, each write adds to it (gathered into large writes), and commit
-// flushes it to stable storage and renames it into place, with the errors
-// and the rules of write_file_atomic. A new file gets `mode` & ~umask. A
-// writer that fails, or is dropped before commit, removes its temporary:
-// the target is never seen in part.
+// flushes it to stable storage (unless it is scratch) and renames it into
+// place, with the errors and the rules of write_file_atomic. A new file
+// gets `mode` & ~umask. A writer that fails, or is dropped before commit,
+// removes its temporary: the target is never seen in part.
 class AtomicFileWriter {
  public:
+  // Whether commit waits for the bytes to reach stable storage. Scratch is
+  // for files in a private temporary directory that goes with the process
+  // (the extraction cache): a crash loses them anyway, and a flush per file
+  // would cost more than writing them.
+  enum class Durability { Stable, Scratch };
+
   static std::expected<AtomicFileWriter, FsIoError> create(const fs::path& target,
                                                            ExistingFile existing = ExistingFile::Replace,
-                                                           unsigned mode = 0666);
+                                                           unsigned mode = 0666,
+                                                           Durability durability = Durability::Stable);
   AtomicFileWriter(AtomicFileWriter&& other) noexcept;
   AtomicFileWriter& operator=(AtomicFileWriter&& other) = delete;
   ~AtomicFileWriter();
@@ -100,6 +107,7 @@ class AtomicFileWriter {
   fs::path temp_;         // empty once renamed or removed
   UniqueFd file_;
   ExistingFile existing_;
+  Durability durability_ = Durability::Stable;
   std::string pending_;
   std::uint64_t written_ = 0;  // bytes in the file so far
 };
