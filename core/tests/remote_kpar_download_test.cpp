@@ -185,6 +185,34 @@ TEST_F(KparDownloadTest, UnknownSizeStopsAtTheBound) {
                             ExpectedArchive{sha256_hex(good), good.size()}, 10));
 }
 
+TEST_F(KparDownloadTest, LargeArchiveLandsWholeOrNotAtAll) {
+  // Many blocks of the writer's thread, the last one partial.
+  std::string noise(21 << 20, '\0');
+  std::uint64_t state = 7;
+  for (char& c : noise) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    c = static_cast<char>(state >> 56);
+  }
+  const std::string big = zip_bytes({{"p/.project.json", kInfo}, {"p/big.bin", noise}});
+  const ExpectedArchive expected{sha256_hex(big), big.size()};
+  server.push(Reply::ok(big));
+  {
+    auto downloaded = remote(expected).ensure_downloaded();
+    ASSERT_TRUE(downloaded) << downloaded.error().message();
+    EXPECT_EQ(read_bytes((*downloaded)->archive.archive_path), big);
+    EXPECT_EQ((*downloaded)->archive.sha256, expected.digest);
+  }
+  // A write that fails part-way, with blocks still waiting: an I/O error,
+  // and nothing left behind.
+  server.push(Reply::ok(big));
+  auto project = remote(expected);
+  auto cut = with_file_size_limit(6 << 20, [&] { return project.ensure_downloaded(); });
+  ASSERT_FALSE(cut);
+  EXPECT_TRUE(cut.error().holds<RemoteKparError::Io>());
+  EXPECT_TRUE(cut.error().message().starts_with("failed to write file\n  `")) << cut.error().message();
+  EXPECT_EQ(tmp.entries(), 0u);
+}
+
 TEST_F(KparDownloadTest, UnparsableUrlFailsAtCreation) {
   auto project = RemoteKparProject::create("http://exa mple.org/p.kpar", client, policy);
   ASSERT_FALSE(project);
