@@ -119,6 +119,54 @@ TEST(AtomicWrite, FailureMidWriteKeepsPreviousContent) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
+TEST(AtomicWrite, StreamedPiecesLandWholeOrNotAtAll) {
+  TempDir dir;
+  auto target = dir.path() / "archive.kpar";
+  auto files = [&] { return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()); };
+  ASSERT_TRUE(write_file_atomic(target, "previous"));
+  // Pieces small and large, gathered or written straight through.
+  std::string expected;
+  {
+    auto writer = AtomicFileWriter::create(target, ExistingFile::Replace, 0600);
+    ASSERT_TRUE(writer);
+    for (std::size_t size : {1u, 70000u, 3u << 20, 5u, 1u << 20}) {
+      std::string piece(size, static_cast<char>('a' + expected.size() % 26));
+      ASSERT_TRUE(writer->write(piece));
+      expected += piece;
+    }
+    EXPECT_EQ(*read_file(target), "previous");  // nothing seen before the commit
+    EXPECT_EQ(files(), 2);
+    ASSERT_TRUE(std::move(*writer).commit());
+  }
+  EXPECT_EQ(*read_file(target), expected);
+  EXPECT_EQ(files(), 1);
+  // Dropped before the commit, or failing part-way: the temporary goes and
+  // the previous content stays.
+  {
+    auto dropped = AtomicFileWriter::create(target);
+    ASSERT_TRUE(dropped && dropped->write("never seen"));
+  }
+  auto failed = with_file_size_limit(4096, [&]() -> std::expected<void, FsIoError> {
+    auto writer = AtomicFileWriter::create(target);
+    if (!writer) return std::unexpected(std::move(writer.error()));
+    for (int i = 0; i < 3; ++i)
+      if (auto w = writer->write(std::string(1 << 20, 'x')); !w) return w;
+    return std::move(*writer).commit();
+  });
+  ASSERT_FALSE(failed);
+  EXPECT_TRUE(failed.error().holds<FsIoError::WriteFile>());
+  EXPECT_EQ(*read_file(target), expected);
+  EXPECT_EQ(files(), 1);
+  // A file that may not be replaced is refused at the commit.
+  auto keep = AtomicFileWriter::create(target, ExistingFile::Keep);
+  ASSERT_TRUE(keep && keep->write("new"));
+  auto kept = std::move(*keep).commit();
+  ASSERT_FALSE(kept);
+  EXPECT_TRUE(kept.error().holds<FsIoError::CreateFile>());
+  EXPECT_EQ(*read_file(target), expected);
+  EXPECT_EQ(files(), 1);
+}
+
 TEST(ReadFile, Errors) {
   auto r = read_file("/nonexistent/x");
   ASSERT_FALSE(r);

@@ -1,5 +1,7 @@
 // KPAR projects on the local file system against archives written by
 // Python's zipfile module.
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "kestro/project/local_kpar.hpp"
@@ -209,6 +211,51 @@ TEST(LocalKpar, FailedExtractionIsNeverServed) {
   auto whole = project.read_source("big");
   ASSERT_TRUE(whole) << whole.error().message();
   EXPECT_EQ(read_to_end(**whole), big);
+}
+
+TEST(LocalKpar, BombsAreRefusedBeforeExtraction) {
+  TempDir dir;
+  ScopedTmpdir tmp;
+  auto path = dir.path() / "bomb.kpar";
+  const std::string info = info_json("P");
+  auto make = [&] {
+    make_zip(path, {{".project.json", info}, {"a.sysml", "package A;"}, {"b.sysml", "package B;"},
+                    {"c.sysml", "package C;"}, {"d.sysml", "package D;"}, {"e.sysml", "package E;"}});
+  };
+  const std::string where = "failed to parse zip archive `" + path.string() + "`: ";
+  struct Case {
+    const char* what;
+    std::function<void()> patch;
+    std::string message;
+  } cases[] = {
+      {"two entries share their data",
+       [&] { patch_central_field(path, 2, 42, static_cast<std::uint32_t>(30 + 13 + info.size())); },
+       where + "invalid zip archive: entries `a.sysml` and `b.sysml` overlap"},
+      {"declared sizes past the bound",
+       [&] {
+         for (std::size_t i = 1; i <= 5; ++i) patch_central_field(path, i, 24, 0xFFFFFFF0u);
+       },
+       where + "unsupported zip archive: entries declare " + std::to_string(info.size() + 5 * 0xFFFFFFF0ull) +
+           " bytes in all, more than the limit of 17179869184 bytes"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    make();
+    c.patch();
+    for (auto root : {ArchiveRoot{ArchiveRootDetect{}}, ArchiveRoot{std::string()}}) {
+      LocalKparProject project(path, "bomb.kpar", root);
+      auto read = project.read_source("a.sysml");
+      ASSERT_FALSE(read);
+      EXPECT_TRUE(read.error().holds<LocalKparError::Zip>());
+      EXPECT_EQ(read.error().message(), c.message);
+      auto info_read = project.get_info();
+      ASSERT_FALSE(info_read);
+      EXPECT_EQ(info_read.error().message(), c.message);
+    }
+    // Nothing was extracted: at most the empty directory of the opened archive.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(::getenv("TMPDIR")))
+      EXPECT_TRUE(entry.is_directory()) << entry.path();
+  }
 }
 
 TEST(LocalPath, DispatchesAndConvertsErrors) {

@@ -142,6 +142,77 @@ TEST_F(KparDownloadTest, FailedWriteIsIoErrorAndLeavesNothing) {
   EXPECT_EQ(tmp.entries(), 0u);
 }
 
+TEST_F(KparDownloadTest, UnknownSizeStopsAtTheBound) {
+  const std::string& good = project_zip();
+  const std::uint64_t bound = good.size() + 100;
+  // Far more than the bound: a server that would fill the disk.
+  const std::string flood = good + std::string(8 << 20, 'x');
+  auto no_length = [](const std::string& body) {
+    Reply r = Reply::ok(body);
+    r.content_length = false;
+    return r;
+  };
+  struct Case {
+    const char* name;
+    Reply reply;
+    bool fits;
+  } cases[] = {
+      {"declared past the bound", Reply::ok(flood), false},
+      {"streamed past the bound", no_length(flood), false},
+      {"one byte past the bound", no_length(good + std::string(101, 'x')), false},
+      {"at the bound", no_length(good + std::string(100, '\0')), true},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    LoopbackServer local;
+    local.push(c.reply);
+    auto url = *url::Url::parse(local.url("/p.kpar"));
+    auto result = download_kpar(client, policy, url, std::nullopt, bound);
+    if (c.fits) {
+      ASSERT_TRUE(result) << result.error().message();
+      EXPECT_EQ((*result)->archive.size, bound);
+      continue;
+    }
+    ASSERT_FALSE(result);
+    EXPECT_TRUE(result.error().holds<RemoteKparError::TooLarge>());
+    EXPECT_EQ(result.error().message(), "kpar at `" + local.url("/p.kpar") + "` is larger than the limit of " +
+                                            std::to_string(bound) + " bytes for an archive of unknown size");
+    EXPECT_EQ(tmp.entries(), 0u);
+  }
+  // With an expected size the bound is that size, whatever the fixed one.
+  server.push(Reply::ok(good));
+  EXPECT_TRUE(download_kpar(client, policy, *url::Url::parse(server.url("/p.kpar")),
+                            ExpectedArchive{sha256_hex(good), good.size()}, 10));
+}
+
+TEST_F(KparDownloadTest, LargeArchiveLandsWholeOrNotAtAll) {
+  // Many blocks of the writer's thread, the last one partial.
+  std::string noise(21 << 20, '\0');
+  std::uint64_t state = 7;
+  for (char& c : noise) {
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    c = static_cast<char>(state >> 56);
+  }
+  const std::string big = zip_bytes({{"p/.project.json", kInfo}, {"p/big.bin", noise}});
+  const ExpectedArchive expected{sha256_hex(big), big.size()};
+  server.push(Reply::ok(big));
+  {
+    auto downloaded = remote(expected).ensure_downloaded();
+    ASSERT_TRUE(downloaded) << downloaded.error().message();
+    EXPECT_EQ(read_bytes((*downloaded)->archive.archive_path), big);
+    EXPECT_EQ((*downloaded)->archive.sha256, expected.digest);
+  }
+  // A write that fails part-way, with blocks still waiting: an I/O error,
+  // and nothing left behind.
+  server.push(Reply::ok(big));
+  auto project = remote(expected);
+  auto cut = with_file_size_limit(6 << 20, [&] { return project.ensure_downloaded(); });
+  ASSERT_FALSE(cut);
+  EXPECT_TRUE(cut.error().holds<RemoteKparError::Io>());
+  EXPECT_TRUE(cut.error().message().starts_with("failed to write file\n  `")) << cut.error().message();
+  EXPECT_EQ(tmp.entries(), 0u);
+}
+
 TEST_F(KparDownloadTest, UnparsableUrlFailsAtCreation) {
   auto project = RemoteKparProject::create("http://exa mple.org/p.kpar", client, policy);
   ASSERT_FALSE(project);

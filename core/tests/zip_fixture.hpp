@@ -96,4 +96,19 @@ inline void claim_entry_size(const std::filesystem::path& path, std::uint32_t si
   write_text(path, bytes);
 }
 
+// Sets a 32-bit field of the central header of entry `index` (in directory
+// order): 20 the compressed size, 24 the uncompressed size, 42 the local
+// header offset.
+inline void patch_central_field(const std::filesystem::path& path, std::size_t index, std::size_t field,
+                                std::uint32_t value) {
+  std::string bytes = read_bytes(path);
+  auto at = bytes.find("PK\x01\x02");
+  for (std::size_t i = 0; i < index; ++i) at = bytes.find("PK\x01\x02", at + 4);
+  if (at == std::string::npos) throw std::runtime_error("no such central header");
+  const std::string le = {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+                          static_cast<char>(value >> 24)};
+  bytes.replace(at + field, 4, le);
+  write_text(path, bytes);
+}
+
 }  // namespace kestro

@@ -248,6 +248,34 @@ TEST_F(ZipReaderTest, ClaimedSizeDoesNotDriveAllocation) {
   EXPECT_EQ(status, 0);
 }
 
+TEST_F(ZipReaderTest, OverlappingEntriesAreInvalid) {
+  // Entries that share bytes inflate the same data again and again: one
+  // header named twice, or data that runs over the next entry's header.
+  struct Case {
+    const char* what;
+    std::size_t entry, field;
+    std::uint32_t value;
+    const char* message;
+  } cases[] = {
+      {"one header for two entries", 1, 42, 0, "invalid zip archive: entries `a` and `b` overlap"},
+      {"data over the next header", 0, 20, 40, "invalid zip archive: entries `a` and `b` overlap"},
+      {"data over the last header", 1, 20, 40, "invalid zip archive: entries `b` and `c` overlap"},
+  };
+  for (const auto& c : cases) {
+    make_zip(path, {{"a", "hello"}, {"b", "world"}, {"c", "again"}});
+    ASSERT_TRUE(ZipArchive::open(path)) << c.what;
+    patch_central_field(path, c.entry, c.field, c.value);
+    auto archive = ZipArchive::open(path);
+    ASSERT_FALSE(archive) << c.what;
+    EXPECT_TRUE(archive.error().holds<ZipError::InvalidArchive>()) << c.what;
+    EXPECT_EQ(archive.error().message(), c.message) << c.what;
+  }
+  // Entries that only touch are fine, and their declared sizes add up.
+  make_zip(path, {{"a", "hello"}, {"b", big, true}, {"c", ""}});
+  auto archive = open_ok();
+  EXPECT_EQ(archive.declared_size(), 5 + big.size());
+}
+
 TEST_F(ZipReaderTest, UnsupportedMethodIsListedButNotRead) {
   make_zip(path, {{"b.bz2", big, false, 12}, {"ok", "fine"}});
   auto archive = open_ok();

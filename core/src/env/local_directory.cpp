@@ -8,6 +8,7 @@
 
 #include "kestro/utils/fs.hpp"
 #include "kestro/utils/log.hpp"
+#include "kestro/utils/path_parts.hpp"
 
 namespace kestro::env {
 namespace {
@@ -18,20 +19,17 @@ bool lists(const EnvProject& entry, std::string_view iri) {
   return std::ranges::find(entry.identifiers, iri) != entry.identifiers.end();
 }
 
-// `path` taken from `base` part by part, as an editable entry's path is.
+// `path` taken from `base` part by part, as an editable entry's path is: a
+// `..` at the file-system root stays there.
 fs::path walk_parts(fs::path base, std::string_view path) {
-  if (!path.empty() && path.front() == '/') base = "/";
-  size_t begin = 0;
-  while (begin <= path.size()) {
-    size_t end = path.find('/', begin);
-    if (end == std::string_view::npos) end = path.size();
-    const std::string_view part = path.substr(begin, end - begin);
-    if (part == "..") {
+  for (const PathPart& part : PathParts(path)) {
+    if (part.kind == PathPart::Kind::Root) {
+      base = "/";
+    } else if (part.kind == PathPart::Kind::Parent) {
       if (base.has_relative_path()) base = base.parent_path();
-    } else if (!part.empty() && part != ".") {
-      base /= part;
+    } else if (part.kind == PathPart::Kind::Name) {
+      base /= part.text;
     }
-    begin = end + 1;
   }
   return base;
 }

@@ -1,5 +1,6 @@
 #include "kestro/env/metadata.hpp"
 
+#include "kestro/utils/path_parts.hpp"
 #include "kestro/utils/toml_parser.hpp"
 #include "kestro/utils/toml_read.hpp"
 #include "kestro/utils/toml_write.hpp"
@@ -71,23 +72,13 @@ Result<EnvMetadata> read_document(const Document& doc) {
   return m;
 }
 
-// A non-editable path must stay below the environment directory: no root,
-// no ".." part, no "." as its first part. Only "/" separates parts, and runs
-// of it count as one.
+// A non-editable path must stay below the environment directory, written
+// without climbing: no root, no ".." part, no "." as its first part. Only
+// "/" separates parts, and runs of it count as one.
 std::optional<EnvMetadataError> check_path(const std::string& path) {
-  if (!path.empty() && path.front() == '/') return EnvMetadataError::AbsoluteProjectPath{path};
-  bool first = true;
-  size_t begin = 0;
-  while (begin <= path.size()) {
-    size_t end = path.find('/', begin);
-    if (end == std::string::npos) end = path.size();
-    const std::string_view part(path.data() + begin, end - begin);
-    if (!part.empty()) {
-      if (part == ".." || (part == "." && first)) return EnvMetadataError::NonNormalizedProjectPath{path};
-      first = false;
-    }
-    begin = end + 1;
-  }
+  const auto fault = path_fault(path, PathPolicy::NormalBelowRoot);
+  if (fault == PathFault::Absolute) return EnvMetadataError::AbsoluteProjectPath{path};
+  if (fault) return EnvMetadataError::NonNormalizedProjectPath{path};
   return std::nullopt;
 }
 

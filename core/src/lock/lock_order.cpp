@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "kestro/utils/path_parts.hpp"
+
 namespace kestro::lock {
 namespace {
 
@@ -13,52 +15,6 @@ std::strong_ordering compare_text(std::string_view a, std::string_view b) {
 
 std::strong_ordering compare_lists(const std::vector<std::string>& a, const std::vector<std::string>& b) {
   return std::lexicographical_compare_three_way(a.begin(), a.end(), b.begin(), b.end(), compare_text);
-}
-
-// One component of a path; the kinds in their order.
-struct Component {
-  enum Kind { Root, Current, Parent, Name } kind;
-  std::string_view name;
-};
-
-// The next component from `pos`, skipping what yields none; false at the end.
-bool next_component(std::string_view path, size_t& pos, Component& out) {
-  if (pos == 0 && !path.empty() && path[0] == '/') {
-    pos = 1;
-    out = {Component::Root, {}};
-    return true;
-  }
-  while (pos < path.size()) {
-    const bool first = pos == 0;
-    size_t end = path.find('/', pos);
-    if (end == std::string_view::npos) end = path.size();
-    const std::string_view c = path.substr(pos, end - pos);
-    pos = end + 1;
-    if (c.empty()) continue;
-    if (c == ".") {
-      if (!first) continue;
-      out = {Component::Current, {}};
-    } else if (c == "..") {
-      out = {Component::Parent, {}};
-    } else {
-      out = {Component::Name, c};
-    }
-    return true;
-  }
-  pos = path.size();
-  return false;
-}
-
-std::strong_ordering compare_paths(std::string_view a, std::string_view b) {
-  size_t pa = 0, pb = 0;
-  for (;;) {
-    Component ca, cb;
-    const bool ha = next_component(a, pa, ca), hb = next_component(b, pb, cb);
-    if (!ha || !hb) return ha <=> hb;
-    if (auto k = ca.kind <=> cb.kind; k != 0) return k;
-    if (ca.kind == Component::Name)
-      if (auto n = compare_text(ca.name, cb.name); n != 0) return n;
-  }
 }
 
 // The fields of a source in comparison order.

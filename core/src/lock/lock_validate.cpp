@@ -4,18 +4,12 @@
 #include "kestro/lock/lock_read.hpp"
 #include "kestro/utils/log.hpp"
 #include "kestro/utils/semver.hpp"
+#include "kestro/utils/sha256.hpp"
 
 namespace kestro::lock {
 namespace {
 
 using Unexpected = std::unexpected<LockValidationError>;
-
-bool is_digest(std::string_view d) {
-  if (d.size() != 64) return false;
-  for (char c : d)
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-  return true;
-}
 
 std::expected<void, LockValidationError> check_path(std::string_view path, RelativePathKind kind,
                                                     const Project& p) {
@@ -32,7 +26,7 @@ std::expected<void, LockValidationError> check_iri(std::string_view url, const P
 
 std::expected<void, LockValidationError> check_digest(std::string_view kind, const std::string& digest,
                                                       const Project& p) {
-  if (!is_digest(digest))
+  if (!is_lower_hex_digest(digest))
     return Unexpected(LockValidationError::InvalidDigestFormat{std::string(kind), digest, p.name});
   return {};
 }

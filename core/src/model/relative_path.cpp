@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "kestro/utils/ascii.hpp"
+#include "kestro/utils/path_parts.hpp"
 #include "kestro/utils/text.hpp"
 
 namespace kestro::model {
@@ -81,15 +82,11 @@ std::expected<std::string_view, RelativePathError> validate_relative_path(std::s
     if (!directory) return fail(E::DirectoryPath{});
     body.remove_suffix(1);
   }
-  while (true) {
-    auto slash = body.find('/');
-    std::string_view component = body.substr(0, slash);
-    if (component.empty()) return fail(E::ContainsDoubleSlash{});
-    if (in_project && component == "..") return fail(E::ContainsParent{});
-    if (in_project && component == ".") return fail(E::ContainsCurrent{});
-    if (slash == std::string_view::npos) return path;
-    body.remove_prefix(slash + 1);
-  }
+  const auto fault = path_fault(body, in_project ? PathPolicy::ProjectRelative : PathPolicy::Relative);
+  if (fault == PathFault::EmptyPart) return fail(E::ContainsDoubleSlash{});
+  if (fault == PathFault::Parent) return fail(E::ContainsParent{});
+  if (fault == PathFault::Current) return fail(E::ContainsCurrent{});
+  return path;  // a root was refused above, and these policies find nothing else
 }
 
 }  // namespace kestro::model

@@ -43,14 +43,23 @@ std::expected<std::optional<T>, LocalKparError> read_entry_record(const OpenedKp
 
 }  // namespace
 
+std::expected<zip::ZipArchive, LocalKparError> read_kpar_archive(UniqueFd fd, const std::filesystem::path& path) {
+  auto fail = [&](zip::ZipError err) {
+    return std::unexpected(
+        LocalKparError::Zip{ZipArchiveError::ReadArchive{display_path(path), std::move(err)}});
+  };
+  auto archive = zip::ZipArchive::from_fd(std::move(fd));
+  if (!archive) return fail(std::move(archive.error()));
+  if (archive->declared_size() > kMaxKparExpandedSize)
+    return fail(zip::ZipError::unsupported(fmt::format("entries declare {} bytes in all, more than the limit of {} bytes",
+                                                       archive->declared_size(), kMaxKparExpandedSize)));
+  return std::move(*archive);
+}
+
 std::expected<zip::ZipArchive, LocalKparError> open_kpar_file(const OpenedKpar& kpar) {
   auto fd = open_fd(kpar.archive_path, O_RDONLY);
   if (!fd) return std::unexpected(LocalKparError::Io{FsIoError::OpenFile{kpar.archive_path, fd.error()}});
-  auto archive = zip::ZipArchive::from_fd(std::move(*fd));
-  if (!archive)
-    return std::unexpected(LocalKparError::Zip{ZipArchiveError::ReadArchive{
-        display_path(kpar.archive_path), std::move(archive.error())}});
-  return std::move(*archive);
+  return read_kpar_archive(std::move(*fd), kpar.archive_path);
 }
 
 std::string kpar_entry_name(const OpenedKpar& kpar, std::string_view document) {

@@ -55,17 +55,20 @@ std::string entry_name_of(const OpenedKpar& kpar, std::string_view path) {
   return kpar_entry_name(kpar, path);
 }
 
-// Copies the entry's bytes to `fd`; false with the I/O error on failure.
-std::expected<void, IoError> copy_entry(zip::ZipEntryReader& reader, int fd) {
+// Copies the entry's bytes into `out`; a failure to read the entry is
+// WriteFile naming the extracted file, as it always was.
+std::expected<void, LocalKparError> copy_entry(zip::ZipEntryReader& reader, AtomicFileWriter& out,
+                                               const fs::path& target) {
   std::array<char, 65536> buffer;
   for (;;) {
     auto n = reader.read(buffer);
     if (!n) {
-      if (const auto& cause = n.error().io_error()) return std::unexpected(*cause);
-      return std::unexpected(IoError::custom(n.error().message()));
+      IoError cause = n.error().io_error() ? *n.error().io_error() : IoError::custom(n.error().message());
+      return Fail(io(FsIoError::WriteFile{target, std::move(cause)}));
     }
     if (*n == 0) return {};
-    if (!write_all(fd, std::string_view(buffer.data(), *n))) return std::unexpected(IoError::last());
+    if (auto written = out.write(std::string_view(buffer.data(), *n)); !written)
+      return Fail(io(std::move(written.error())));
   }
 }
 
@@ -102,10 +105,8 @@ LocalKparProject::Result<std::shared_ptr<const OpenedLocalKpar>> LocalKparProjec
   } else if (std::holds_alternative<ArchiveRootDetect>(archive_root)) {
     if (::lseek(fd->get(), 0, SEEK_SET) != 0)
       return Fail(io(FsIoError::Seek{archive_path, 0, IoError::last()}));
-    auto archive = zip::ZipArchive::from_fd(std::move(*fd));
-    if (!archive)
-      return Fail(LocalKparError::Zip{ZipArchiveError::ReadArchive{
-          display_path(archive_path), std::move(archive.error())}});
+    auto archive = read_kpar_archive(std::move(*fd), archive_path);
+    if (!archive) return Fail(std::move(archive.error()));
     auto detected = find_kpar_project_root(*archive);
     if (!detected) return Fail(std::move(detected.error()));
     root_prefix = std::move(*detected);
@@ -145,26 +146,17 @@ LocalKparProject::Result<std::filesystem::path> LocalKparProject::extract(const 
 
   // Written under another name and renamed when complete, so that a copy
   // that fails part way is never taken for the extracted file.
-  fs::path partial = cache;
-  partial += ".part";
-  auto out = open_fd(partial, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (!out) return Fail(io(FsIoError::CreateFile{cache, out.error()}));
-  auto failed = [&](LocalKparError err) {
-    ::unlink(partial.c_str());
-    return Fail(std::move(err));
-  };
+  auto out = AtomicFileWriter::create(cache, ExistingFile::Replace, 0600, AtomicFileWriter::Durability::Scratch);
+  if (!out) return Fail(io(std::move(out.error())));
   auto archive = open_kpar_file(opened.archive);
-  if (!archive) return failed(std::move(archive.error()));
+  if (!archive) return Fail(std::move(archive.error()));
   std::string name = entry_name_of(opened.archive, path);
   auto reader = archive->open_entry(std::string_view(name));
   if (!reader)
-    return failed(LocalKparError::Zip{
+    return Fail(LocalKparError::Zip{
         ZipArchiveError::NamedFileMeta{std::move(name), std::move(reader.error())}});
-  auto copied = copy_entry(*reader, out->get());
-  if (!copied) return failed(io(FsIoError::WriteFile{cache, std::move(copied.error())}));
-  out = UniqueFd();
-  if (::rename(partial.c_str(), cache.c_str()) != 0)
-    return failed(io(FsIoError::WriteFile{cache, IoError::last()}));
+  if (auto copied = copy_entry(*reader, *out, cache); !copied) return Fail(std::move(copied.error()));
+  if (auto committed = std::move(*out).commit(); !committed) return Fail(io(std::move(committed.error())));
   return cache;
 }
 

@@ -4,32 +4,10 @@
 
 #include <fmt/format.h>
 
+#include "kestro/utils/path_parts.hpp"
 #include "kestro/utils/text.hpp"
 
 namespace kestro::project {
-
-namespace {
-
-// Calls `f` with each component of `path`, as path_components lists them.
-template <typename F>
-void for_each_component(std::string_view path, F&& f) {
-  size_t pos = 0;
-  if (!path.empty() && path[0] == '/') {
-    f(path.substr(0, 1));
-    pos = 1;
-  }
-  bool first = pos == 0;
-  while (pos <= path.size()) {
-    size_t end = path.find('/', pos);
-    if (end == std::string_view::npos) end = path.size();
-    std::string_view name = path.substr(pos, end - pos);
-    if (!name.empty() && (name != "." || first)) f(name);
-    first = false;
-    pos = end + 1;
-  }
-}
-
-}  // namespace
 
 // The unsafe path is a file-system path: invalid UTF-8 is shown as U+FFFD.
 std::string PathCheckError::text_of(const UnsafePath& v) {
@@ -52,34 +30,19 @@ std::string RelativizeError::debug_of(const NoCommonPrefix& v) {
 
 std::vector<std::string_view> path_components(std::string_view path) {
   std::vector<std::string_view> out;
-  for_each_component(path, [&](std::string_view c) { out.push_back(c); });
+  for_each_significant_part(path, [&](const PathPart& p) { out.push_back(p.text); });
   return out;
 }
 
-bool PathComponentLess::operator()(std::string_view a, std::string_view b) const {
-  auto ca = path_components(a);
-  auto cb = path_components(b);
-  return std::lexicographical_compare(ca.begin(), ca.end(), cb.begin(), cb.end());
-}
+bool PathComponentLess::operator()(std::string_view a, std::string_view b) const { return compare_paths(a, b) < 0; }
 
 std::expected<std::filesystem::path, PathCheckError> get_source_path(const std::filesystem::path& root,
                                                                     std::string_view path) {
   if (!path.empty() && path[0] == '/') return std::unexpected(PathCheckError::AbsolutePath{std::string(path)});
-  std::vector<std::string_view> names;
-  bool escapes = false;
-  for_each_component(path, [&](std::string_view name) {
-    if (escapes || name == ".") return;
-    if (name != "..") {
-      names.push_back(name);
-    } else if (names.empty()) {
-      escapes = true;
-    } else {
-      names.pop_back();
-    }
-  });
-  if (escapes) return std::unexpected(PathCheckError::UnsafePath{std::string(path), PathCheckError::kEscapesRoot});
+  auto names = names_below_root(path);
+  if (!names) return std::unexpected(PathCheckError::UnsafePath{std::string(path), PathCheckError::kEscapesRoot});
   std::filesystem::path result = root;
-  for (auto name : names) result /= std::filesystem::path(std::string(name));
+  for (auto name : *names) result /= std::filesystem::path(std::string(name));
   return result;
 }
 

@@ -6,6 +6,11 @@
 
 #include <cerrno>
 #include <charconv>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -38,14 +43,14 @@ std::string RemoteKparError::text_of(const SizeMismatch& v) {
   return fmt::format("kpar at `{}` has size {} bytes but the expected size was {} bytes", kestro::url::redact_url_userinfo(v.url), v.actual, v.expected);
 }
 std::string RemoteKparError::text_of(const EmptyKpar& v) { return fmt::format("kpar at `{}` is an empty file", kestro::url::redact_url_userinfo(v.url)); }
+std::string RemoteKparError::text_of(const TooLarge& v) {
+  return fmt::format("kpar at `{}` is larger than the limit of {} bytes for an archive of unknown size",
+                     kestro::url::redact_url_userinfo(v.url), v.limit);
+}
 
 namespace {
 
 using Fail = std::unexpected<RemoteKparError>;
-
-// Bytes gathered before one write: far fewer system calls than one write
-// per network piece.
-constexpr std::size_t kWriteBuffer = std::size_t{1} << 20;
 
 std::optional<std::uint64_t> declared_length(const http::Response& response) {
   auto text = response.header("Content-Length");
@@ -56,16 +61,106 @@ std::optional<std::uint64_t> declared_length(const http::Response& response) {
   return n;
 }
 
+// Hashes and writes the archive on a thread of its own while the next bytes
+// are received, in blocks large enough for few system calls. At most a few
+// blocks wait: a disk slower than the network holds the download back.
+class HashingWriter {
+ public:
+  explicit HashingWriter(AtomicFileWriter& out) : out_(out), thread_([this] { run(); }) {
+    filling_.reserve(kBlock);
+  }
+  HashingWriter(const HashingWriter&) = delete;
+  HashingWriter& operator=(const HashingWriter&) = delete;
+  ~HashingWriter() { stop(); }
+
+  // Takes `bytes`; false once a write has failed (finish tells how).
+  bool add(std::string_view bytes) {
+    filling_ += bytes;
+    return filling_.size() < kBlock || hand_over();
+  }
+
+  // The lower-case hex digest of everything added, or the first failure to
+  // write it.
+  std::expected<std::string, FsIoError> finish() {
+    if (!filling_.empty()) hand_over();
+    stop();
+    if (error_) return std::unexpected(std::move(*error_));
+    return to_hex(hash_.finish());
+  }
+
+ private:
+  static constexpr std::size_t kBlock = std::size_t{4} << 20;
+  static constexpr std::size_t kMaxWaiting = 3;
+
+  bool hand_over() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return waiting_.size() < kMaxWaiting || error_; });
+    if (error_) return false;
+    waiting_.push_back(std::move(filling_));
+    filling_.clear();
+    if (!spare_.empty()) {
+      filling_ = std::move(spare_.back());
+      spare_.pop_back();
+    }
+    lock.unlock();
+    changed_.notify_all();
+    filling_.reserve(kBlock);
+    return true;
+  }
+
+  void run() {
+    for (;;) {
+      std::string block;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !waiting_.empty() || closing_; });
+        if (waiting_.empty()) return;
+        block = std::move(waiting_.front());
+        waiting_.pop_front();
+      }
+      changed_.notify_all();
+      hash_.update(block);
+      auto written = out_.write(block);
+      block.clear();
+      {
+        std::lock_guard lock(mutex_);
+        if (!written && !error_) error_ = std::move(written.error());
+        spare_.push_back(std::move(block));
+      }
+      changed_.notify_all();
+    }
+  }
+
+  void stop() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard lock(mutex_);
+      closing_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+
+  AtomicFileWriter& out_;
+  Sha256 hash_;
+  std::string filling_;  // the block being gathered, on the receiving thread
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::string> waiting_;  // handed over, not yet written
+  std::vector<std::string> spare_;   // written blocks, to be filled again
+  bool closing_ = false;
+  std::optional<FsIoError> error_;
+  std::thread thread_;  // last: started once everything above exists
+};
+
 }  // namespace
 
 std::expected<OpenedLocalKpar, LocalKparError> open_downloaded_kpar(OwnedTempDir dir, const fs::path& archive,
                                                                    std::string sha256, std::uint64_t size) {
   auto fd = open_fd(archive, O_RDONLY | O_CLOEXEC);
   if (!fd) return std::unexpected(LocalKparError::Io{FsIoError::OpenFile{archive, fd.error()}});
-  auto zip = zip::ZipArchive::from_fd(std::move(*fd));
-  if (!zip)
-    return std::unexpected(LocalKparError::Zip{
-        ZipArchiveError::ReadArchive{display_path(archive), std::move(zip.error())}});
+  auto zip = read_kpar_archive(std::move(*fd), archive);
+  if (!zip) return std::unexpected(std::move(zip.error()));
   auto root = find_kpar_project_root(*zip);
   if (!root) return std::unexpected(std::move(root.error()));
   return OpenedLocalKpar{OpenedKpar{archive, std::move(*root), std::move(sha256), size}, std::move(dir)};
@@ -73,48 +168,52 @@ std::expected<OpenedLocalKpar, LocalKparError> open_downloaded_kpar(OwnedTempDir
 
 std::expected<DownloadedKpar, RemoteKparError> download_kpar(const http::Client& client,
                                                              const auth::AuthPolicy& policy, const url::Url& url,
-                                                             const std::optional<ExpectedArchive>& expected) {
+                                                             const std::optional<ExpectedArchive>& expected,
+                                                             std::uint64_t max_size) {
   auto response = auth::send_with_credentials(policy, auth::RequestVariant::KparArchive, url, client);
   if (!response) return Fail(RemoteKparError::Request{std::move(response.error())});
   std::uint16_t status = response->status();
   if (!http::is_success(status)) return Fail(RemoteKparError::BadHttpStatus{url.href(), status});
-  if (auto declared = declared_length(*response); declared && expected && *declared != expected->size)
-    return Fail(RemoteKparError::SizeMismatch{expected->size, *declared, url.href()});
+  if (auto declared = declared_length(*response)) {
+    if (expected && *declared != expected->size)
+      return Fail(RemoteKparError::SizeMismatch{expected->size, *declared, url.href()});
+    if (!expected && *declared > max_size) return Fail(RemoteKparError::TooLarge{url.href(), max_size});
+  }
 
   // From here on every failure drops the directory with all its contents.
   auto dir = OwnedTempDir::create();
   if (!dir) return Fail(RemoteKparError::Io{std::move(dir.error())});
   fs::path archive = dir->path() / "project.kpar";
-  auto out = open_fd(archive, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (!out) return Fail(RemoteKparError::Io{FsIoError::CreateFile{archive, out.error()}});
-  auto write_failed = [&] { return Fail(RemoteKparError::Io{FsIoError::WriteFile{archive, IoError::last()}}); };
+  auto out = AtomicFileWriter::create(archive, ExistingFile::Replace, 0600);
+  if (!out) return Fail(RemoteKparError::Io{std::move(out.error())});
 
-  Sha256 hash;
+  // Hashed and written while it arrives; an archive with no expected size
+  // may not grow past the fixed bound.
+  const std::uint64_t limit = expected ? expected->size : max_size;
   std::uint64_t count = 0;
-  std::string pending;
-  pending.reserve(kWriteBuffer);
+  HashingWriter writer(*out);
+  auto write_failed = [&] { return Fail(RemoteKparError::Io{std::move(writer.finish().error())}); };
   for (;;) {
     auto piece = response->next_piece();
     if (!piece) return Fail(RemoteKparError::Body{std::move(piece.error())});
     if (piece->end) break;
     count += piece->bytes.size();
-    if (expected && count > expected->size) return Fail(RemoteKparError::SizeMismatch{expected->size, count, url.href()});
-    hash.update(piece->bytes);
-    pending += piece->bytes;
-    if (pending.size() >= kWriteBuffer) {
-      if (!write_all(out->get(), pending)) return write_failed();
-      pending.clear();
+    if (count > limit) {
+      if (expected) return Fail(RemoteKparError::SizeMismatch{expected->size, count, url.href()});
+      return Fail(RemoteKparError::TooLarge{url.href(), max_size});
     }
+    if (!writer.add(piece->bytes)) return write_failed();
   }
   if (count == 0) return Fail(RemoteKparError::EmptyKpar{url.href()});
   if (expected && count != expected->size) return Fail(RemoteKparError::SizeMismatch{expected->size, count, url.href()});
-  if (!write_all(out->get(), pending)) return write_failed();
-  if (::fsync(out->get()) != 0) return write_failed();
-  std::string digest = to_hex(hash.finish());
+  auto hashed = writer.finish();
+  if (!hashed) return Fail(RemoteKparError::Io{std::move(hashed.error())});
+  std::string digest = std::move(*hashed);
   if (expected && digest != expected->digest)
     return Fail(RemoteKparError::DigestMismatch{url.href(), expected->digest, std::move(digest)});
+  if (auto committed = std::move(*out).commit(); !committed)
+    return Fail(RemoteKparError::Io{std::move(committed.error())});
   auto opened = open_downloaded_kpar(std::move(*dir), archive, std::move(digest), count);
-  out = UniqueFd();
   if (!opened) return Fail(RemoteKparError::KPar{std::move(opened.error())});
   return std::make_shared<const OpenedLocalKpar>(std::move(*opened));
 }

@@ -13,6 +13,7 @@
 #include "kestro/project/blocking.hpp"
 #include "kestro/project/checksum.hpp"
 #include "kestro/utils/http_status.hpp"
+#include "kestro/utils/path_parts.hpp"
 #include "kestro/utils/text.hpp"
 
 namespace kestro::remote {
@@ -87,16 +88,11 @@ std::expected<void, RelativePathError> check_remote_path(std::string_view path) 
   // The URL parser ends the path at `?` or `#`: `..?x` climbs a level just
   // as `..` does, so the segments are checked as the parser cuts them.
   const std::string_view url_path = std::string_view(read).substr(0, read.find_first_of("?#"));
-  for (std::size_t start = 0; start <= url_path.size();) {
-    std::size_t end = url_path.find('/', start);
-    if (end == std::string::npos) end = url_path.size();
-    const std::string segment = ascii_lowercase(url_path.substr(start, end - start));
-    if (segment == "." || segment == "%2e")
-      return std::unexpected(RelativePathError(RelativePathError::ContainsCurrent{original}));
-    if (segment == ".." || segment == ".%2e" || segment == "%2e." || segment == "%2e%2e")
-      return std::unexpected(RelativePathError(RelativePathError::ContainsParent{original}));
-    start = end + 1;
-  }
+  const auto fault = path_fault(url_path, PathPolicy::RemoteSegment);
+  if (fault == PathFault::Current)
+    return std::unexpected(RelativePathError(RelativePathError::ContainsCurrent{original}));
+  if (fault == PathFault::Parent)
+    return std::unexpected(RelativePathError(RelativePathError::ContainsParent{original}));
   return {};
 }
 

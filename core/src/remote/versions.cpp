@@ -5,6 +5,7 @@
 
 #include "kestro/remote/index_candidates.hpp"
 #include "kestro/utils/log.hpp"
+#include "kestro/utils/sha256.hpp"
 
 namespace kestro::remote {
 
@@ -15,10 +16,7 @@ using Fail = std::unexpected<IndexEnvError>;
 // "sha256:" and 64 lower-case hex digits.
 bool is_wire_digest(std::string_view digest) {
   constexpr std::string_view kPrefix = "sha256:";
-  if (digest.size() != kPrefix.size() + 64 || !digest.starts_with(kPrefix)) return false;
-  for (char c : digest.substr(kPrefix.size()))
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-  return true;
+  return digest.starts_with(kPrefix) && is_lower_hex_digest(digest.substr(kPrefix.size()));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "kestro/utils/ascii.hpp"
 #include "kestro/utils/fs.hpp"
+#include "kestro/utils/path_parts.hpp"
 #include "kestro/utils/text.hpp"
 
 namespace kestro::resolve {
@@ -18,17 +19,6 @@ std::string path_text(const std::filesystem::path& path) { return utf8_lossy(pat
 
 std::unexpected<FileResolverError> io_error(FsIoError err) {
   return std::unexpected(FileResolverError(FileResolverError::Io{std::move(err)}));
-}
-
-// Whether `path` is `dir` or lies below it, compared component by
-// component (so /a/bc is not inside /a/b).
-bool is_inside(const std::filesystem::path& path, const std::filesystem::path& dir) {
-  auto p = path.begin();
-  for (auto d = dir.begin(); d != dir.end(); ++d, ++p) {
-    if (d->empty()) continue;  // the empty last component of a trailing "/"
-    if (p == path.end() || *p != *d) return false;
-  }
-  return true;
 }
 
 template <typename U>
@@ -80,7 +70,7 @@ std::expected<PathOutcome, FileResolverError> FileResolver::check_allowed_direct
     if (!dir) return io_error(std::move(dir.error()));
     auto canonical = canonicalize_utf8_path(path);
     if (!canonical) return io_error(std::move(canonical.error()));
-    if (is_inside(*canonical, *dir)) return PathOutcome(path);
+    if (is_within(canonical->native(), dir->native())) return PathOutcome(path);
     kept.push_back(dir->native());
   }
   return PathOutcome(Outcome{Outcome::Unresolvable{

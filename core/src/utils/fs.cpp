@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -139,8 +140,12 @@ std::expected<std::string, FsIoError> read_utf8_file(const fs::path& path) {
   return std::move(*content);
 }
 
-std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::string_view bytes,
-                                                 ExistingFile existing) {
+// Bytes gathered before one write(2): far fewer system calls than one per
+// piece of a stream.
+constexpr std::size_t kAtomicWriteBuffer = std::size_t{1} << 20;
+
+std::expected<AtomicFileWriter, FsIoError> AtomicFileWriter::create(const fs::path& target, ExistingFile existing,
+                                                                    unsigned mode, Durability durability) {
   auto create_error = [&](IoError io) { return std::unexpected(FsIoError::CreateFile{target, std::move(io)}); };
   if (has_nul(target)) return create_error(nul_error());
   auto resolved = follow_links(target);
@@ -152,7 +157,7 @@ std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::st
   for (int attempt = 0;; ++attempt) {
     temp = destination;
     temp += temp_suffix();
-    auto opened = open_fd(temp, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    auto opened = open_fd(temp, O_WRONLY | O_CREAT | O_EXCL, mode);
     if (opened) {
       file = std::move(*opened);
       break;
@@ -165,27 +170,98 @@ std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::st
       return create_error(opened.error());
     }
   }
-
-  auto fail = [&](FsIoError error) -> std::expected<void, FsIoError> {
-    ::unlink(temp.c_str());
-    return std::unexpected(std::move(error));
-  };
-  auto write_failed = [&] { return fail(FsIoError::WriteFile{target, IoError::last()}); };
+  AtomicFileWriter writer(target, destination, std::move(temp), std::move(file), existing);
+  writer.durability_ = durability;
   struct stat st;
-  if (stat_path(destination, st) && S_ISREG(st.st_mode) && ::fchmod(file.get(), st.st_mode & 07777) != 0)
+  if (stat_path(destination, st) && S_ISREG(st.st_mode) && ::fchmod(writer.file_.get(), st.st_mode & 07777) != 0) {
+    auto failed = writer.fail(FsIoError::WriteFile{target, IoError::last()});
+    return std::unexpected(std::move(failed.error()));
+  }
+  return writer;
+}
+
+AtomicFileWriter::AtomicFileWriter(fs::path target, fs::path destination, fs::path temp, UniqueFd file,
+                                   ExistingFile existing)
+    : target_(std::move(target)),
+      destination_(std::move(destination)),
+      temp_(std::move(temp)),
+      file_(std::move(file)),
+      existing_(existing) {}
+
+AtomicFileWriter::AtomicFileWriter(AtomicFileWriter&& other) noexcept
+    : target_(std::move(other.target_)),
+      destination_(std::move(other.destination_)),
+      temp_(std::exchange(other.temp_, fs::path())),
+      file_(std::move(other.file_)),
+      existing_(other.existing_),
+      durability_(other.durability_),
+      pending_(std::move(other.pending_)),
+      written_(other.written_) {}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+std::expected<void, FsIoError> AtomicFileWriter::fail(FsIoError error) {
+  file_ = UniqueFd();
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+  pending_.clear();
+  return std::unexpected(std::move(error));
+}
+
+std::expected<void, FsIoError> AtomicFileWriter::write_through(std::string_view bytes) {
+  if (!write_all(file_.get(), bytes)) return fail(FsIoError::WriteFile{target_, IoError::last()});
+  // Large writes start their way to the disk at once, so that the flush of
+  // commit has little left to wait for; a failure shows there.
+  if (durability_ == Durability::Stable && bytes.size() >= kAtomicWriteBuffer)
+    ::sync_file_range(file_.get(), static_cast<off_t>(written_), static_cast<off_t>(bytes.size()),
+                      SYNC_FILE_RANGE_WRITE);
+  written_ += bytes.size();
+  return {};
+}
+
+std::expected<void, FsIoError> AtomicFileWriter::flush() {
+  if (auto written = write_through(pending_); !written) return written;
+  pending_.clear();
+  return {};
+}
+
+std::expected<void, FsIoError> AtomicFileWriter::write(std::string_view bytes) {
+  if (temp_.empty()) return std::unexpected(FsIoError::WriteFile{target_, IoError::from_errno(EBADF)});
+  // A large piece with nothing gathered goes straight to the file.
+  if (pending_.empty() && bytes.size() >= kAtomicWriteBuffer) return write_through(bytes);
+  if (pending_.capacity() < kAtomicWriteBuffer) pending_.reserve(kAtomicWriteBuffer);
+  pending_ += bytes;
+  if (pending_.size() >= kAtomicWriteBuffer) return flush();
+  return {};
+}
+
+std::expected<void, FsIoError> AtomicFileWriter::commit() && {
+  if (temp_.empty()) return std::unexpected(FsIoError::WriteFile{target_, IoError::from_errno(EBADF)});
+  if (auto flushed = flush(); !flushed) return flushed;
+  auto write_failed = [&] { return fail(FsIoError::WriteFile{target_, IoError::last()}); };
+  if (durability_ == Durability::Stable && ::fsync(file_.get()) != 0 && errno != EINVAL && errno != EROFS)
     return write_failed();
-  if (!write_all(file.get(), bytes)) return write_failed();
-  if (::fsync(file.get()) != 0 && errno != EINVAL && errno != EROFS) return write_failed();
-  if (!file.close()) return write_failed();
-  int renamed = existing == ExistingFile::Keep ? rename_no_replace(temp, destination)
-                                               : ::rename(temp.c_str(), destination.c_str());
+  if (!file_.close()) return write_failed();
+  int renamed = existing_ == ExistingFile::Keep ? rename_no_replace(temp_, destination_)
+                                                : ::rename(temp_.c_str(), destination_.c_str());
   if (renamed != 0) {
     // A directory in the way (or a file that may not be replaced) is a
     // failure to create the file, as opening it for writing would report.
-    if (errno == EEXIST || errno == EISDIR) return fail(FsIoError::CreateFile{target, IoError::last()});
+    if (errno == EEXIST || errno == EISDIR) return fail(FsIoError::CreateFile{target_, IoError::last()});
     return write_failed();
   }
+  temp_.clear();
   return {};
+}
+
+std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::string_view bytes,
+                                                 ExistingFile existing) {
+  auto writer = AtomicFileWriter::create(target, existing);
+  if (!writer) return std::unexpected(std::move(writer.error()));
+  if (auto written = writer->write(bytes); !written) return written;
+  return std::move(*writer).commit();
 }
 
 std::expected<void, FsIoError> write_file_in_place(const fs::path& target, std::string_view bytes) {

@@ -51,4 +51,11 @@ std::string to_hex(const Sha256Digest& digest) {
 
 std::string sha256_hex(std::string_view bytes) { return to_hex(sha256(bytes)); }
 
+bool is_lower_hex_digest(std::string_view text) {
+  if (text.size() != 2 * std::tuple_size_v<Sha256Digest>) return false;
+  for (char c : text)
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  return true;
+}
+
 }  // namespace kestro

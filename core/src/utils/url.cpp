@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "kestro/utils/ascii.hpp"
+#include "kestro/utils/path_parts.hpp"
 #include "kestro/utils/text.hpp"
 
 namespace kestro::url {
@@ -425,10 +426,8 @@ bool starts_with_drive_letter(std::string_view s) {
          (s.size() == 2 || s[2] == '/' || s[2] == '\\' || s[2] == '?' || s[2] == '#');
 }
 
-bool is_single_dot(std::string_view s) { return s == "." || eq_ignore_ascii_case(s, "%2e"); }
-bool is_double_dot(std::string_view s) {
-  return s == ".." || eq_ignore_ascii_case(s, ".%2e") || eq_ignore_ascii_case(s, "%2e.") || eq_ignore_ascii_case(s, "%2e%2e");
-}
+bool is_single_dot(std::string_view s) { return dot_kind(s, DotSpelling::PercentEncoded) == PathPart::Kind::Current; }
+bool is_double_dot(std::string_view s) { return dot_kind(s, DotSpelling::PercentEncoded) == PathPart::Kind::Parent; }
 
 }  // namespace
 
@@ -928,7 +927,7 @@ void Url::append_path_segments(std::span<const std::string_view> segments) {
   // Segments go after the last `/`: a trailing empty segment is replaced.
   if (!p.empty() && p.back() == '/') p.pop_back();
   for (std::string_view s : segments) {
-    if (s == "." || s == "..") continue;
+    if (dot_kind(s) != PathPart::Kind::Name) continue;
     p += '/';
     percent_encode_into(p, s, EncodeSet::PathSegment);
   }

@@ -16,6 +16,7 @@
 #include <fmt/format.h>
 
 #include "kestro/utils/fs.hpp"
+#include "kestro/utils/path_parts.hpp"
 #include "kestro/utils/text.hpp"
 #include "kestro/utils/zip_reader.hpp"
 #include "zip_format.hpp"
@@ -158,26 +159,38 @@ std::optional<std::uint32_t> ZipEntry::unix_mode() const {
   return mode;
 }
 
-bool ZipEntry::has_safe_name() const {
-  if (name.empty() || name.front() == '/' || name.find('\0') != std::string::npos) return false;
-  long depth = 0;
-  std::string_view rest = name;
-  while (true) {
-    auto slash = rest.find('/');
-    std::string_view part = rest.substr(0, slash);
-    if (part == "..") {
-      if (--depth < 0) return false;
-    } else if (!part.empty() && part != ".") {
-      ++depth;
-    }
-    if (slash == std::string_view::npos) break;
-    rest.remove_prefix(slash + 1);
-  }
-  return true;
-}
+bool ZipEntry::has_safe_name() const { return !path_fault(name, PathPolicy::ArchiveEntry); }
 
 // ---------------------------------------------------------------------------
 // ZipArchive
+
+namespace {
+
+std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) { return b > UINT64_MAX - a ? UINT64_MAX : a + b; }
+
+// The least an entry takes up in the file: its local header with the name
+// the central directory gives, and its compressed data. The local extra
+// field and a data descriptor only add to it.
+struct EntrySpan {
+  std::uint64_t begin;
+  std::uint64_t end;
+  std::size_t index;
+};
+
+// Every entry must have bytes of its own: an archive whose entries share
+// headers or data (the way a zip bomb inflates one stretch of data many
+// times) is refused before any entry is read.
+std::expected<void, ZipError> check_spans(std::vector<EntrySpan>& spans, const std::vector<ZipEntry>& entries) {
+  std::ranges::stable_sort(spans, {}, &EntrySpan::begin);
+  for (std::size_t i = 1; i < spans.size(); ++i)
+    if (spans[i - 1].end > spans[i].begin)
+      return std::unexpected(ZipError::invalid(fmt::format("entries `{}` and `{}` overlap",
+                                                           entries[spans[i - 1].index].name,
+                                                           entries[spans[i].index].name)));
+  return {};
+}
+
+}  // namespace
 
 std::expected<ZipArchive, ZipError> ZipArchive::open(const std::filesystem::path& path) {
   auto fd = open_fd(path, O_RDONLY);
@@ -277,6 +290,8 @@ std::expected<void, ZipError> ZipArchive::read_directory() {
   if (auto r = pread_full(fd_.get(), directory_offset_, directory.data(), directory.size()); !r) return r;
   entries_.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(total_entries, directory_size / f::kCentralHeaderSize)));
   std::string_view rest = directory;
+  std::vector<EntrySpan> spans;
+  spans.reserve(entries_.capacity());
   for (std::uint64_t i = 0; i < total_entries; ++i) {
     if (rest.size() < f::kCentralHeaderSize || f::le32(rest.data()) != f::kCentralHeaderSig)
       return std::unexpected(ZipError::invalid(fmt::format("invalid central directory header of entry {}", i)));
@@ -306,9 +321,14 @@ std::expected<void, ZipError> ZipArchive::read_directory() {
       return std::unexpected(ZipError::invalid(fmt::format("local header offset of entry {} out of range", i)));
     e.local_header_offset += shift;
     e.name = decode_name(raw_name, e.flags, extra);
+    spans.push_back({e.local_header_offset, saturating_add(e.local_header_offset + f::kLocalHeaderSize + name_size,
+                                                            e.compressed_size),
+                     entries_.size()});
+    declared_size_ = saturating_add(declared_size_, e.size);
     entries_.push_back(std::move(e));
     rest.remove_prefix(record_size);
   }
+  if (auto overlap = check_spans(spans, entries_); !overlap) return overlap;
   by_name_.reserve(entries_.size());
   for (std::size_t i = 0; i < entries_.size(); ++i) by_name_.try_emplace(entries_[i].name, i);
   return {};

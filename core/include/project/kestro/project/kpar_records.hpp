@@ -32,8 +32,17 @@ struct OpenedKpar {
   std::uint64_t size = 0;
 };
 
+// The most a KPAR's entries may declare in all, uncompressed: an archive
+// that would expand past it is refused before anything is extracted.
+inline constexpr std::uint64_t kMaxKparExpandedSize = std::uint64_t{16} << 30;
+
+// The archive at `path` read from `fd`: Zip (ReadArchive naming `path`) when
+// it is no readable zip archive, its entries overlap or they declare more
+// than kMaxKparExpandedSize.
+std::expected<zip::ZipArchive, LocalKparError> read_kpar_archive(UniqueFd fd, const std::filesystem::path& path);
+
 // The archive, open for reading entries. Fails with Io (OpenFile, the
-// archive path) or Zip (ReadArchive).
+// archive path) or as read_kpar_archive.
 std::expected<zip::ZipArchive, LocalKparError> open_kpar_file(const OpenedKpar& kpar);
 
 // The entry name of a document: the root prefix joined with `/`, or the bare

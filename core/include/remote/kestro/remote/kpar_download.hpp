@@ -43,7 +43,10 @@ struct RemoteKparVariants {
   struct DigestMismatch { std::string url; std::string expected; std::string actual; };
   struct SizeMismatch { std::uint64_t expected; std::uint64_t actual; std::string url; };
   struct EmptyKpar { std::string url; };
-  using Sum = std::variant<BadHttpStatus, ParseUrl, Body, Request, KPar, Io, DigestMismatch, SizeMismatch, EmptyKpar>;
+  // An archive of unknown size that grew past kMaxKparDownloadSize.
+  struct TooLarge { std::string url; std::uint64_t limit; };
+  using Sum = std::variant<BadHttpStatus, ParseUrl, Body, Request, KPar, Io, DigestMismatch, SizeMismatch, EmptyKpar,
+                           TooLarge>;
 };
 
 class RemoteKparError : public ErrorSum<RemoteKparError, RemoteKparVariants> {
@@ -58,6 +61,7 @@ class RemoteKparError : public ErrorSum<RemoteKparError, RemoteKparVariants> {
   static std::string text_of(const DigestMismatch& v);
   static std::string text_of(const SizeMismatch& v);
   static std::string text_of(const EmptyKpar& v);
+  static std::string text_of(const TooLarge& v);
   static const Error* cause_of(const KPar& v) { return v.err.cause(); }
   static const Error* cause_of(const Io& v) { return v.err.cause(); }
 };
@@ -71,10 +75,16 @@ using DownloadedKpar = std::shared_ptr<const OpenedLocalKpar>;
 std::expected<OpenedLocalKpar, LocalKparError> open_downloaded_kpar(OwnedTempDir dir, const fs::path& archive,
                                                                    std::string sha256, std::uint64_t size);
 
-// One download attempt, verified against `expected` when given.
+// The most an archive of unknown size may grow to while it downloads: far
+// above any real project, far below filling a disk.
+inline constexpr std::uint64_t kMaxKparDownloadSize = std::uint64_t{4} << 30;
+
+// One download attempt, verified against `expected` when given; without
+// it, more than `max_size` bytes stop the download with TooLarge.
 std::expected<DownloadedKpar, RemoteKparError> download_kpar(const http::Client& client,
                                                              const auth::AuthPolicy& policy, const url::Url& url,
-                                                             const std::optional<ExpectedArchive>& expected);
+                                                             const std::optional<ExpectedArchive>& expected,
+                                                             std::uint64_t max_size = kMaxKparDownloadSize);
 
 // The download cell both kinds share, with the reads served from it.
 class KparDownload {

@@ -70,6 +70,48 @@ enum class ExistingFile { Replace, Keep };
 std::expected<void, FsIoError> write_file_atomic(const fs::path& target, std::string_view bytes,
                                                  ExistingFile existing = ExistingFile::Replace);
 
+// write_file_atomic for bytes that arrive in pieces (a download, an entry
+// inflated from an archive): the temporary is made beside the target on
+// create, each write adds to it (gathered into large writes), and commit
+// flushes it to stable storage (unless it is scratch) and renames it into
+// place, with the errors and the rules of write_file_atomic. A new file
+// gets `mode` & ~umask. A writer that fails, or is dropped before commit,
+// removes its temporary: the target is never seen in part.
+class AtomicFileWriter {
+ public:
+  // Whether commit waits for the bytes to reach stable storage. Scratch is
+  // for files in a private temporary directory that goes with the process
+  // (the extraction cache): a crash loses them anyway, and a flush per file
+  // would cost more than writing them.
+  enum class Durability { Stable, Scratch };
+
+  static std::expected<AtomicFileWriter, FsIoError> create(const fs::path& target,
+                                                           ExistingFile existing = ExistingFile::Replace,
+                                                           unsigned mode = 0666,
+                                                           Durability durability = Durability::Stable);
+  AtomicFileWriter(AtomicFileWriter&& other) noexcept;
+  AtomicFileWriter& operator=(AtomicFileWriter&& other) = delete;
+  ~AtomicFileWriter();
+
+  std::expected<void, FsIoError> write(std::string_view bytes);
+  std::expected<void, FsIoError> commit() &&;
+
+ private:
+  AtomicFileWriter(fs::path target, fs::path destination, fs::path temp, UniqueFd file, ExistingFile existing);
+  std::expected<void, FsIoError> fail(FsIoError error);
+  std::expected<void, FsIoError> flush();
+  std::expected<void, FsIoError> write_through(std::string_view bytes);
+
+  fs::path target_;       // as the caller named it, for errors
+  fs::path destination_;  // the file links lead to
+  fs::path temp_;         // empty once renamed or removed
+  UniqueFd file_;
+  ExistingFile existing_;
+  Durability durability_ = Durability::Stable;
+  std::string pending_;
+  std::uint64_t written_ = 0;  // bytes in the file so far
+};
+
 // Writes `bytes` to `target` in place: the file is created (mode 0666 &
 // ~umask) or truncated, then written whole; no temporary, no flush to stable
 // storage. A reader may see a part; the caller accepts that for files that

@@ -33,5 +33,8 @@ Sha256Digest sha256(std::string_view bytes);
 // 64 lower-case hexadecimal digits.
 std::string to_hex(const Sha256Digest& digest);
 std::string sha256_hex(std::string_view bytes);
+// Whether `text` is a digest as to_hex writes it: 64 lower-case hexadecimal
+// digits, nothing else.
+bool is_lower_hex_digest(std::string_view text);
 
 }  // namespace kestro

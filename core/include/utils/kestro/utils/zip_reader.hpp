@@ -150,7 +150,8 @@ class ZipArchive {
   // themselves and use from_fd.
   static std::expected<ZipArchive, ZipError> open(const std::filesystem::path& path);
   // Takes ownership of `fd` (closed on failure too) and reads the directory
-  // from it; the file position does not matter.
+  // from it; the file position does not matter. Entries whose local headers
+  // or data overlap make the archive InvalidArchive.
   static std::expected<ZipArchive, ZipError> from_fd(UniqueFd fd);
 
   ZipArchive(ZipArchive&&) noexcept;
@@ -174,6 +175,9 @@ class ZipArchive {
 
   // The archive's comment, as stored.
   const std::string& comment() const { return comment_; }
+  // The uncompressed sizes of all entries added up, as the directory
+  // declares them (saturating at the largest value).
+  std::uint64_t declared_size() const { return declared_size_; }
 
  private:
   explicit ZipArchive(UniqueFd fd) : fd_(std::move(fd)) {}
@@ -185,6 +189,7 @@ class ZipArchive {
   std::vector<ZipEntry> entries_;
   std::unordered_map<std::string_view, std::size_t> by_name_;  // views into entries_
   std::string comment_;
+  std::uint64_t declared_size_ = 0;
 };
 
 }  // namespace kestro::zip
