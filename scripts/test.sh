@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds, then runs every test: the C++ units through ctest, then the Python
-# tests through pytest under CPython 3.12.
+# tests through pytest under CPython 3.12 or later.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
