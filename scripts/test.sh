@@ -12,6 +12,6 @@ ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 export PYTHONPATH="$build/python:$build/python-testing:$root/engine-standin:/usr/lib/python3/dist-packages"
 cd "$root"
 "$py" -m pytest -q -p no:cacheprovider \
-  bindings/py/tests modeler-tables-ext/tests engine-standin/tests "$@"
+  bindings/py/tests modeler-tables-ext/tests engine-standin/tests scripts/tests "$@"
 "$root/scripts/test-sanitize.sh"
 "$root/scripts/fuzz-smoke.sh"
