@@ -194,9 +194,16 @@ std::string read_to_end(Reader& reader) {
   }
 }
 
+// Writes `text` to `path`, making its parent directories.
 inline void write_text(const std::filesystem::path& path, std::string_view text) {
   std::filesystem::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << text;
+}
+
+// The bytes of the file at `path` (empty when it cannot be read).
+inline std::string read_bytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
 }  // namespace kestro

@@ -75,11 +75,6 @@ inline void make_zip(const std::filesystem::path& path, const std::vector<ZipFix
   }
 }
 
-inline std::string read_bytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
-}
-
 // Replaces every occurrence of `from` by `to` (same length) in the file.
 inline void patch_bytes(const std::filesystem::path& path, std::string_view from, std::string_view to) {
   std::string bytes = read_bytes(path);
