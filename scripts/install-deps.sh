@@ -9,12 +9,12 @@ if [ "${KESTRO_DEPS_CHECKED:-}" = 1 ]; then exit 0; fi
 
 PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
-  libfmt-dev libgtest-dev googletest
+  libfmt-dev libgtest-dev
   zlib1g-dev libdeflate-dev libssl-dev libicu-dev libcurl4-openssl-dev libgit2-dev
-  libsecret-1-dev libre2-dev
+  libsecret-1-dev
   python3-pytest
   clang-16 libclang-rt-16-dev libfuzzer-16-dev
-  dbus dbus-x11 gnome-keyring libsecret-tools util-linux git
+  dbus gnome-keyring libsecret-tools util-linux git
   locales
 )
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds, then runs every test: the C++ units through ctest, then the Python
-# tests through pytest under CPython 3.12.
+# tests through pytest under CPython 3.12 or later.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -12,6 +12,6 @@ ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 export PYTHONPATH="$build/python:$build/python-testing:$root/engine-standin:/usr/lib/python3/dist-packages"
 cd "$root"
 "$py" -m pytest -q -p no:cacheprovider \
-  bindings/py/tests modeler-tables-ext/tests engine-standin/tests "$@"
+  bindings/py/tests modeler-tables-ext/tests engine-standin/tests scripts/tests "$@"
 "$root/scripts/test-sanitize.sh"
 "$root/scripts/fuzz-smoke.sh"

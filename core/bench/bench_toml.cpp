@@ -4,7 +4,9 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -79,8 +81,15 @@ int main(int argc, char** argv) {
     if (rate > best) best = rate;
   }
   // Python's `tomllib` over the same text.
-  std::string tmpl = (std::filesystem::temp_directory_path() / "bench-toml-XXXXXX").string();
-  std::filesystem::path dir = ::mkdtemp(tmpl.data());
+  std::error_code ec;
+  std::string tmpl = (std::filesystem::temp_directory_path(ec) / "bench-toml-XXXXXX").string();
+  if (ec || !::mkdtemp(tmpl.data())) {
+    const char* tmpdir = std::getenv("TMPDIR");
+    std::fprintf(stderr, "cannot make a temporary directory `%s` (TMPDIR=%s): %s\n", tmpl.c_str(),
+                 tmpdir ? tmpdir : "", ec ? ec.message().c_str() : std::strerror(errno));
+    return 1;
+  }
+  const std::filesystem::path dir = tmpl;
   std::ofstream(dir / "doc.toml", std::ios::binary) << text;
   auto peer = bench::run_python(dir, kPeerScript, fmt::format("'{}' {}", (dir / "doc.toml").string(), rounds));
   std::filesystem::remove_all(dir);

@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -113,8 +116,15 @@ int main(int argc, char** argv) {
   int entries = argc > 1 ? std::atoi(argv[1]) : 2000;
   int entry_kib = argc > 2 ? std::atoi(argv[2]) : 32;
   int rounds = argc > 3 ? std::atoi(argv[3]) : 5;
-  std::string tmpl = (fs::temp_directory_path() / "bench-zip-XXXXXX").string();
-  fs::path dir = ::mkdtemp(tmpl.data());
+  std::error_code ec;
+  std::string tmpl = (fs::temp_directory_path(ec) / "bench-zip-XXXXXX").string();
+  if (ec || !::mkdtemp(tmpl.data())) {
+    const char* tmpdir = std::getenv("TMPDIR");
+    std::fprintf(stderr, "cannot make a temporary directory `%s` (TMPDIR=%s): %s\n", tmpl.c_str(),
+                 tmpdir ? tmpdir : "", ec ? ec.message().c_str() : std::strerror(errno));
+    return 1;
+  }
+  const fs::path dir = tmpl;
   int rc = 1;
   if (generate(dir, entries, entry_kib)) {
     std::printf("%d entries of %d KiB, best of %d rounds\n", entries, entry_kib, rounds);

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "kestro/utils/log.hpp"
+#include "support/log_capture.hpp"
 #include "support/loopback_server.hpp"
 
 namespace kestro::auth {
@@ -329,8 +330,7 @@ TEST(StoredCredentials, ExpiryWarningOncePerLoginAndOnlyWhenPast) {
   // Exactly at the expiry instant: not yet expired.
   auto at = compile_stored_credentials(std::vector<StoredLogin>{login("edge", {"https://a/**"}, "s5", kPast)});
   warn_credential_maybe_expired(at.values[0], kPast);
-  std::vector<std::string> lines;
-  for (const auto& r : capture.records()) lines.push_back(r.message);
+  const std::vector<std::string> lines = testing::messages_of(capture);
   EXPECT_EQ(lines, (std::vector<std::string>{
                        "credential for `old` may be expired or revoked;\nre-authenticate to store a fresh credential",
                        "credential for `old2` may be expired or revoked;\nre-authenticate to store a fresh credential"}));

@@ -4,6 +4,7 @@
 
 #include "kestro/utils/http_status.hpp"
 #include "kestro/utils/log.hpp"
+#include "support/log_capture.hpp"
 #include "support/loopback_server.hpp"
 
 namespace kestro::auth {
@@ -22,12 +23,8 @@ RequestFactory factory_for(RequestVariant variant, const std::string& url) {
 }
 
 std::vector<std::string> messages(const log::ScopedCapture& capture) {
-  std::vector<std::string> out;
-  for (const auto& r : capture.records()) {
-    EXPECT_EQ(r.message.find(kToken), std::string::npos) << r.message;
-    if (r.target == "kestro_core::auth") out.push_back(r.message);
-  }
-  return out;
+  testing::expect_not_logged(capture, kToken);
+  return testing::messages_of(capture, {"kestro_core::auth"});
 }
 
 TEST(AuthSenders, Base64) {

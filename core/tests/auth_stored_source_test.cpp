@@ -10,6 +10,7 @@
 #include "kestro/credentials/credential_store.hpp"
 #include "kestro/utils/log.hpp"
 #include "support/keyring_session.hpp"
+#include "support/log_capture.hpp"
 #include "test_support.hpp"
 
 namespace kestro::auth {
@@ -32,26 +33,10 @@ CredentialRecord login(std::string key, std::vector<std::string> globs, std::str
 
 // The lines of the auth target, as "level: message".
 std::vector<std::string> auth_lines(const log::ScopedCapture& capture) {
-  std::vector<std::string> lines;
-  for (const auto& rec : capture.records())
-    if (rec.target == kTarget)
-      lines.push_back(std::string(rec.level == log::Level::Debug ? "debug: " : rec.level == log::Level::Warn ? "warn: " : "other: ") +
-                      rec.message);
-  return lines;
+  return testing::leveled_messages_of(capture, {kTarget});
 }
 
-class StoredSource : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const auto& session = shared_keyring_session();
-    ASSERT_TRUE(session.ready()) << session.failure();
-    session.clear_entry();
-    store_ = CredentialStore{(dir_.path() / "kestro/credentials.lock").string()};
-  }
-  void TearDown() override { shared_keyring_session().clear_entry(); }
-  TempDir dir_;
-  CredentialStore store_;
-};
+class StoredSource : public testing::KeyringStoreTest<CredentialStore> {};
 
 TEST_F(StoredSource, RecordsBecomeTheStoredMap) {
   auto saved = credentials::update_credential_store(store_, [](CredentialBlob& blob) {
@@ -107,7 +92,7 @@ TEST_F(StoredSource, EmptyStoreLogsNothing) {
 // Runs in a process of its own on a bus without a Secret Service (libsecret
 // keeps its first connection for the process).
 TEST(StoredSourceChild, NoBackendIsOneDebugLine) {
-  if (!std::getenv("KESTRO_TEST_KEYRING_CHILD")) GTEST_SKIP() << "runs inside StoredSourceNoBackend";
+  if (!testing::in_keyring_child()) GTEST_SKIP() << "runs inside StoredSourceNoBackend";
   TempDir dir;
   log::ScopedCapture capture;
   StoredCredentials map = load_stored_credentials(CredentialStore{(dir.path() / "credentials.lock").string()});
@@ -123,9 +108,7 @@ TEST(StoredSourceChild, NoBackendIsOneDebugLine) {
 TEST(StoredSourceNoBackend, BusWithoutSecretService) {
   testing::KeyringSession bus_only(false);
   ASSERT_TRUE(bus_only.ready()) << bus_only.failure();
-  auto child = testing::run_command({"/proc/self/exe", "--gtest_filter=StoredSourceChild.*"},
-                                    testing::environment_with({{"DBUS_SESSION_BUS_ADDRESS", bus_only.address()},
-                                                               {"KESTRO_TEST_KEYRING_CHILD", "1"}}));
+  auto child = testing::run_keyring_child("StoredSourceChild.*", {{"DBUS_SESSION_BUS_ADDRESS", bus_only.address()}});
   EXPECT_EQ(child.status, 0) << child.out;
 }
 

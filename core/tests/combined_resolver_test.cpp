@@ -14,8 +14,10 @@
 #include "kestro/remote/versions.hpp"
 #include "kestro/utils/log.hpp"
 #include "resolve_test_support.hpp"
+#include "support/log_capture.hpp"
 #include "support/loopback_index.hpp"
 #include "support/loopback_server.hpp"
+#include "support/records.hpp"
 #include "test_support.hpp"
 
 namespace kestro::resolve {
@@ -25,11 +27,13 @@ namespace fs = std::filesystem;
 using testing::LoopbackServer;
 using testing::RecordedRequest;
 using testing::Reply;
+using testing::kMeta;
+using testing::serve_tree;
+using testing::write_project;
 using Outcome = CombinedResolver::Outcome;
 
 constexpr const char* kInfo1 = R"({"name":"lib","publisher":"acme","version":"1.0.0"})";
 constexpr const char* kInfo2 = R"({"name":"lib","publisher":"acme","version":"2.0.0"})";
-constexpr const char* kMeta = R"({"index":{},"created":"2025-01-01T00:00:00Z"})";
 
 // One installed entry: its directory under the environment, version and
 // records (an empty record is not written).
@@ -40,12 +44,6 @@ struct Installed {
   std::string meta = kMeta;
   std::string identifier = "urn:lib";
 };
-
-void write_project(const fs::path& root, const std::string& info, const std::string& meta) {
-  fs::create_directories(root);
-  if (!info.empty()) write_text(root / ".project.json", info);
-  if (!meta.empty()) write_text(root / ".meta.json", meta);
-}
 
 // An environment at `dir`/.kestro holding `entries`, opened as the
 // commands open it.
@@ -106,28 +104,14 @@ std::string answer_of(CombinedResolver& resolver, const UsageInContext& usage) {
 
 // The lines of the resolver's stages and of the index it asks, in order.
 std::vector<std::string> debug_lines(const log::ScopedCapture& capture) {
-  static constexpr std::string_view kTargets[] = {"kestro_core::resolve::combined", "kestro_core::resolve::remote",
-                                                  remote::kDiscoveryTarget, remote::kIndexTarget};
-  std::vector<std::string> out;
-  for (const auto& r : capture.records())
-    if (std::ranges::find(kTargets, r.target) != std::end(kTargets)) out.push_back(r.message);
-  return out;
+  return testing::messages_of(capture, {"kestro_core::resolve::combined", "kestro_core::resolve::remote",
+                                        remote::kDiscoveryTarget, remote::kIndexTarget});
 }
 
 std::vector<std::string> targets_of(const LoopbackServer& server) {
   std::vector<std::string> out;
   for (const auto& r : server.requests()) out.push_back(r.target);
   return out;
-}
-
-// Serves a source tree under /p/ with the given records (404 for an empty
-// one and for everything else).
-void serve_tree(LoopbackServer& server, std::string info, std::string meta) {
-  server.set_handler([info, meta](const RecordedRequest& request) {
-    if (request.target == "/p/.project.json" && !info.empty()) return Reply::ok(info);
-    if (request.target == "/p/.meta.json" && !meta.empty()) return Reply::ok(meta);
-    return Reply::with_status(404);
-  });
 }
 
 TEST(CombinedResolver, ExistingDirectoryAsksNothingElse) {

@@ -3,18 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "kestro/project/combined_project.hpp"
+#include "support/records.hpp"
 #include "test_support.hpp"
 
 namespace kestro::project {
 namespace {
 
-constexpr const char* kInfo = R"({"name":"P","version":"1.0.0"})";
-constexpr const char* kMeta = R"({"index":{},"created":"2025-01-01T00:00:00Z"})";
-
-void write_project(const std::filesystem::path& dir) {
-  write_text(dir / ".project.json", kInfo);
-  write_text(dir / ".meta.json", kMeta);
-}
+using testing::kInfo;
+using testing::kMeta;
+using testing::write_project;
 
 TEST(CompositeErrors, WrappersShowTheInnerErrorAndChain) {
   // An inner error with a cause of its own.

@@ -19,6 +19,7 @@
 #include "kestro/credentials/keyring_error.hpp"
 #include "kestro/utils/log.hpp"
 #include "support/keyring_session.hpp"
+#include "support/log_capture.hpp"
 #include "test_support.hpp"
 
 namespace kestro::credentials {
@@ -32,31 +33,6 @@ using testing::run_command;
 using testing::shared_keyring_session;
 
 constexpr const char* kToken = "tok-SECRET-9f2c";
-
-// Sets environment variables for one scope (nullopt unsets) and restores
-// them after.
-class ScopedEnv {
- public:
-  explicit ScopedEnv(const std::map<std::string, std::optional<std::string>>& vars) {
-    for (const auto& [k, v] : vars) {
-      const char* old = std::getenv(k.c_str());
-      saved_[k] = old ? std::optional<std::string>(old) : std::nullopt;
-      set(k, v);
-    }
-  }
-  ~ScopedEnv() {
-    for (const auto& [k, v] : saved_) set(k, v);
-  }
-
- private:
-  static void set(const std::string& k, const std::optional<std::string>& v) {
-    if (v)
-      ::setenv(k.c_str(), v->c_str(), 1);
-    else
-      ::unsetenv(k.c_str());
-  }
-  std::map<std::string, std::optional<std::string>> saved_;
-};
 
 unsigned mode_of(const fs::path& p) {
   struct stat st{};
@@ -207,14 +183,8 @@ TEST(CredentialStoreLock, HeldElsewhereTimesOut) {
 }
 
 // The keyring cases share the process's private session.
-class KeyringStore : public ::testing::Test {
+class KeyringStore : public testing::KeyringStoreTest<CredentialStore> {
  protected:
-  void SetUp() override {
-    const auto& session = shared_keyring_session();
-    ASSERT_TRUE(session.ready()) << session.failure();
-    session.clear_entry();
-    store_ = CredentialStore{(dir_.path() / "kestro/credentials.lock").string()};
-  }
   // Writes the entry's password as another program would, with the same
   // attributes as the store's own items.
   static void store_raw(const std::string& text) { ASSERT_EQ(shared_keyring_session().store_entry(text).status, 0); }
@@ -228,11 +198,8 @@ class KeyringStore : public ::testing::Test {
   }
   // No captured line holds the token.
   static void expect_no_secret(const log::ScopedCapture& capture) {
-    for (const auto& rec : capture.records()) EXPECT_EQ(rec.message.find(kToken), std::string::npos) << rec.message;
+    testing::expect_not_logged(capture, kToken);
   }
-
-  TempDir dir_;
-  CredentialStore store_;
 };
 
 TEST_F(KeyringStore, NoEntryReadsEmpty) {
@@ -324,16 +291,14 @@ TEST_F(KeyringStore, ALockReleasedInTimeLetsTheReaderGoOn) {
   EXPECT_TRUE(read.has_value()) << read.error().message();
 }
 
-// Cases that need a process of their own (a different bus than the shared
-// session's, since libsecret keeps its first connection): the parent runs
-// this binary again on one `KeyringChild` case, which only runs there.
+// Cases that need a process of their own: the parent runs this binary again
+// on one `KeyringChild` case, which only runs there.
 CommandResult run_child_case(const std::string& name, std::map<std::string, std::string> env) {
-  env["KESTRO_TEST_KEYRING_CHILD"] = "1";
-  return run_command({"/proc/self/exe", "--gtest_filter=KeyringChild." + name}, environment_with(env));
+  return testing::run_keyring_child("KeyringChild." + name, std::move(env));
 }
 
 TEST(KeyringChild, ReadWithoutSecretService) {
-  if (!std::getenv("KESTRO_TEST_KEYRING_CHILD")) GTEST_SKIP() << "runs inside KeyringAbsent";
+  if (!testing::in_keyring_child()) GTEST_SKIP() << "runs inside KeyringAbsent";
   auto store = open_credential_store();
   ASSERT_TRUE(store.has_value());
   log::ScopedCapture capture;

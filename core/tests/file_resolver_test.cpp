@@ -8,6 +8,7 @@
 
 #include "resolve_test_support.hpp"
 #include "zip_fixture.hpp"
+#include "support/records.hpp"
 #include "test_support.hpp"
 
 namespace kestro::resolve {
@@ -112,10 +113,9 @@ TEST(FileResolver, CandidatesReadTheirProjects) {
   const fs::path w = fs::canonical(tmp.path());
   fs::create_directories(w / "app");
   const std::string info = R"({"publisher":"acme","name":"lib","version":"1.0.0"})";
-  const std::string meta = R"({"index":{},"created":"2025-01-01T00:00:00Z"})";
+  const std::string meta = testing::kMeta;
   make_zip(w / "nested.kpar", {{"inner/.project.json", info}, {"inner/.meta.json", meta}});
-  write_text(w / "other/.project.json", R"({"publisher":"acme","name":"other","version":"1.0.0"})");
-  write_text(w / "other/.meta.json", meta);
+  testing::write_project(w / "other", R"({"publisher":"acme","name":"other","version":"1.0.0"})", meta);
 
   FileResolver resolver;
   auto items = [&](const UsageInContext& usage) {

@@ -1,20 +1,22 @@
 // Git repositories made by the tests with the git command.
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "support/process.hpp"
 #include "test_support.hpp"
 
 namespace kestro {
 
-inline void run_quietly(const std::string& command) {
-  ASSERT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
+// Runs `argv`; a failure fails the test with the command and its output.
+inline void run_quietly(const std::vector<std::string>& argv) {
+  const auto result = testing::run_command(argv);
+  ASSERT_EQ(result.status, 0) << testing::command_line(argv) << "\n" << result.out;
 }
 
 // Commits `files` (and symbolic links: path to target) in a work tree under
@@ -30,11 +32,16 @@ inline std::string make_repo(const std::filesystem::path& dir, const std::map<st
     std::filesystem::create_directories((work / path).parent_path());
     std::filesystem::create_symlink(target, work / path);
   }
-  std::string git = "git -C " + work.string() + " -c user.name=t -c user.email=t@t -c init.defaultBranch=trunk ";
-  run_quietly(git + "init -q");
-  run_quietly(git + "add -A");
-  run_quietly(git + "commit -q --allow-empty -m init");
-  run_quietly("git clone -q --bare " + work.string() + " " + (dir / name).string());
+  const auto git = [&](std::vector<std::string> args) {
+    std::vector<std::string> argv{"git", "-C", work.string(), "-c", "user.name=t", "-c", "user.email=t@t",
+                                  "-c", "init.defaultBranch=trunk"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    run_quietly(argv);
+  };
+  git({"init", "-q"});
+  git({"add", "-A"});
+  git({"commit", "-q", "--allow-empty", "-m", "init"});
+  run_quietly({"git", "clone", "-q", "--bare", work.string(), (dir / name).string()});
   return "file://" + (dir / name).string();
 }
 

@@ -9,6 +9,7 @@
 #include "kestro/utils/text.hpp"
 #include "git_fixture.hpp"
 #include "resolve_test_support.hpp"
+#include "support/records.hpp"
 #include "test_support.hpp"
 
 namespace kestro::resolve {
@@ -70,8 +71,7 @@ TEST(GitResolver, SchemesAndPrefixes) {
 
 TEST(GitResolver, ClonesOnlyWhenRead) {
   TempDir dir;
-  const std::string url = make_repo(dir.path(), {{".project.json", R"({"name":"P","version":"1.0.0"})"},
-                                                 {".meta.json", R"({"index":{},"created":"2025-01-01T00:00:00Z"})"}});
+  const std::string url = make_repo(dir.path(), {{".project.json", testing::kInfo}, {".meta.json", testing::kMeta}});
   const auto usage = resource_usage("git+" + url);
   GitCandidate first = only_candidate(usage);
   GitCandidate second = only_candidate(usage);
@@ -111,7 +111,7 @@ TEST(GitResolver, PreparationFailuresAreTheItem) {
       {"not a git URL", dir.path().string(), "ssh://h:99999/r", "failed to parse git URL `ssh://h:99999/r`: invalid port number"},
   };
   for (const Case& c : cases) {
-    ::setenv("TMPDIR", c.tmpdir.c_str(), 1);
+    ScopedEnv tmpdir({{"TMPDIR", c.tmpdir}});
     GitCandidate item = only_candidate(resource_usage(c.iri));
     ASSERT_FALSE(item) << c.name;
     std::string message = item.error().message();

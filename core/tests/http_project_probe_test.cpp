@@ -19,6 +19,7 @@
 #include "kestro/resolve/http_resolver.hpp"
 #include "kestro/utils/log.hpp"
 #include "support/loopback_server.hpp"
+#include "support/records.hpp"
 #include "test_support.hpp"
 #include "zip_fixture.hpp"
 
@@ -28,9 +29,8 @@ namespace {
 using testing::LoopbackServer;
 using testing::RecordedRequest;
 using testing::Reply;
-
-constexpr const char* kInfo = R"({"name":"P","version":"1.0.0"})";
-constexpr const char* kMeta = R"({"index":{},"created":"2025-01-01T00:00:00Z"})";
+using testing::kInfo;
+using testing::kMeta;
 
 const std::string& project_zip() {
   static const std::string bytes = [] {

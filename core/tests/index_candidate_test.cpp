@@ -9,6 +9,7 @@
 #include "kestro/resolve/index_resolver.hpp"
 #include "kestro/resolve/local_cache.hpp"
 #include "support/loopback_index.hpp"
+#include "support/records.hpp"
 #include "test_support.hpp"
 
 namespace kestro::resolve {
@@ -18,9 +19,9 @@ using testing::entry;
 using testing::Index;
 using testing::Reply;
 using testing::versions;
+using testing::kMeta;
 
 constexpr const char* kInfo = R"({"name":"P","version":"9.9.9"})";
-constexpr const char* kMeta = R"({"index":{},"created":"2025-01-01T00:00:00Z"})";
 
 // An index listing 2.0.0 of acme/widgets, its records unserved.
 struct IndexWithOneVersion {
@@ -80,8 +81,7 @@ TEST(IndexCandidate, TheSolversProjectAnswersVersionAndUsagesFromTheEntry) {
 TEST(IndexCandidate, CachedKindReadsItsCopyAndTakesItsSourceFromTheEntry) {
   IndexWithOneVersion fixture;
   TempDir dir;
-  write_text(dir.path() / ".project.json", R"({"name":"Copy","version":"2.0.0"})");
-  write_text(dir.path() / ".meta.json", kMeta);
+  testing::write_project(dir.path(), R"({"name":"Copy","version":"2.0.0"})");
   CombinedProject cached(CombinedProject::CachedIndexProject{LocalSrcProject(dir.path()), fixture.candidate()});
   const std::size_t before = fixture.index.targets().size();
   EXPECT_EQ(cached.get_info().value()->name, "Copy");

@@ -12,6 +12,7 @@
 #include "kestro/utils/log.hpp"
 #include "kestro/utils/sha256.hpp"
 #include "resolve_test_support.hpp"
+#include "support/log_capture.hpp"
 #include "support/loopback_index.hpp"
 #include "test_support.hpp"
 #include "zip_fixture.hpp"
@@ -44,10 +45,7 @@ std::string answer_of(EnvResolver& resolver, const UsageInContext& usage) {
 }
 
 std::vector<std::string> index_lines(const log::ScopedCapture& capture) {
-  std::vector<std::string> out;
-  for (const auto& r : capture.records())
-    if (r.target == kIndexTarget) out.push_back(r.message);
-  return out;
+  return testing::messages_of(capture, {kIndexTarget});
 }
 
 TEST(IndexResolver, AnswersFromTheVersionList) {

@@ -1,13 +1,15 @@
 #include <gtest/gtest.h>
 
 #include "kestro/project/kpar_records.hpp"
+#include "support/records.hpp"
 #include "test_support.hpp"
 #include "zip_fixture.hpp"
 
 namespace kestro::project {
 namespace {
 
-constexpr const char* kInfo = R"({"name":"P","version":"1.0.0"})";
+using testing::kInfo;
+
 OpenedKpar opened(std::filesystem::path archive, std::optional<std::string> root) {
   OpenedKpar kpar;
   kpar.archive_path = std::move(archive);

@@ -14,6 +14,7 @@
 #include "kestro/utils/text.hpp"
 #include "support/loopback_index.hpp"
 #include "support/loopback_server.hpp"
+#include "support/records.hpp"
 #include "test_support.hpp"
 
 namespace kestro::resolve {
@@ -22,23 +23,14 @@ namespace {
 using testing::LoopbackServer;
 using testing::RecordedRequest;
 using testing::Reply;
-
-constexpr const char* kInfo = R"({"name":"P","version":"1.0.0"})";
-constexpr const char* kMeta = R"({"index":{},"created":"2025-01-01T00:00:00Z"})";
+using testing::kInfo;
+using testing::kMeta;
+using testing::serve_tree;
 
 const std::string& checksum_of_records() {
   static const std::string sum =
       canonical_project_digest_hex(parse_project_info(kInfo).value(), parse_project_meta(kMeta).value());
   return sum;
-}
-
-// Serves `.project.json` and, unless `meta` is empty, `.meta.json` under /p/.
-void serve(LoopbackServer& server, std::string meta = kMeta) {
-  server.set_handler([meta](const RecordedRequest& request) {
-    if (request.target == "/p/.project.json") return Reply::ok(kInfo);
-    if (request.target == "/p/.meta.json" && !meta.empty()) return Reply::ok(meta);
-    return Reply::with_status(404);
-  });
 }
 
 HttpProject tree_at(const LoopbackServer& server) {
@@ -90,7 +82,7 @@ TEST(LocalCache, MatchesByCanonicalChecksum) {
   };
   for (const Case& c : cases) {
     LoopbackServer server;
-    serve(server);
+    serve_tree(server);
     LocalCacheMap cache = cache_of(c.entries);
     log::ScopedCapture capture;
     auto copy = match_local_cache(cache, tree_at(server));
@@ -103,7 +95,7 @@ TEST(LocalCache, MatchesByCanonicalChecksum) {
 
 TEST(LocalCache, ACopyServesOneCandidate) {
   LoopbackServer server;
-  serve(server);
+  serve_tree(server);
   LocalCacheMap cache = cache_of({{checksum_of_records(), "/a"}});
   EXPECT_TRUE(match_local_cache(cache, tree_at(server)));
   EXPECT_FALSE(match_local_cache(cache, tree_at(server)));
@@ -126,13 +118,13 @@ TEST(LocalCache, FailuresAndMissingRecordsAreNoMatch) {
   const Case cases[] = {
       {"a source tree without .meta.json",
        [&](LocalCacheMap& cache) {
-         serve(server, "");
+         serve_tree(server, kInfo, "");
          return match_local_cache(cache, tree_at(server));
        },
        ""},
       {"a malformed .meta.json",
        [&](LocalCacheMap& cache) {
-         serve(server, "{");
+         serve_tree(server, kInfo, "{");
          return match_local_cache(cache, tree_at(server));
        },
        "remote-project checksum_canonical_hex failed; skipping local-cache match: HTTP request to\n  `" +

@@ -7,19 +7,15 @@
 #include "kestro/project/local_kpar.hpp"
 #include "kestro/utils/fs.hpp"
 #include "kestro/utils/sha256.hpp"
+#include "support/records.hpp"
 #include "test_support.hpp"
 #include "zip_fixture.hpp"
 
 namespace kestro::project {
 namespace {
 
-constexpr const char* kMeta = R"({"index":{},"created":"2025-01-01T00:00:00Z"})";
-
-std::string info_json(std::string_view name, std::optional<std::string_view> publisher = {}) {
-  std::string json = "{\"name\":\"" + std::string(name) + "\",\"version\":\"1.0.0\"";
-  if (publisher) json += ",\"publisher\":\"" + std::string(*publisher) + "\"";
-  return json + "}";
-}
+using testing::info_json;
+using testing::kMeta;
 
 TEST(LocalKpar, EmptyArchiveFailsEveryOperationWithoutTempDir) {
   TempDir dir;

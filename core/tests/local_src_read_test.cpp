@@ -4,12 +4,13 @@
 
 #include "kestro/project/record_files.hpp"
 #include "kestro/utils/fs.hpp"
+#include "support/records.hpp"
 #include "test_support.hpp"
 
 namespace kestro::project {
 namespace {
 
-constexpr const char* kMeta = R"({"index":{},"created":"2025-01-01T00:00:00Z"})";
+using testing::kMeta;
 
 TEST(ReadLocalSrcProject, AbsentDocuments) {
   TempDir dir;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/records.hpp"
 #include "test_support.hpp"
 
 namespace kestro::project {
@@ -98,8 +99,7 @@ TEST(LocalSrcProject, ReadSource) {
 TEST(LocalSrcProject, Sources) {
   TempDir dir;
   auto root = dir.path() / "ws/p";
-  write_text(root / ".project.json", kInfo);
-  write_text(root / ".meta.json", kMeta);
+  testing::write_project(root, kInfo, kMeta);
   write_text(root / "a.sysml", "package A;");
   LocalSrcProject project{root};
 
@@ -150,8 +150,7 @@ TEST(LocalSrcProject, KnownChecksumReadsNothing) {
 
 TEST(LocalSrcProject, ListedFileUnreadable) {
   TempDir dir;
-  write_text(dir.path() / ".project.json", kInfo);
-  write_text(dir.path() / ".meta.json", kMeta);
+  testing::write_project(dir.path(), kInfo, kMeta);
   LocalSrcProject project{dir.path()};
   // Missing: the open fails, which is the project's own error.
   auto missing = project.checksum_hex();

@@ -81,18 +81,15 @@ void expect_only_the_document_asked(const LoopbackServer& server) {
   EXPECT_EQ(asked[0].header("Authorization"), std::nullopt);
 }
 
-class LoginProbe : public ::testing::Test {
+class LoginProbe : public testing::KeyringStoreTest<CredentialStore> {
  protected:
   void SetUp() override {
-    const auto& session = shared_keyring_session();
-    ASSERT_TRUE(session.ready()) << session.failure();
-    clear();
-    store_ = CredentialStore{(dir_.path() / "kestro/credentials.lock").string()};
+    KeyringStoreTest::SetUp();
+    if (HasFatalFailure()) return;
     auto index = parse_auth_index_url(read_.url("/idx/"));
     ASSERT_TRUE(index);
     index_ = std::move(*index);
   }
-  void TearDown() override { clear(); }
   static void clear() { shared_keyring_session().clear_entry(); }
   static testing::CommandResult lookup() { return shared_keyring_session().lookup_entry(); }
 
@@ -120,8 +117,6 @@ class LoginProbe : public ::testing::Test {
            record_tail(validated, details) + "}]}";
   }
 
-  TempDir dir_;
-  CredentialStore store_;
   LoopbackServer read_;
   LoopbackServer api_;
   http::Client discovery_client_;
@@ -427,7 +422,7 @@ TEST_F(LoginProbe, AnUnreadableStoreEndsTheLoginBeforeAnyRequest) {
 // unauthenticated discovery is asked, its 404 giving the read-only
 // endpoints of the location.
 TEST(LoginProbeChild, NoBackendNeverSendsTheToken) {
-  if (!std::getenv("KESTRO_TEST_KEYRING_CHILD")) GTEST_SKIP() << "runs inside LoginProbeNoBackend";
+  if (!testing::in_keyring_child()) GTEST_SKIP() << "runs inside LoginProbeNoBackend";
   TempDir dir;
   LoopbackServer server;
   server.push(Reply::with_status(404));
@@ -450,9 +445,7 @@ TEST(LoginProbeChild, NoBackendNeverSendsTheToken) {
 TEST(LoginProbeNoBackend, BusWithoutSecretService) {
   testing::KeyringSession bus_only(false);
   ASSERT_TRUE(bus_only.ready()) << bus_only.failure();
-  auto child = testing::run_command({"/proc/self/exe", "--gtest_filter=LoginProbeChild.*"},
-                                    testing::environment_with({{"DBUS_SESSION_BUS_ADDRESS", bus_only.address()},
-                                                               {"KESTRO_TEST_KEYRING_CHILD", "1"}}));
+  auto child = testing::run_keyring_child("LoginProbeChild.*", {{"DBUS_SESSION_BUS_ADDRESS", bus_only.address()}});
   EXPECT_EQ(child.status, 0) << child.out;
 }
 

@@ -7,6 +7,7 @@
 #include "kestro/remote/http_project.hpp"
 #include "kestro/resolve/local_cache.hpp"
 #include "support/loopback_server.hpp"
+#include "support/records.hpp"
 #include "test_support.hpp"
 
 namespace kestro::resolve {
@@ -15,18 +16,10 @@ namespace {
 using testing::LoopbackServer;
 using testing::RecordedRequest;
 using testing::Reply;
-
-constexpr const char* kInfo = R"({"name":"P","version":"1.0.0"})";
-constexpr const char* kMeta = R"({"index":{},"created":"2025-01-01T00:00:00Z"})";
-
-// Serves both records under /p/ unless `info` is false.
-void serve(LoopbackServer& server, bool info = true) {
-  server.set_handler([info](const RecordedRequest& request) {
-    if (request.target == "/p/.project.json" && info) return Reply::ok(kInfo);
-    if (request.target == "/p/.meta.json") return Reply::ok(kMeta);
-    return Reply::with_status(404);
-  });
-}
+using testing::kInfo;
+using testing::kMeta;
+using testing::serve_tree;
+using testing::write_project;
 
 HttpOrGitProject candidate_at(const LoopbackServer& server) {
   return remote::remote_candidate(HttpProject(HttpProject::Src{remote::RemoteSrcProject(
@@ -34,13 +27,12 @@ HttpOrGitProject candidate_at(const LoopbackServer& server) {
 }
 
 void write_copy(const std::filesystem::path& dir) {
-  write_text(dir / ".project.json", R"({"name":"Copy","version":"1.0.0"})");
-  write_text(dir / ".meta.json", kMeta);
+  write_project(dir, R"({"name":"Copy","version":"1.0.0"})");
 }
 
 TEST(RemoteCandidate, ReadsThroughTheHttpProject) {
   LoopbackServer server;
-  serve(server);
+  serve_tree(server);
   CombinedProject remote(CombinedProject::RemoteProject{candidate_at(server)});
   EXPECT_EQ(remote.get_info().value()->name, "P");
   const std::string sum =
@@ -58,7 +50,7 @@ TEST(RemoteCandidate, CachedKindReadsItsCopyAndReportsItsCandidatesFailure) {
   TempDir dir;
   write_copy(dir.path());
   LoopbackServer server;
-  serve(server, /*info=*/false);
+  serve_tree(server, /*info=*/"");
   CombinedProject cached(CombinedProject::CachedRemoteProject{LocalSrcProject(dir.path()), candidate_at(server)});
   EXPECT_EQ(cached.get_info().value()->name, "Copy");
   EXPECT_EQ(cached.version().value(), "1.0.0");

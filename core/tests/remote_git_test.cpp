@@ -9,12 +9,14 @@
 #include "kestro/project/local_src.hpp"
 #include "kestro/project/remote_git.hpp"
 #include "git_fixture.hpp"
+#include "support/records.hpp"
 #include "test_support.hpp"
 
 namespace kestro::project {
 namespace {
 
-constexpr const char* kInfo = R"({"name":"P","version":"1.0.0"})";
+using testing::kInfo;
+
 constexpr const char* kMeta =
     R"({"index":{},"created":"2025-01-01T00:00:00Z","checksum":{"a.sysml":{"value":"00","algorithm":"SHA1"}}})";
 

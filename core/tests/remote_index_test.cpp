@@ -13,6 +13,7 @@
 #include "kestro/remote/versions.hpp"
 #include "kestro/utils/log.hpp"
 #include "kestro/utils/sha256.hpp"
+#include "support/log_capture.hpp"
 #include "support/loopback_index.hpp"
 #include "support/loopback_server.hpp"
 #include "test_support.hpp"
@@ -35,10 +36,7 @@ using testing::versions;
 constexpr std::string_view kIri = "pkg:kestro/acme/widgets";
 
 std::vector<std::string> debug_lines(const log::ScopedCapture& capture, std::string_view target) {
-  std::vector<std::string> out;
-  for (const auto& r : capture.records())
-    if (r.target == target) out.push_back(r.message);
-  return out;
+  return testing::messages_of(capture, {target});
 }
 
 // ---- discovery ----

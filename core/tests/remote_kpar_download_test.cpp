@@ -47,16 +47,6 @@ std::string upper(std::string text) {
   return text;
 }
 
-std::string read_all(SourceReader& reader) {
-  std::string out;
-  char buffer[4096];
-  for (;;) {
-    auto n = reader.read(std::span<char>(buffer, sizeof buffer));
-    if (!n || *n == 0) return out;
-    out.append(buffer, *n);
-  }
-}
-
 class KparDownloadTest : public ::testing::Test {
  protected:
   ScopedTmpdir tmp;
@@ -233,7 +223,7 @@ TEST_F(KparDownloadTest, DownloadsOnceAndReadsFromTheProjectDirectory) {
     for (int i = 0; i < 2; ++i) {
       auto reader = project.read_source("src/a.sysml");
       ASSERT_TRUE(reader) << reader.error().message();
-      EXPECT_EQ(read_all(**reader), "package A;");
+      EXPECT_EQ(read_to_end(**reader), "package A;");
     }
     // Measured size and lower-case digest, no further request.
     auto sources = project.sources({});

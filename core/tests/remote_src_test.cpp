@@ -21,6 +21,7 @@
 #include "kestro/utils/sha256.hpp"
 #include "kestro/utils/text.hpp"
 #include "support/loopback_server.hpp"
+#include "support/records.hpp"
 #include "test_support.hpp"
 
 namespace kestro::remote {
@@ -29,8 +30,7 @@ namespace {
 using testing::LoopbackServer;
 using testing::RecordedRequest;
 using testing::Reply;
-
-constexpr const char* kInfo = R"({"name":"P","version":"1.0.0"})";
+using testing::kInfo;
 
 std::string meta_with(const std::string& checksum_entries) {
   return R"({"index":{},"created":"2025-01-01T00:00:00Z","checksum":{)" + checksum_entries + "}}";

@@ -8,12 +8,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
-#include <iterator>
-#include <optional>
 #include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -28,16 +33,44 @@ bool holds(const E& error) {
   return error.template holds<V>();
 }
 
-// A fresh directory under the system's temporary area, removed on scope exit.
+// A fresh directory under the system's temporary area, removed with all it
+// holds on scope exit. When it cannot be made the constructor throws with the
+// reason (a test fails with that text, never runs on a bad path); when it
+// cannot be removed, directories the test locked are opened and removal is
+// tried again, and what still stays is reported on standard error.
 class TempDir {
  public:
   TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "kestro-test-XXXXXX").string();
-    path_ = ::mkdtemp(tmpl.data());
+    std::error_code ec;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    if (ec) {
+      // The variable the standard library took the directory from, in its order.
+      std::string where = "`/tmp`";
+      for (const char* name : {"TMPDIR", "TMP", "TEMP", "TEMPDIR"})
+        if (const char* value = ::getenv(name)) {
+          where = "`" + std::string(value) + "` ($" + name + ")";
+          break;
+        }
+      throw std::runtime_error("cannot make a temporary directory under " + where + ": " + ec.message());
+    }
+    std::string tmpl = (base / "kestro-test-XXXXXX").string();
+    if (::mkdtemp(tmpl.data()) == nullptr)
+      throw std::runtime_error("cannot make a temporary directory `" + tmpl + "`: " + std::strerror(errno));
+    path_ = tmpl;
   }
   ~TempDir() {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
+    fs::remove_all(path_, ec);
+    if (!ec) return;
+    // Directories a test left without write or search rights.
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    for (auto it = fs::recursive_directory_iterator(path_, fs::directory_options::skip_permission_denied, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+      if (it->is_directory(ec) && !it->is_symlink(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    ec.clear();
+    fs::remove_all(path_, ec);
+    if (ec) std::fprintf(stderr, "warning: temporary directory `%s` left behind: %s\n", path_.c_str(), ec.message().c_str());
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -47,20 +80,36 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// Sets environment variables for one scope (nullopt unsets) and restores
+// them after.
+class ScopedEnv {
+ public:
+  explicit ScopedEnv(const std::map<std::string, std::optional<std::string>>& vars) {
+    for (const auto& [k, v] : vars) {
+      const char* old = std::getenv(k.c_str());
+      saved_[k] = old ? std::optional<std::string>(old) : std::nullopt;
+      set(k, v);
+    }
+  }
+  ~ScopedEnv() {
+    for (const auto& [k, v] : saved_) set(k, v);
+  }
+
+ private:
+  static void set(const std::string& k, const std::optional<std::string>& v) {
+    if (v)
+      ::setenv(k.c_str(), v->c_str(), 1);
+    else
+      ::unsetenv(k.c_str());
+  }
+  std::map<std::string, std::optional<std::string>> saved_;
+};
+
 // Points the system's temporary area ($TMPDIR) at a fresh directory for its
 // lifetime, so that the directories code under test creates can be counted.
 class ScopedTmpdir {
  public:
-  ScopedTmpdir() {
-    if (const char* old = ::getenv("TMPDIR")) old_ = old;
-    ::setenv("TMPDIR", dir_.path().c_str(), 1);
-  }
-  ~ScopedTmpdir() {
-    if (old_)
-      ::setenv("TMPDIR", old_->c_str(), 1);
-    else
-      ::unsetenv("TMPDIR");
-  }
+  ScopedTmpdir() = default;
   ScopedTmpdir(const ScopedTmpdir&) = delete;
   ScopedTmpdir& operator=(const ScopedTmpdir&) = delete;
   std::size_t entries() const {
@@ -69,7 +118,7 @@ class ScopedTmpdir {
 
  private:
   TempDir dir_;
-  std::optional<std::string> old_;
+  ScopedEnv env_{{{"TMPDIR", dir_.path().string()}}};
 };
 
 // Runs `body` in a forked child and returns its exit status; 126 when the
@@ -145,9 +194,16 @@ std::string read_to_end(Reader& reader) {
   }
 }
 
+// Writes `text` to `path`, making its parent directories.
 inline void write_text(const std::filesystem::path& path, std::string_view text) {
   std::filesystem::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << text;
+}
+
+// The bytes of the file at `path` (empty when it cannot be read).
+inline std::string read_bytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
 }  // namespace kestro

@@ -9,6 +9,7 @@
 #include "kestro/utils/toml_read.hpp"
 #include "kestro/utils/toml_value.hpp"
 #include "kestro/utils/toml_write.hpp"
+#include "test_support.hpp"
 
 namespace kestro::toml {
 namespace {
@@ -28,13 +29,6 @@ std::string dump(std::string_view text) {
 std::string reason(std::string_view text) {
   auto doc = parse(std::string(text));
   return doc ? "ok" : doc.error().reason();
-}
-
-std::string read_file(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
 }
 
 TEST(TomlParse, Values) {
@@ -313,7 +307,7 @@ TEST(TomlDocument, RoundTripOverRealWorldFiles) {
   const std::filesystem::path dir = std::filesystem::path(KESTRO_TEST_DATA_DIR) / "toml";
   size_t files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    const std::string text = read_file(entry.path());
+    const std::string text = read_bytes(entry.path());
     auto doc = parse(text);
     ASSERT_TRUE(doc) << entry.path() << "\n" << doc.error().message();
     EXPECT_EQ(doc->to_string(), text) << entry.path();

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/process.hpp"
 #include "test_support.hpp"
 
 namespace kestro {
@@ -61,8 +62,10 @@ inline void make_zip(const std::filesystem::path& path, const std::vector<ZipFix
      << "z.close()\n";
   auto script = path.string() + ".py";
   write_text(script, py.str());
-  std::string command = "python3 '" + script + "' '" + path.string() + "'";
-  if (std::system(command.c_str()) != 0) throw std::runtime_error("python3 failed: " + command);
+  const std::vector<std::string> argv{"python3", script, path.string()};
+  const auto result = testing::run_command(argv);
+  if (result.status != 0)
+    throw std::runtime_error("python3 failed: " + testing::command_line(argv) + "\n" + result.out);
   std::filesystem::remove(script);
   if (!options.prefix.empty()) {
     std::ifstream in(path, std::ios::binary);
@@ -70,11 +73,6 @@ inline void make_zip(const std::filesystem::path& path, const std::vector<ZipFix
     in.close();
     write_text(path, options.prefix + bytes);
   }
-}
-
-inline std::string read_bytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
 // Replaces every occurrence of `from` by `to` (same length) in the file.

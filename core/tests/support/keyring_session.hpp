@@ -5,9 +5,7 @@
 // home. Both daemons are stopped when the session ends.
 #pragma once
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,82 +18,12 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "support/process.hpp"
 #include "test_support.hpp"
 
-extern char** environ;
-
 namespace kestro::testing {
-
-struct CommandResult {
-  int status = -1;  // exit status; 128 + signal when killed; -1 when it could not run
-  std::string out;
-};
-
-// The current environment with `overrides` applied (an empty value removes
-// the variable).
-inline std::vector<std::string> environment_with(const std::map<std::string, std::string>& overrides) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    std::string entry(*e);
-    if (!overrides.contains(entry.substr(0, entry.find('=')))) env.push_back(entry);
-  }
-  for (const auto& [k, v] : overrides)
-    if (!v.empty()) env.push_back(k + "=" + v);
-  return env;
-}
-
-// Starts `argv` with `env`, feeding `input` on its standard input; its
-// standard output is a pipe whose read end is returned in `out_fd`. The
-// child leads a process group of its own.
-inline pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& input,
-                   int* out_fd) {
-  int in_pipe[2], out_pipe[2];
-  if (::pipe2(in_pipe, O_CLOEXEC) != 0 || ::pipe2(out_pipe, O_CLOEXEC) != 0) return -1;
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    ::setpgid(0, 0);
-    ::dup2(in_pipe[0], 0);
-    ::dup2(out_pipe[1], 1);
-    std::vector<char*> args, envp;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-    ::execvpe(args[0], args.data(), envp.data());
-    ::_exit(127);
-  }
-  ::close(in_pipe[0]);
-  ::close(out_pipe[1]);
-  if (!input.empty()) (void)!::write(in_pipe[1], input.data(), input.size());
-  ::close(in_pipe[1]);
-  *out_fd = out_pipe[0];
-  return pid;
-}
-
-inline std::string read_all(int fd) {
-  std::string out;
-  char buf[4096];
-  for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) out.append(buf, static_cast<size_t>(n));
-  ::close(fd);
-  return out;
-}
-
-inline int wait_status(pid_t pid) {
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-inline CommandResult run_command(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                                 const std::string& input = {}) {
-  int fd = -1;
-  pid_t pid = spawn(argv, env, input, &fd);
-  if (pid < 0) return {};
-  CommandResult r;
-  r.out = read_all(fd);
-  r.status = wait_status(pid);
-  return r;
-}
 
 class KeyringSession {
  public:
@@ -214,5 +142,35 @@ inline const KeyringSession& shared_keyring_session() {
   }();
   return *session;
 }
+
+// Whether this process is a child started by run_keyring_child: the cases
+// that need a session of their own run only there and skip otherwise.
+inline bool in_keyring_child() { return std::getenv("KESTRO_TEST_KEYRING_CHILD") != nullptr; }
+
+// Runs this test binary again on the cases matching `filter`, with `env`
+// applied over the current environment and in_keyring_child() true in it.
+// Such cases need a process of their own (a different bus than the shared
+// session's, since libsecret keeps its first connection).
+inline CommandResult run_keyring_child(const std::string& filter, std::map<std::string, std::string> env) {
+  env["KESTRO_TEST_KEYRING_CHILD"] = "1";
+  return run_command({"/proc/self/exe", "--gtest_filter=" + filter}, environment_with(env));
+}
+
+// A fixture for cases on the shared session's keyring: the session is up and
+// its entry cleared before and after each case; `store_` is a `Store` with
+// its lock file in the case's own directory `dir_`.
+template <typename Store>
+class KeyringStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto& session = shared_keyring_session();
+    ASSERT_TRUE(session.ready()) << session.failure();
+    session.clear_entry();
+    store_ = Store{(dir_.path() / "kestro/credentials.lock").string()};
+  }
+  void TearDown() override { shared_keyring_session().clear_entry(); }
+  TempDir dir_;
+  Store store_;
+};
 
 }  // namespace kestro::testing

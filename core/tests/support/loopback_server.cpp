@@ -23,6 +23,23 @@ bool write_all(int fd, std::string_view bytes) {
   return true;
 }
 
+// The largest request body the server reads; a request declaring more is
+// refused, since its body would only be waited for.
+constexpr std::size_t kMaxRequestBody = 256u << 20;
+
+// A `Content-Length` value: ASCII digits only, at most kMaxRequestBody;
+// anything else is std::nullopt.
+std::optional<std::size_t> parse_content_length(std::string_view text) {
+  if (text.empty() || text.size() > 12) return std::nullopt;
+  std::size_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + static_cast<std::size_t>(c - '0');
+  }
+  if (n > kMaxRequestBody) return std::nullopt;
+  return n;
+}
+
 std::string_view trim(std::string_view s) {
   while (!s.empty() && is_ascii_blank(s.front())) s.remove_prefix(1);
   while (!s.empty() && (is_ascii_blank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
@@ -168,16 +185,27 @@ void LoopbackServer::serve(int fd) {
     req.method = std::string(request_line.substr(0, s1));
     req.target = std::string(request_line.substr(s1 + 1, s2 - s1 - 1));
     std::size_t content_length = 0;
+    bool malformed = false;
     for (std::size_t pos = line_end == std::string_view::npos ? head.size() : line_end + 2; pos < head.size();) {
       std::size_t next = head.find("\r\n", pos);
       if (next == std::string_view::npos) next = head.size();
       std::string_view line = head.substr(pos, next - pos);
       if (auto colon = line.find(':'); colon != std::string_view::npos) {
         req.headers.emplace_back(std::string(line.substr(0, colon)), std::string(trim(line.substr(colon + 1))));
-        if (eq_ignore_ascii_case(req.headers.back().first, "Content-Length"))
-          content_length = std::stoul(req.headers.back().second);
+        if (eq_ignore_ascii_case(req.headers.back().first, "Content-Length")) {
+          auto n = parse_content_length(req.headers.back().second);
+          if (n)
+            content_length = *n;
+          else
+            malformed = true;
+        }
       }
       pos = next + 2;
+    }
+    if (malformed) {
+      // The body's end is unknown: refuse and close, as a server must.
+      write_all(fd, "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+      break;
     }
     buffer.erase(0, end + 4);
     while (buffer.size() < content_length) {

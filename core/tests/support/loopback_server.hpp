@@ -13,6 +13,10 @@
 // used up, the handler answers (by default 200 with an empty body). A reply
 // may instead be raw bytes written as they are, and may end the connection
 // early or be delayed, for tests of malformed and broken answers.
+//
+// A request whose `Content-Length` is not a plain decimal number, or declares
+// a body past 256 MiB, is answered 400 and its connection closed; it is
+// neither recorded nor given a scripted reply.
 #pragma once
 
 #include <chrono>
