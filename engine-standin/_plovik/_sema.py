@@ -51,6 +51,10 @@ class World:
     def changed(self):
         self.generation += 1
 
+    def stamp(self):
+        """Changes whenever what a name resolves to may change."""
+        return self.generation
+
     def global_names(self):
         if self._global_gen != self.generation:
             table = {}
@@ -149,42 +153,132 @@ def own_member(ns, name, exclude=None):
     return None
 
 
-def lookup_member(ns, name, exclude=None, visited=None, depth=0):
-    """A visible member of `ns`: own, inherited, then imported. Looks
-    through at most `MAX_INHERITANCE` levels of specialisations and imports."""
-    if not is_a(ns, E.Namespace) or depth > MAX_INHERITANCE:
+def lookup_member(ns, name, exclude=None):
+    """A visible member of `ns`: own, inherited, then imported. `exclude`
+    (the declaring element of a reference) is skipped among the own members
+    and in what the inherited and imported members give."""
+    if not is_a(ns, E.Namespace):
         return None
-    if visited is None:
-        visited = set()
-    if id(ns) in visited:
-        return None
-    visited.add(id(ns))
+    if exclude is None:
+        return _memo_member(ns, name)
     found = own_member(ns, name, exclude)
     if found is not None:
         return found
+    found = _beyond_own(ns, name)
+    return None if found is exclude else found
+
+
+class _Frame:
+    __slots__ = ("low", "mark")
+
+    def __init__(self, index, mark):
+        self.low = index  # the outermost computation in progress that this one met
+        self.mark = mark  # length of the provisional failures when it started
+
+
+class _Lookups:
+    """What lookups gave during one state of the model: per (namespace,
+    name) the member found or None, and per relationship its target or
+    None. A computation that meets one in progress (an import cycle, an
+    import that is looked through while it is resolved) treats it as
+    finding nothing; its failure is kept for good only once the computation
+    it met has failed as well, so every name is searched once per namespace
+    and every reference resolved once."""
+
+    def __init__(self, stamp):
+        self.stamp = stamp
+        self.done = {}
+        self.active = {}  # key -> index in `frames`
+        self.frames = []
+        self.provisional = []  # keys of failures that met a computation in progress
+
+
+def _lookups(w):
+    stamp = w.stamp()
+    memo = w.__dict__.get("_lookups")
+    if memo is None or memo.stamp != stamp:
+        memo = w._lookups = _Lookups(stamp)
+    return memo
+
+
+_UNKNOWN = object()
+
+
+def _memoised(w, key, compute):
+    """`compute()` once per key and state of the model, cycles cut."""
+    memo = _lookups(w)
+    found = memo.done.get(key, _UNKNOWN)
+    if found is not _UNKNOWN:
+        return found
+    index = memo.active.get(key)
+    if index is not None or len(memo.frames) > MAX_INHERITANCE:
+        # A cycle (or too deep): nothing, for now.
+        frame = memo.frames[-1]
+        frame.low = min(frame.low, 0 if index is None else index)
+        return None
+    index = len(memo.frames)
+    frame = _Frame(index, len(memo.provisional))
+    memo.frames.append(frame)
+    memo.active[key] = index
+    try:
+        found = compute()
+    finally:
+        memo.frames.pop()
+        del memo.active[key]
+    memo.done[key] = found
+    if memo.frames:
+        outer = memo.frames[-1]
+        outer.low = min(outer.low, frame.low)
+    if frame.low < index:
+        if found is None:
+            memo.provisional.append(key)
+        return found
+    # No computation outside this one was met: the failures below that met
+    # this one are final when it failed too, else searched again when asked.
+    below = memo.provisional[frame.mark :]
+    del memo.provisional[frame.mark :]
+    if found is not None:
+        for k in below:
+            memo.done.pop(k, None)
+    return found
+
+
+def _memo_member(ns, name):
+    def compute():
+        found = own_member(ns, name)
+        return found if found is not None else _beyond_own(ns, name)
+
+    return _memoised(world_of(ns), (id(ns), name), compute)
+
+
+def _beyond_own(ns, name):
+    """A member of `ns` that is not its own: inherited, then imported."""
     if is_a(ns, E.Type):
         for g in generals(ns):
-            found = lookup_member(g, name, exclude, visited, depth + 1)
+            found = _memo_member(g, name)
             if found is not None:
                 return found
     for imp in ns._rels:
         if is_a(imp, E.Import) and not is_a(imp, E.Expose):
-            found = _through_import(imp, name, exclude, visited, depth + 1)
+            found = _through_import(imp, name)
             if found is not None:
                 return found
     return None
 
 
-def _through_import(imp, name, exclude, visited, depth):
+def _through_import(imp, name):
     target = rel_target(imp)
     if target is None:
         return None
     if not imp.is_namespace:
-        return target if name in (target.declared_name, target.declared_short_name) else None
-    found = lookup_member(target, name, exclude, visited, depth)
+        # `import P::A;` makes A visible under the name it is imported by,
+        # an alias's name included.
+        imported = imp._ref.steps[-1][-1] if imp._ref is not None else None
+        return target if name in (imported, target.declared_name, target.declared_short_name) else None
+    found = _memo_member(target, name)
     if found is None and imp.is_recursive:
         for ns in nested_namespaces(target):
-            found = own_member(ns, name, exclude)
+            found = own_member(ns, name)
             if found is not None:
                 break
     return found
@@ -254,7 +348,7 @@ def rel_target(rel):
     ref = rel._ref
     if ref is None:
         return rel._member if not is_a(rel, E.Specialization) else None
-    found = resolve(ref)
+    found = _memoised(world_of(ref.scope), rel, lambda: resolve(ref) or None)
     if not found:
         return None
     if len(found) == 1:
