@@ -146,7 +146,7 @@ _MEMBER_WORDS = set(KINDS) | set(KERNEL_KINDS) | set(REFERRING) | STATEMENTS | _
     "package", "library", "standard", "import", "alias", "doc", "comment", "rep", "expose", "filter", "public",
     "private", "protected", "abstract", "subject", "require", "assume", "assert", "connect", "allocate",
 }
-_EXPRESSION_WORDS = {"true", "false", "null", "not", "if", "all", "hastype", "istype"}
+_EXPRESSION_WORDS = {"true", "false", "null", "not", "if", "all", "hastype", "istype", "new"}
 _RESULT_HOLDERS = (E.ConstraintUsage, E.ConstraintDefinition, E.CalculationUsage, E.CalculationDefinition, E.Expression)
 _PREFIX_CLASSIFICATION = {"hastype": Operator.HasType, "istype": Operator.IsType, "@": Operator.At, "@@": Operator.AtAt}
 
@@ -282,11 +282,18 @@ class Parser:
             elem.declared_name = t.value
             elem._cst.fields["declared_name"] = [token_range(t)]
 
+    def soften(self, k=0):
+        """Reads a word that is also a name as a name here."""
+        t = self.peek(k)
+        if t.kind == NAME and not t.quoted and t.text in _SOFT_WORDS:
+            t.quoted = True
+
     def qualified(self):
         """`A::B` → (segments, tokens)."""
+        self.soften()
         t = self.expect_name()
         segs, toks = [t.value], [t]
-        while self.at_sym("::") and self.is_name(1):
+        while self.at_sym("::") and (self.soften(1) or self.is_name(1)):
             self.next()
             t = self.next()
             segs.append(t.value)
@@ -297,7 +304,7 @@ class Parser:
         """`A::b.c` → (steps, tokens)."""
         segs, toks = self.qualified()
         steps = [segs]
-        while self.at_sym(".") and self.is_name(1):
+        while self.at_sym(".") and (self.soften(1) or self.is_name(1)):
             self.next()
             s, t = self.qualified()
             steps.append(s)
@@ -395,6 +402,8 @@ class Parser:
             if t.kind == NAME and not t.quoted and t.text in _DIRECTIONS:
                 direction = self.next().text
             elif t.kind == NAME and not t.quoted and t.text in _MODIFIERS:
+                if t.text in _SOFT_WORDS and any(self.at_sym(x, 1) for x in (":", ":>", ":>>", "[", ";", "=")):
+                    return mods, direction  # `ref var[0..1]`: the name
                 mods.add(self.next().text)
             else:
                 return mods, direction
@@ -406,6 +415,14 @@ class Parser:
             self.skip_to_kind()
         t = self.peek()
         w = t.text if t.kind == NAME and not t.quoted else None
+        if w is not None and w not in KERNEL_KINDS and (w in _SOFT_WORDS or w in REFERRING or w in STATEMENTS) and any(
+            self.at_sym(x, 1) for x in (":", ":>", ":>>", "::>", "=", ":=", "[")
+        ):
+            t.quoted = True  # a word used as the member's name
+            w = None
+        if w in _HERITAGE_WORDS:
+            membership = E.EndFeatureMembership if "end" in mods else E.FeatureMembership
+            return self.usage(ns, start, E.ReferenceUsage, membership, mods, direction, prefixes)
         membership = E.EndFeatureMembership if "end" in mods else E.FeatureMembership
         if w in ("package",) or (w in ("library", "standard") and not mods):
             return self.package(ns, start)
@@ -473,6 +490,9 @@ class Parser:
             return self.succession(ns, start)
         if w in ("then", "entry", "do", "exit", "else"):
             self.next()
+            for v in ("public", "private", "protected"):
+                if self.accept_word(v):
+                    visibility = v
             if w == "else" or (w == "then" and self.member_follows(0)):
                 return self.member(ns, start, visibility, prefixes)
             if self.accept_sym(";"):
@@ -621,6 +641,11 @@ class Parser:
         self.next()
         if w == "transition" or (w == "accept" and self.is_name() and (self.at_sym(":", 1) or self.at_sym(";", 1))):
             self.name_into(u)
+        self.statement_tail(u)
+        self.finish(u)
+        return u
+
+    def statement_tail(self, u):
         depth = 0
         while True:
             t = self.peek()
@@ -644,8 +669,6 @@ class Parser:
             elif depth == 0 and t.is_sym("}"):
                 break
             self.next()
-        self.finish(u)
-        return u
 
     def result_expression(self, ns) -> bool:
         """The closing result expression of a constraint or calculation
@@ -905,6 +928,13 @@ class Parser:
         if by and self.accept_word("by"):
             steps, toks = self.chain()
         self.accept_word("parallel")
+        t = self.peek()
+        if t.kind == NAME and not t.quoted and t.text in STATEMENTS:
+            # `action a assign x := 1;`: an action written as a statement.
+            self.next()
+            self.statement_tail(u)
+            self.finish(u)
+            return u
         self.body(u)
         self.finish(u)
         return u
@@ -1087,7 +1117,7 @@ class Parser:
                 unit = self.expression(scope)
                 self.expect_sym("]")
                 e = self.operator(Operator.Quantity, t, [e, unit])
-            elif t.is_sym(".") and self.is_name(1):
+            elif t.is_sym(".") and (self.soften(1) or self.is_name(1)):
                 self.next()
                 start = self.peek()
                 steps, toks = self.qualified()
@@ -1205,7 +1235,7 @@ class Parser:
             if not self.is_name():
                 self.toks[self.pos].quoted = True  # a keyword used as a name
             steps, toks = self.chain()
-            if self.at_sym("(") and len(steps) == 1:
+            if self.at_sym("("):
                 e = self.mk(E.InvocationExpression, t)
                 e._typerel = self.relate(e, E.Membership, steps, toks, scope)
                 self.arguments(scope, e)
