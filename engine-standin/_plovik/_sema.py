@@ -251,10 +251,69 @@ def _memo_member(ns, name):
     return _memoised(world_of(ns), (id(ns), name), compute)
 
 
+# The library type each kind of type specialises without saying so, looked
+# up by qualified name when the type declares no specialisation; every
+# feature also subsets `Base::things`. Used for name lookup only.
+_IMPLIED_BASES = {
+    "PartDefinition": "Parts::Part", "PartUsage": "Parts::Part",
+    "ViewDefinition": "Views::View", "ViewUsage": "Views::View",
+    "RenderingDefinition": "Views::Rendering", "RenderingUsage": "Views::Rendering",
+    "ItemDefinition": "Items::Item", "ItemUsage": "Items::Item",
+    "MetadataDefinition": "Metadata::MetadataItem", "MetadataUsage": "Metadata::MetadataItem",
+    "OccurrenceDefinition": "Occurrences::Occurrence", "OccurrenceUsage": "Occurrences::Occurrence",
+    "PortDefinition": "Ports::Port", "PortUsage": "Ports::Port",
+    "InterfaceDefinition": "Interfaces::Interface", "InterfaceUsage": "Interfaces::Interface",
+    "AllocationDefinition": "Allocations::Allocation", "AllocationUsage": "Allocations::Allocation",
+    "ConnectionDefinition": "Connections::Connection", "ConnectionUsage": "Connections::Connection",
+    "ConnectorAsUsage": "Links::Link",
+    "StateDefinition": "States::StateAction", "StateUsage": "States::StateAction",
+    "CalculationDefinition": "Calculations::Calculation", "CalculationUsage": "Calculations::Calculation",
+    "ActionDefinition": "Actions::Action", "ActionUsage": "Actions::Action",
+    "ConcernDefinition": "Requirements::ConcernCheck", "ConcernUsage": "Requirements::ConcernCheck",
+    "ViewpointDefinition": "Views::ViewpointCheck", "ViewpointUsage": "Views::ViewpointCheck",
+    "RequirementDefinition": "Requirements::RequirementCheck", "RequirementUsage": "Requirements::RequirementCheck",
+    "ConstraintDefinition": "Constraints::ConstraintCheck", "ConstraintUsage": "Constraints::ConstraintCheck",
+    "EnumerationDefinition": "Base::DataValue", "AttributeDefinition": "Base::DataValue",
+    "AttributeUsage": "Base::DataValue", "Definition": "Base::Anything",
+}
+
+
+def _library_type(w, qualified):
+    """A library element by qualified name, or None."""
+    first, *rest = qualified.split("::")
+    cur = next((_unalias(e) for e in w.global_names().get(first, ())), None)
+    for seg in rest:
+        if cur is None:
+            return None
+        cur = _memo_member(cur, seg)
+    return cur
+
+
+def _implied_generals(t):
+    w = world_of(t)
+    out = []
+    if not any(is_a(r, E.Specialization) for r in t._rels):
+        for cls in type(t).__mro__:
+            q = _IMPLIED_BASES.get(cls.__name__)
+            if q is not None:
+                out.append(q)
+                break
+    if is_a(t, E.Feature):
+        out.append("Base::things")
+    for q in out:
+        g = _library_type(w, q)
+        if g is not None and g is not t:
+            yield g
+
+
 def _beyond_own(ns, name):
     """A member of `ns` that is not its own: inherited, then imported."""
     if is_a(ns, E.Type):
         for g in generals(ns):
+            found = _memo_member(g, name)
+            if found is not None:
+                return found
+        for g in _implied_generals(ns):
             found = _memo_member(g, name)
             if found is not None:
                 return found
