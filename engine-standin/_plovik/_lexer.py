@@ -88,6 +88,13 @@ def tokenize(text: str) -> list[Token]:
             i += 1
             continue
         start_line, start_col = line, i - line_start
+        if c == "/" and text.startswith("//*", i):
+            # A note that spans lines, kept out of the model like `//`.
+            j = text.find("*/", i + 3)
+            j = n if j < 0 else j + 2
+            advance_to(j)
+            i = j
+            continue
         if c == "/" and text.startswith("//", i):
             j = text.find("\n", i)
             i = n if j < 0 else j
@@ -112,11 +119,11 @@ def tokenize(text: str) -> list[Token]:
             tokens.append(Token(NAME, word, word, start_line, start_col, start_line, start_col + j - i))
             i = j
             continue
-        if c.isdigit():
+        if c.isdigit() or (c == "." and i + 1 < n and text[i + 1].isdigit() and not (tokens and tokens[-1].kind == NAME)):
             j = i + 1
             while j < n and text[j].isdigit():
                 j += 1
-            is_real = False
+            is_real = c == "."  # `.6`
             if j + 1 < n and text[j] == "." and text[j + 1].isdigit():
                 is_real = True
                 j += 1

@@ -104,6 +104,7 @@ KEYWORDS = set(KINDS) | {
     "disjoining", "featuring", "inverting", "typing", "dependency",
 }
 
+_HERITAGE_SYMBOL_TEXTS = (":", ":>", ":>>", "::>")
 _HERITAGE_SYMBOLS = {":": E.FeatureTyping, ":>": E.Subsetting, ":>>": E.Redefinition, "::>": E.ReferenceSubsetting}
 _HERITAGE_WORDS = {"specializes": E.Subsetting, "subsets": E.Subsetting, "redefines": E.Redefinition, "references": E.ReferenceSubsetting}
 _DIRECTIONS = {"in", "out", "inout"}
@@ -183,6 +184,7 @@ class Parser:
         self.doc = doc
         self.report = report  # report(token, message)
         self.depth = 0
+        self.softened = []  # words read as names, undone when a guess is taken back
 
     # --- token cursor -----------------------------------------------------------
     def peek(self, k=0):
@@ -287,6 +289,7 @@ class Parser:
         t = self.peek(k)
         if t.kind == NAME and not t.quoted and t.text in _SOFT_WORDS:
             t.quoted = True
+            self.softened.append(t)
 
     def qualified(self):
         """`A::B` → (segments, tokens)."""
@@ -463,8 +466,18 @@ class Parser:
                 self.next()
                 cls = KERNEL_KINDS[kind]
             return self.usage(ns, start, cls, rel, mods, direction or direction2, prefixes)
+        if w == "def" and prefixes:
+            # `#service def S`: a definition whose kind its metadata gives.
+            self.next()
+            return self.definition(ns, start, E.Definition, mods, prefixes)
+        if w == "not" and (self.at_word("satisfy", 1) or self.at_word("verify", 1)):
+            self.next()
+            return self.member(ns, start, visibility, prefixes)
         if w in ("require", "assume"):
             self.next()
+            while self.at_sym("#"):
+                self.next()
+                prefixes.append(self.qualified())
             kind = RequirementConstraintKind.Requirement if w == "require" else RequirementConstraintKind.Assumption
             if self.at_word("constraint"):
                 self.next()
@@ -552,7 +565,7 @@ class Parser:
         if self.is_name() and self.unknown_word():
             # A word without a rule: never read it as a name.
             raise SyntaxProblem(t, f"unknown keyword '{t.text}'")
-        if self.is_name() or (t.kind == SYMBOL and t.text in _HERITAGE_SYMBOLS) or mods or direction:
+        if self.is_name() or (t.kind == SYMBOL and t.text in _HERITAGE_SYMBOL_TEXTS + ("=", ":=")) or mods or direction:
             cls = E.EnumerationUsage if is_a_enum_def(ns) and not mods else E.ReferenceUsage
             return self.usage(ns, start, cls, membership, mods, direction, prefixes)
         self.fail("a member")
@@ -567,6 +580,10 @@ class Parser:
                 self.pos += k
                 return
             if t.is_sym(";") or t.is_sym("{") or t.is_sym(":") or t.is_sym(":>") or t.is_sym(":>>") or t.kind == EOF:
+                return
+            if t.kind == NAME and not t.quoted and t.text in _MODIFIERS and k > 0:
+                self.pos += k
+                self.modifiers([])
                 return
             k += 1
 
@@ -612,6 +629,8 @@ class Parser:
         c = self.new(E.ConnectorAsUsage, ns, E.FeatureMembership, start)
         while self.accept_word("first") or self.accept_word("then"):
             self.connector_end(c, ns)
+            if self.accept_word("if"):
+                self.own(c, self.expression(ns), E.OwningMembership)
         self.body(c)
         self.finish(c)
         return c
@@ -677,14 +696,17 @@ class Parser:
         t = self.peek()
         if t.kind == NAME and not t.quoted and t.text in KEYWORDS and t.text not in _EXPRESSION_WORDS:
             return False
-        saved = self.pos
+        saved, softened = self.pos, len(self.softened)
         try:
             e = self.expression(ns)
+            ok = self.at_sym("}")
         except SyntaxProblem:
+            ok = False
+        if not ok:
             self.pos = saved
-            return False
-        if not self.at_sym("}"):
-            self.pos = saved
+            for t in self.softened[softened:]:
+                t.quoted = False
+            del self.softened[softened:]
             return False
         self.own(ns, e, E.ResultExpressionMembership)
         return True
@@ -729,7 +751,12 @@ class Parser:
         rel.visibility = visibility or "public"
         self.import_target(rel)
         ns._rels.append(rel)
-        self.expect_sym(";")
+        while self.at_sym("["):
+            # A filter condition on what is imported: read, not applied.
+            self.next()
+            self.expression(ns)
+            self.expect_sym("]")
+        self.body(rel)
 
     def alias(self, ns, start):
         self.next()
@@ -913,16 +940,26 @@ class Parser:
         self.add_prefixes(u, prefixes, ns)
         self.accept_word("all")
         connector = cls is E.ConnectorAsUsage
-        if not self.at_ends(connector):
+        if self.is_name() and (self.at_sym(".", 1) or self.at_sym("::", 1)) and not self.at_ends(connector):
+            # `event a.b;`: a usage that refers to another one.
+            steps, toks = self.chain()
+            self.relate(u, E.ReferenceSubsetting, steps, toks, ns, u)
+            self.heritage(u, ns)
+        elif not self.at_ends(connector):
             self.name_into(u)
             self.heritage(u, ns)
         if connector and self.accept_word("of"):
             self.connector_ends(u, ns)
         elif self.accept_word("of"):
             # The payload of a flow or message: a typing of the flow.
+            if self.is_name() and self.at_sym(":", 1):
+                self.next()
+                self.next()
             steps, toks = self.chain()
             self.relate(u, E.FeatureTyping, steps, toks, ns, u)
             self.heritage(u, ns)
+            if self.at_sym("="):
+                self.value(u)
         self.ends(u, ns)
         self.value(u)
         if by and self.accept_word("by"):
@@ -1232,8 +1269,7 @@ class Parser:
             self.finish(e)
             return e
         if self.is_name() or t.kind == NAME and t.text in _SOFT_WORDS:
-            if not self.is_name():
-                self.toks[self.pos].quoted = True  # a keyword used as a name
+            self.soften()
             steps, toks = self.chain()
             if self.at_sym("("):
                 e = self.mk(E.InvocationExpression, t)
