@@ -466,10 +466,18 @@ class Parser:
                 self.next()
                 cls = KERNEL_KINDS[kind]
             return self.usage(ns, start, cls, rel, mods, direction or direction2, prefixes)
-        if w == "def" and prefixes:
+        if w == "def" and (prefixes or "individual" in mods):
             # `#service def S`: a definition whose kind its metadata gives.
             self.next()
-            return self.definition(ns, start, E.Definition, mods, prefixes)
+            cls = E.OccurrenceDefinition if "individual" in mods else E.Definition
+            return self.definition(ns, start, cls, mods, prefixes)
+        if w == "locale" and self.peek(1).kind == STRING:
+            self.next()
+            c = self.new(E.Comment, ns, E.OwningMembership, start)
+            c.locale = self.next().value
+            c.body = self.comment_body()
+            self.finish(c)
+            return c
         if w == "not" and (self.at_word("satisfy", 1) or self.at_word("verify", 1)):
             self.next()
             return self.member(ns, start, visibility, prefixes)
@@ -562,6 +570,9 @@ class Parser:
             if issubclass(cls, E.Feature):
                 return self.usage(ns, start, cls, membership, mods, direction, prefixes)
             return self.definition(ns, start, cls, mods, prefixes)
+        if "variant" in mods and self.is_name() and (self.at_sym(";", 1) or self.at_sym("{", 1)):
+            # `variant x;`: a variant that is the usage x.
+            return self.referring(ns, start, E.ReferenceUsage, mods, direction, prefixes)
         if self.is_name() and self.unknown_word():
             # A word without a rule: never read it as a name.
             raise SyntaxProblem(t, f"unknown keyword '{t.text}'")
