@@ -11,6 +11,8 @@ import pytest
 import _plovik
 from _plovik import core
 
+from plovik_fixtures import build_files
+
 ARCHIVE = pathlib.Path(
     os.environ.get(
         "PLOVIK_RELEASE_ARCHIVE",
@@ -92,16 +94,7 @@ def test_library_names_users_import(library, name, cls):
 
 def _load(library, paths):
     """The files of one model built against the library."""
-    pipeline = core.make_pipeline(core.PipelineOptions(static_index=library.index(), lib=library.lib))
-    texts = core.TextDocuments.create_st()
-    docs = []
-    for p in paths:
-        url = core.make_file_url(p)
-        doc = core.Document.create_st(core.DocumentOptions(url=url, language="sysml", tier=core.DocumentTier.Project))
-        with doc.lock() as d:
-            d.text_document = texts.open(url, "sysml", p.read_text(encoding="utf-8"), 0)
-        docs.append(doc)
-    result = _plovik.get_default_executor().run(pipeline.schedule(docs, core.ScheduleOptions(), []))
+    result = build_files(library, paths)
     assert result, "build failed"
     return _plovik.Model(result, environment=library, documents=result.documents), result.diagnostics
 
