@@ -252,7 +252,8 @@ def _memo_member(ns, name):
 
 
 # The library type each kind of type specialises without saying so, looked
-# up by qualified name when the type declares no specialisation; every
+# up by qualified name when the type declares no specialisation (some kinds
+# always); every
 # feature also subsets `Base::things`. Used for name lookup only.
 _IMPLIED_BASES = {
     "PartDefinition": "Parts::Part", "PartUsage": "Parts::Part",
@@ -278,6 +279,12 @@ _IMPLIED_BASES = {
 }
 
 
+# SysML kinds whose implied library type is looked through even beside
+# declared specialisations (an item definition that specialises a KerML
+# structure is still an item).
+_SYSML_KINDS = {"PartDefinition", "PartUsage", "ItemDefinition", "ItemUsage", "PortDefinition", "PortUsage"}
+
+
 def _library_type(w, qualified):
     """A library element by qualified name, or None."""
     first, *rest = qualified.split("::")
@@ -292,12 +299,17 @@ def _library_type(w, qualified):
 def _implied_generals(t):
     w = world_of(t)
     out = []
-    if not any(is_a(r, E.Specialization) for r in t._rels):
+    if not any(is_a(r, E.Specialization) for r in t._rels) or type(t).__name__ in _SYSML_KINDS:
         for cls in type(t).__mro__:
             q = _IMPLIED_BASES.get(cls.__name__)
             if q is not None:
                 out.append(q)
                 break
+    if is_a(t, (E.ConnectionDefinition, E.ConnectionUsage)) and (
+        sum(1 for r in t._rels if is_a(r, E.EndFeatureMembership)) == 2
+    ):
+        # A connection with two ends is a binary one (`source`, `target`).
+        out.append("Connections::BinaryConnection")
     if is_a(t, E.Feature):
         out.append("Base::things")
     for q in out:
