@@ -571,8 +571,12 @@ class Parser:
                 return self.usage(ns, start, cls, membership, mods, direction, prefixes)
             return self.definition(ns, start, cls, mods, prefixes)
         if "variant" in mods and self.is_name() and (self.at_sym(";", 1) or self.at_sym("{", 1)):
-            # `variant x;`: a variant that is the usage x.
-            return self.referring(ns, start, E.ReferenceUsage, mods, direction, prefixes)
+            # `variant x;`: a variant that is the usage x, known by its name.
+            name = self.peek()
+            u = self.referring(ns, start, E.ReferenceUsage, mods, direction, prefixes)
+            u.declared_name = name.value
+            u._cst.fields["declared_name"] = [token_range(name)]
+            return u
         if self.is_name() and self.unknown_word():
             # A word without a rule: never read it as a name.
             raise SyntaxProblem(t, f"unknown keyword '{t.text}'")
