@@ -107,15 +107,23 @@ def _redefined_name(e, attr):
 def names_of(ns):
     """Own members of a namespace by declared name and short name, aliases
     included; cached per model generation."""
+    return _name_tables(ns)[0]
+
+
+def _name_tables(ns):
+    """(members by name, unnamed owned features) of a namespace."""
     w = world_of(ns)
     cached = ns.__dict__.get("_names")
     if cached is not None and cached[0] == w.generation:
         return cached[1]
     table = {}
+    unnamed = []
     for r in ns._rels:
         if not is_a(r, E.Membership) or is_a(r, (E.FeatureValue, E.ElementFilterMembership)):
             continue
         m = r._member
+        if is_a(r, E.FeatureMembership) and m is not None and m.declared_name is None and m.declared_short_name is None:
+            unnamed.append(m)
         if m is None:  # alias
             for n in (r.declared_name, r.declared_short_name):
                 if n is not None:
@@ -124,8 +132,8 @@ def names_of(ns):
         for n in (m.declared_name, m.declared_short_name):
             if n is not None:
                 table.setdefault(n, []).append(m)
-    ns._names = (w.generation, table)
-    return table
+    ns._names = (w.generation, (table, unnamed))
+    return table, unnamed
 
 
 def _unalias(x):
@@ -135,20 +143,13 @@ def _unalias(x):
 
 
 def own_member(ns, name, exclude=None):
-    for m in names_of(ns).get(name, ()):
+    table, unnamed = _name_tables(ns)
+    for m in table.get(name, ()):
         if m is not exclude:
             return _unalias(m)
     # Unnamed members known by an effective name (`:>> x`).
-    for r in ns._rels:
-        m = r._member
-        if (
-            is_a(r, E.FeatureMembership)
-            and m is not None
-            and m is not exclude
-            and m.declared_name is None
-            and m.declared_short_name is None
-            and effective_name(m) == name
-        ):
+    for m in unnamed:
+        if m is not exclude and effective_name(m) == name:
             return m
     return None
 
