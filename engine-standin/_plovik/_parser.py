@@ -52,6 +52,13 @@ KINDS = {
     "event": (E.OccurrenceDefinition, E.OccurrenceUsage),
 }
 
+# The library types flows and messages specialise without saying so (they
+# share their classes with connections).
+_FLOW_BASES = {
+    "flow": "Flows::Flow", "message": "Flows::Message", "succession flow": "Flows::SuccessionFlow",
+    "message flow": "Flows::Flow",
+}
+
 # KerML words: each names a classifier or a feature kind, read as the
 # nearest definition or usage class.
 KERNEL_KINDS = {
@@ -553,15 +560,22 @@ class Parser:
                     self.fail("'case'")
             if w == "event" and self.at_word("occurrence"):
                 self.next()
+            implied = _FLOW_BASES.get(w)
             if w in ("succession", "message") and self.at_word("flow"):
                 self.next()
+                implied = _FLOW_BASES[f"{w} flow"]
+                w = "flow"
             def_cls, use_cls = KINDS[w]
             if self.at_word("def"):
                 self.next()
-                return self.definition(ns, start, def_cls, mods, prefixes)
-            if w in ("snapshot", "timeslice", "event") and self.member_follows(0):
+                elem = self.definition(ns, start, def_cls, mods, prefixes)
+            elif w in ("snapshot", "timeslice", "event") and self.member_follows(0):
                 return self.member(ns, start, visibility, prefixes)
-            return self.usage(ns, start, use_cls, membership, mods, direction, prefixes)
+            else:
+                elem = self.usage(ns, start, use_cls, membership, mods, direction, prefixes)
+            if implied is not None:
+                elem._implied_base = implied
+            return elem
         if w in KERNEL_KINDS:
             self.next()
             if w == "assoc":

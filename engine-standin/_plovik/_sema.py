@@ -300,7 +300,10 @@ def _library_type(w, qualified):
 def _implied_generals(t):
     w = world_of(t)
     out = []
-    if not any(is_a(r, E.Specialization) for r in t._rels) or type(t).__name__ in _SYSML_KINDS:
+    flow = t.__dict__.get("_implied_base")
+    if flow is not None:
+        out.append(flow)
+    elif not any(is_a(r, E.Specialization) for r in t._rels) or type(t).__name__ in _SYSML_KINDS:
         for cls in type(t).__mro__:
             q = _IMPLIED_BASES.get(cls.__name__)
             if q is not None:

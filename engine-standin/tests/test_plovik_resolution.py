@@ -257,3 +257,31 @@ def test_alias_imported_by_name_resolves_to_what_it_names(load):
     )
     assert not diags, str(diags)
     assert list(by_qname(model, "M::m").heritage.elements) == [by_qname(model, "Lib::Engine")]
+
+
+def test_kinds_look_through_the_library_type_they_imply(load):
+    # Stand-ins for the library packages that the kinds imply.
+    model, diags = load(
+        {
+            "lib.sysml": """\
+                package Flows { abstract flow def Flow { attribute isInstant; } abstract flow def SuccessionFlow; }
+                package Parts { abstract part def Part { ref part subparts; } }
+                package Actions { abstract action def Action { action start; action done; } }
+                """,
+            "model.sysml": """\
+                package M {
+                    part def Car { part a { port p; } part b { port p; } part w :> subparts; }
+                    part car : Car {
+                        flow f from a.p to b.p { attribute :>> isInstant = true; }
+                        succession flow g from a.p to b.p;
+                    }
+                    action drive { first start; then done; }
+                }
+                """,
+        }
+    )
+    assert not diags, str(diags)
+    assert type(by_qname(model, "M::car::g")) is core.ConnectionUsage
+    (instant,) = [f for f in by_qname(model, "M::car::f").owned_features if f.name == "isInstant"]
+    assert list(instant.heritage.elements) == [by_qname(model, "Flows::Flow::isInstant")]
+    assert "isInstant" not in [f.name for f in by_qname(model, "M::car::f").features if f is not instant]
