@@ -1188,6 +1188,7 @@ class Parser:
                 start = self.peek()
                 steps, toks = self.qualified()
                 member = self.reference(scope, start, [steps], toks)
+                member._refrel._ref.lhs = e  # looked up in what `e` gives first
                 if self.at_sym("("):
                     # A call of a feature of the value: only its arguments are kept.
                     self.arguments(scope, member)

@@ -25,7 +25,7 @@ class Ref:
     (`A::b.c` has the steps [A, b] and [c]), where the lookup starts, and the
     element the lookup must not find (the declaring element itself)."""
 
-    __slots__ = ("steps", "tokens", "scope", "exclude", "in_progress")
+    __slots__ = ("steps", "tokens", "scope", "exclude", "in_progress", "lhs")
 
     def __init__(self, steps, tokens, scope, exclude=None):
         self.steps = steps
@@ -33,6 +33,7 @@ class Ref:
         self.scope = scope
         self.exclude = exclude
         self.in_progress = False
+        self.lhs = None  # the expression before `.` when the name follows one
 
     def text(self) -> str:
         return ".".join("::".join(s) for s in self.steps)
@@ -400,7 +401,9 @@ def resolve(ref):
         found = []
         for i, step in enumerate(ref.steps):
             if i == 0:
-                cur = lookup_lexical(ref.scope, step[0], ref.exclude)
+                cur = _after_dot(ref.lhs, step[0]) if ref.lhs is not None else None
+                if cur is None:
+                    cur = lookup_lexical(ref.scope, step[0], ref.exclude)
             else:
                 prev = found[-1]
                 cur = lookup_member(prev.feature_target if is_a(prev, E.Feature) else prev, step[0], ref.exclude)
@@ -414,6 +417,29 @@ def resolve(ref):
         return found
     finally:
         ref.in_progress = False
+
+
+def _value_types(e):
+    """The types whose members a name after `e.` may be: the target of
+    `x as T`, a referenced feature and its types."""
+    if is_a(e, E.OperatorExpression) and e.operator is not None and e.operator.name == "As" and len(e._args) == 2:
+        t = e._args[1]
+        return [t.referent] if is_a(t, E.FeatureReferenceExpression) and t.referent is not None else []
+    if is_a(e, E.FeatureReferenceExpression):
+        r = e.referent
+        if is_a(r, E.Feature):
+            r = r.feature_target
+            return [r] + feature_types(r)
+        return [] if r is None else [r]
+    return []
+
+
+def _after_dot(lhs, name):
+    for t in _value_types(lhs):
+        found = lookup_member(t, name)
+        if found is not None:
+            return found
+    return None
 
 
 def rel_target(rel):

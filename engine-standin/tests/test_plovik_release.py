@@ -30,9 +30,6 @@ LIBRARY_GAPS = {
     ("Observation.kerml", "sourceOutput"),
     ("Transfers.kerml", "transferSource.sourceOutput"),
     ("Transfers.kerml", "transferTarget.targetInput"),
-    # A feature named after `.` on a computed value (`(that as T).f`) is looked
-    # up where the expression stands, not in the value's type.
-    ("StatePerformances.kerml", "incomingTransitionTrigger"),
     # Features of a transition's accepter, which the stand-in reads leniently.
     ("Actions.sysml", "aState.aTransition.accepter.acceptedMessage"),
     ("Actions.sysml", "aState.aTransition.apayload"),

@@ -285,3 +285,26 @@ def test_kinds_look_through_the_library_type_they_imply(load):
     (instant,) = [f for f in by_qname(model, "M::car::f").owned_features if f.name == "isInstant"]
     assert list(instant.heritage.elements) == [by_qname(model, "Flows::Flow::isInstant")]
     assert "isInstant" not in [f.name for f in by_qname(model, "M::car::f").features if f is not instant]
+
+
+def test_a_name_after_a_dot_is_a_member_of_what_precedes_it(load):
+    model, diags = load(
+        """\
+        package P {
+            part def T { attribute speed; }
+            part def U { attribute other; }
+            part u : U {
+                attribute a = (u as T).speed;
+                attribute b = t.speed;
+                part t : T;
+            }
+        }
+        """
+    )
+    assert not diags, str(diags)
+    speed = by_qname(model, "P::T::speed")
+    dot = by_qname(model, "P::u::a").feature_value_expression
+    assert dot.operator is core.Operator.Dot
+    assert dot.arguments.collect()[1].referent is speed
+    chain = by_qname(model, "P::u::b").feature_value_expression.referent
+    assert chain.feature_target is speed
