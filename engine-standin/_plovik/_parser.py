@@ -59,6 +59,13 @@ _FLOW_BASES = {
     "message flow": "Flows::Flow",
 }
 
+# The library actions that statements perform.
+_STATEMENT_BASES = {
+    "accept": "Actions::AcceptAction", "send": "Actions::SendAction", "assign": "Actions::AssignmentAction",
+    "if": "Actions::IfThenElseAction", "while": "Actions::WhileLoopAction", "loop": "Actions::WhileLoopAction",
+    "for": "Actions::ForLoopAction", "terminate": "Actions::TerminateAction", "transition": "Actions::TransitionAction",
+}
+
 # KerML words: each names a classifier or a feature kind, read as the
 # nearest definition or usage class.
 KERNEL_KINDS = {
@@ -687,18 +694,27 @@ class Parser:
         u = self.new(E.ActionUsage, ns, E.FeatureMembership, start)
         self.add_prefixes(u, prefixes, ns)
         self.next()
+        u._implied_base = _STATEMENT_BASES.get(w)
         if w == "transition" or (w == "accept" and self.is_name() and (self.at_sym(":", 1) or self.at_sym(";", 1))):
             self.name_into(u)
-        self.statement_tail(u)
+        self.statement_tail(u, ns)
         self.finish(u)
         return u
 
-    def statement_tail(self, u):
+    def statement_tail(self, u, scope):
         depth = 0
         while True:
             t = self.peek()
             if t.kind == EOF:
                 self.fail("';' or '{'")
+            if depth == 0 and t.is_word("accept") and type(u) is E.ActionUsage and self.is_name(1) and self.at_sym(":", 2):
+                # The payload a transition accepts: a parameter of the transition.
+                self.next()
+                p = self.new(E.ReferenceUsage, u, E.ParameterMembership, self.peek())
+                self.name_into(p)
+                self.heritage(p, scope)
+                self.finish(p)
+                continue
             if t.is_sym("(") or t.is_sym("["):
                 depth += 1
             elif t.is_sym(")") or t.is_sym("]"):
@@ -998,7 +1014,7 @@ class Parser:
         if t.kind == NAME and not t.quoted and t.text in STATEMENTS:
             # `action a assign x := 1;`: an action written as a statement.
             self.next()
-            self.statement_tail(u)
+            self.statement_tail(u, ns)
             self.finish(u)
             return u
         self.body(u)

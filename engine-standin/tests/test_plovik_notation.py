@@ -263,3 +263,21 @@ def test_kernel_and_systems_relationships(load):
     assert connect.source_feature.feature_target is engine.get_member("fuel")
     perform = next(u for u in car.owned_features if type(u) is core.ActionUsage and u.name is None)
     assert list(perform.heritage.elements)[0].feature_target is engine.get_member("run")
+
+
+def test_a_transition_owns_the_payload_it_accepts(load):
+    model, diags = load(
+        """\
+        package P {
+            attribute def Sig;
+            state s { state a; state b; transition t first a accept sig : Sig then b; }
+            attribute got = s.t.sig;
+        }
+        """
+    )
+    assert not diags, str(diags)
+    t = by_qname(model, "P::s::t")
+    assert type(t) is core.ActionUsage
+    sig = by_qname(model, "P::s::t::sig")
+    assert list(sig.heritage.elements) == [by_qname(model, "P::Sig")]
+    assert by_qname(model, "P::got").feature_value_expression.referent.feature_target is sig

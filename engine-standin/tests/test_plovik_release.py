@@ -30,9 +30,6 @@ LIBRARY_GAPS = {
     ("Observation.kerml", "sourceOutput"),
     ("Transfers.kerml", "transferSource.sourceOutput"),
     ("Transfers.kerml", "transferTarget.targetInput"),
-    # Features of a transition's accepter, which the stand-in reads leniently.
-    ("Actions.sysml", "aState.aTransition.accepter.acceptedMessage"),
-    ("Actions.sysml", "aState.aTransition.apayload"),
 }
 
 
