@@ -907,7 +907,7 @@ class Parser:
         self.finish(d)
         return d
 
-    def heritage(self, f, scope, definition=False):
+    def heritage(self, f, scope, definition=False, ref_scope=None):
         while True:
             t = self.peek()
             rel_cls = None
@@ -941,10 +941,11 @@ class Parser:
                 return
             if definition and rel_cls in (E.Subsetting, E.FeatureTyping):
                 rel_cls = E.Subclassification
+            within = ref_scope if ref_scope is not None and rel_cls is E.ReferenceSubsetting else scope
             while True:
                 self.accept_sym("~")  # a conjugated port type
                 steps, toks = self.chain()
-                self.relate(f, rel_cls, steps, toks, scope, f)
+                self.relate(f, rel_cls, steps, toks, within, f)
                 if not self.accept_sym(","):
                     break
 
@@ -992,7 +993,9 @@ class Parser:
             self.heritage(u, ns)
         elif not self.at_ends(connector):
             self.name_into(u)
-            self.heritage(u, ns)
+            # What a connector's end references is named where the connector is.
+            outer = ns._owner if membership is E.EndFeatureMembership and isinstance(ns, E.ConnectorAsUsage) else None
+            self.heritage(u, ns, ref_scope=outer)
         if connector and self.accept_word("of"):
             self.connector_ends(u, ns)
         elif self.accept_word("of"):

@@ -321,6 +321,13 @@ def _implied_generals(t):
         g = _library_type(w, q)
         if g is not None and g is not t:
             yield g
+    if is_a(t._membership, E.EndFeatureMembership) and t.declared_name is not None and is_a(t._owner, E.Type):
+        if not any(is_a(r, E.Specialization) for r in t._rels):
+            # An end that names no general is the same-named end of its owner's generals.
+            for f in inherited_features(t._owner):
+                if f is not t and is_a(f._membership, E.EndFeatureMembership) and f.declared_name == t.declared_name:
+                    yield f
+                    break
 
 
 def _beyond_own(ns, name):

@@ -25,11 +25,6 @@ ARCHIVE = pathlib.Path(
 LIBRARY_GAPS = {
     # A calculation parameter invoked as a function (`fn(x)`) inside an expression body.
     ("TradeStudies.sysml", "fn"),
-    # A feature of a transfer reached through the typing of a feature the
-    # stand-in does not follow (the payload end of a transfer, a KerML connector).
-    ("Observation.kerml", "sourceOutput"),
-    ("Transfers.kerml", "transferSource.sourceOutput"),
-    ("Transfers.kerml", "transferTarget.targetInput"),
 }
 
 

@@ -308,3 +308,23 @@ def test_a_name_after_a_dot_is_a_member_of_what_precedes_it(load):
     assert dot.arguments.collect()[1].referent is speed
     chain = by_qname(model, "P::u::b").feature_value_expression.referent
     assert chain.feature_target is speed
+
+
+def test_connector_ends_reference_where_the_connector_is_and_ends_redefine_by_name(load):
+    model, diags = load(
+        """\
+        package K {
+            assoc Link { end feature source { feature outp; } end feature target; }
+            class Host {
+                feature source;
+                feature link : Link { end feature source { feature redefines outp; } }
+                connector c : Link { end feature s references source; end feature t references source; }
+            }
+        }
+        """
+    )
+    assert not diags, str(diags)
+    (s,) = [f for f in by_qname(model, "K::Host::c").owned_features if f.name == "s"]
+    assert list(s.heritage.elements) == [by_qname(model, "K::Host::source")]
+    (out,) = by_qname(model, "K::Host::link::source").owned_features
+    assert list(out.heritage.elements) == [by_qname(model, "K::Link::source::outp")]
