@@ -542,10 +542,9 @@ class Parser:
         if w in REFERRING:
             self.next()
             kind = self.peek().text if self.peek().kind == NAME and not self.peek().quoted else None
-            if kind == "use":
+            if kind == "use" and self.at_word("case", 1):
                 self.next()
-                kind = "case" if self.accept_word("case") else kind
-            if kind in KINDS and kind not in ("then",):
+            if kind in KINDS:
                 self.next()
                 return self.usage(ns, start, KINDS[kind][1], membership, mods, direction, prefixes, by=True)
             return self.referring(ns, start, REFERRING[w], mods, direction, prefixes)

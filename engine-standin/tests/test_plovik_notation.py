@@ -210,7 +210,7 @@ package K {
             assign x := 1;
         }
         state s { entry; then off; state off; transition t first off then off; }
-        use case u { objective o; subject v : Car; actor a : Engine; }
+        use case u { objective o; subject v : Car; actor a : Engine; include use case inc [1..2]; }
         analysis an { return r : D; }
     }
 }
@@ -239,6 +239,7 @@ package K {
         ("K::Car::u", core.CalculationUsage),
         ("K::Car::u::o", core.RequirementUsage),
         ("K::Car::u::a", core.PartUsage),
+        ("K::Car::u::inc", core.CalculationUsage),
         ("K::Car::an::r", core.ReferenceUsage),
     ],
 )
