@@ -694,7 +694,10 @@ class Parser:
         self.add_prefixes(u, prefixes, ns)
         self.next()
         u._implied_base = _STATEMENT_BASES.get(w)
-        if w == "transition" or (w == "accept" and self.is_name() and (self.at_sym(":", 1) or self.at_sym(";", 1))):
+        if (w == "transition" and (self.at_word("first", 1) or self.at_sym(":", 1))) or (
+            w == "accept" and self.is_name() and (self.at_sym(":", 1) or self.at_sym(";", 1))
+        ):
+            # `transition t first a then b`; in `transition a then b` the name is the source.
             self.name_into(u)
         self.statement_tail(u, ns)
         self.finish(u)

@@ -209,7 +209,7 @@ package K {
             if true then go;
             assign x := 1;
         }
-        state s { entry; then off; state off; transition t first off then off; }
+        state s { entry; then off; state off; transition t first off then off; transition off then off; }
         use case u { objective o; subject v : Car; actor a : Engine; include use case inc [1..2]; }
         analysis an { return r : D; }
     }
@@ -246,6 +246,7 @@ package K {
 def test_kernel_and_systems_notation(load, name, cls):
     model, diags = load(KERNEL_AND_SYSTEMS)
     assert not diags.parser, str(diags)
+    assert not [d for d in diags.sema if d.code == "duplicate-name"], str(diags)
     assert type(by_qname(model, name)) is cls
 
 
