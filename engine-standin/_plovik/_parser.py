@@ -516,6 +516,9 @@ class Parser:
             self.accept_word("not")
             if self.at_word("satisfy") or self.at_word("verify"):
                 return self.member(ns, start, visibility, prefixes)
+            if self.is_name() and any(self.at_sym(x, 1) for x in (";", "{", ".", "::")):
+                # `assert [not] c { ... }`: asserts the named constraint.
+                return self.referring(ns, start, E.AssertConstraintUsage, mods, direction, prefixes)
             self.accept_word("constraint")
             return self.usage(ns, start, E.AssertConstraintUsage, E.FeatureMembership, mods, direction, prefixes)
         if w in ("connect", "allocate", "bind"):

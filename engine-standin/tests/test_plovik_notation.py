@@ -212,6 +212,8 @@ package K {
         state s { entry; then off; state off; transition t first off then off; transition off then off; }
         use case u { objective o; subject v : Car; actor a : Engine; include use case inc [1..2]; }
         analysis an { return r : D; }
+        constraint limit { in m; m > 0 }
+        assert not limit { :>> m = 1; }
     }
 }
 """
@@ -263,6 +265,9 @@ def test_kernel_and_systems_relationships(load):
     connect = next(u for u in car.owned_features if type(u) is core.ConnectionUsage)
     assert [e.declared_multiplicity.cached_upper_bound for e in connect.declared_ends] == [2, 2]
     assert connect.source_feature.feature_target is engine.get_member("fuel")
+    (asserted,) = [u for u in car.owned_features if type(u) is core.AssertConstraintUsage]
+    assert list(asserted.heritage.elements) == [by_qname(model, "K::Car::limit")]
+    assert [f.name for f in asserted.owned_features] == ["m"]
     perform = next(u for u in car.owned_features if type(u) is core.ActionUsage and u.name is None)
     assert list(perform.heritage.elements)[0].feature_target is engine.get_member("run")
 
