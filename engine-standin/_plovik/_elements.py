@@ -5,6 +5,7 @@ from names resolved on first use (see `_sema`)."""
 from __future__ import annotations
 
 import builtins
+import uuid
 
 from . import _sema
 from ._base import (
@@ -44,6 +45,9 @@ class Element(AstNode):
     # --- identity and place ----------------------------------------------
     @property
     def element_id(self):
+        if type(self._id) is tuple:
+            base, i = self._id
+            self._id = uuid.uuid5(uuid.NAMESPACE_URL, f"{base}#{i}")
         return self._id
 
     @property

@@ -4,6 +4,8 @@ reports."""
 
 from __future__ import annotations
 
+import re
+
 NAME = "name"  # plain or 'quoted' name; `value` holds the unescaped text
 NUMBER = "number"
 STRING = "string"
@@ -24,6 +26,10 @@ _SYMBOLS = sorted(
     reverse=True,
 )
 _SYMBOL_STARTS = {s[0] for s in _SYMBOLS}
+# The symbols that start with each character, longest first.
+_SYMBOLS_BY_START = {c: [s for s in _SYMBOLS if s[0] == c] for c in _SYMBOL_STARTS}
+_NAME = re.compile(r"[^\W\d]\w*")
+_BLANKS = re.compile(r"[ \t\r\f\v]+")
 _ESCAPES = {"n": "\n", "t": "\t", "r": "\r", "b": "\b", "f": "\f", "'": "'", '"': '"', "\\": "\\"}
 
 
@@ -54,10 +60,6 @@ def _is_name_start(c: str) -> bool:
     return c.isalpha() or c == "_"
 
 
-def _is_name_char(c: str) -> bool:
-    return c.isalnum() or c == "_"
-
-
 def tokenize(text: str) -> list[Token]:
     """Splits `text` into tokens, ending with one `EOF` token. Line notes
     (`// ...`) are dropped; an unterminated string, name or comment gives an
@@ -85,9 +87,16 @@ def tokenize(text: str) -> list[Token]:
             line_start = i
             continue
         if c in " \t\r\f\v":
-            i += 1
+            i = _BLANKS.match(text, i).end()
             continue
         start_line, start_col = line, i - line_start
+        if c == "/" and text.startswith("//*", i):
+            # A note that spans lines, kept out of the model like `//`.
+            j = text.find("*/", i + 3)
+            j = n if j < 0 else j + 2
+            advance_to(j)
+            i = j
+            continue
         if c == "/" and text.startswith("//", i):
             j = text.find("\n", i)
             i = n if j < 0 else j
@@ -105,18 +114,17 @@ def tokenize(text: str) -> list[Token]:
             i = j + 2
             continue
         if _is_name_start(c):
-            j = i + 1
-            while j < n and _is_name_char(text[j]):
-                j += 1
+            m = _NAME.match(text, i)
+            j = m.end() if m is not None else i + 1
             word = text[i:j]
             tokens.append(Token(NAME, word, word, start_line, start_col, start_line, start_col + j - i))
             i = j
             continue
-        if c.isdigit():
+        if c.isdigit() or (c == "." and i + 1 < n and text[i + 1].isdigit() and not (tokens and tokens[-1].kind == NAME)):
             j = i + 1
             while j < n and text[j].isdigit():
                 j += 1
-            is_real = False
+            is_real = c == "."  # `.6`
             if j + 1 < n and text[j] == "." and text[j + 1].isdigit():
                 is_real = True
                 j += 1
@@ -167,7 +175,7 @@ def tokenize(text: str) -> list[Token]:
             i = j
             continue
         if c in _SYMBOL_STARTS:
-            for sym in _SYMBOLS:
+            for sym in _SYMBOLS_BY_START[c]:
                 if text.startswith(sym, i):
                     break
             tokens.append(Token(SYMBOL, sym, sym, start_line, start_col, start_line, start_col + len(sym)))

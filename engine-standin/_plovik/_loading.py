@@ -5,7 +5,6 @@ from __future__ import annotations
 import enum
 import os
 import pathlib
-import uuid
 from builtins import isinstance as is_a
 
 from . import _elements as E
@@ -131,7 +130,7 @@ def parse_document(doc, text) -> list:
     Parser(text, doc, lambda tok, message: found.append(_diagnostic(token_range(tok), "syntax", message))).parse_into(root)
     base = str(doc.url)
     for i, e in enumerate(walk(root, [])):
-        e._id = uuid.uuid5(uuid.NAMESPACE_URL, f"{base}#{i}")
+        e._id = (base, i)  # made a UUID when first asked for
     return found
 
 

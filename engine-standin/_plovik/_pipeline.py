@@ -171,6 +171,9 @@ class IndexedWorld(_sema.World):
         self.index = index
         self._index_gen = -1
 
+    def stamp(self):
+        return (self.generation, self.index.generation)
+
     def global_names(self):
         if self._global_gen != self.generation or self._index_gen != self.index.generation:
             self._global = self.index.names()

@@ -25,7 +25,7 @@ class Ref:
     (`A::b.c` has the steps [A, b] and [c]), where the lookup starts, and the
     element the lookup must not find (the declaring element itself)."""
 
-    __slots__ = ("steps", "tokens", "scope", "exclude", "in_progress")
+    __slots__ = ("steps", "tokens", "scope", "exclude", "in_progress", "lhs")
 
     def __init__(self, steps, tokens, scope, exclude=None):
         self.steps = steps
@@ -33,6 +33,7 @@ class Ref:
         self.scope = scope
         self.exclude = exclude
         self.in_progress = False
+        self.lhs = None  # the expression before `.` when the name follows one
 
     def text(self) -> str:
         return ".".join("::".join(s) for s in self.steps)
@@ -50,6 +51,10 @@ class World:
 
     def changed(self):
         self.generation += 1
+
+    def stamp(self):
+        """Changes whenever what a name resolves to may change."""
+        return self.generation
 
     def global_names(self):
         if self._global_gen != self.generation:
@@ -103,15 +108,23 @@ def _redefined_name(e, attr):
 def names_of(ns):
     """Own members of a namespace by declared name and short name, aliases
     included; cached per model generation."""
+    return _name_tables(ns)[0]
+
+
+def _name_tables(ns):
+    """(members by name, unnamed owned features) of a namespace."""
     w = world_of(ns)
     cached = ns.__dict__.get("_names")
     if cached is not None and cached[0] == w.generation:
         return cached[1]
     table = {}
+    unnamed = []
     for r in ns._rels:
         if not is_a(r, E.Membership) or is_a(r, (E.FeatureValue, E.ElementFilterMembership)):
             continue
         m = r._member
+        if is_a(r, E.FeatureMembership) and m is not None and m.declared_name is None and m.declared_short_name is None:
+            unnamed.append(m)
         if m is None:  # alias
             for n in (r.declared_name, r.declared_short_name):
                 if n is not None:
@@ -120,8 +133,8 @@ def names_of(ns):
         for n in (m.declared_name, m.declared_short_name):
             if n is not None:
                 table.setdefault(n, []).append(m)
-    ns._names = (w.generation, table)
-    return table
+    ns._names = (w.generation, (table, unnamed))
+    return table, unnamed
 
 
 def _unalias(x):
@@ -131,60 +144,224 @@ def _unalias(x):
 
 
 def own_member(ns, name, exclude=None):
-    for m in names_of(ns).get(name, ()):
+    table, unnamed = _name_tables(ns)
+    for m in table.get(name, ()):
         if m is not exclude:
             return _unalias(m)
     # Unnamed members known by an effective name (`:>> x`).
-    for r in ns._rels:
-        m = r._member
-        if (
-            is_a(r, E.FeatureMembership)
-            and m is not None
-            and m is not exclude
-            and m.declared_name is None
-            and m.declared_short_name is None
-            and effective_name(m) == name
-        ):
+    for m in unnamed:
+        if m is not exclude and effective_name(m) == name:
             return m
     return None
 
 
-def lookup_member(ns, name, exclude=None, visited=None, depth=0):
-    """A visible member of `ns`: own, inherited, then imported. Looks
-    through at most `MAX_INHERITANCE` levels of specialisations and imports."""
-    if not is_a(ns, E.Namespace) or depth > MAX_INHERITANCE:
+def lookup_member(ns, name, exclude=None):
+    """A visible member of `ns`: own, inherited, then imported. `exclude`
+    (the declaring element of a reference) is skipped among the own members
+    and in what the inherited and imported members give."""
+    if not is_a(ns, E.Namespace):
         return None
-    if visited is None:
-        visited = set()
-    if id(ns) in visited:
-        return None
-    visited.add(id(ns))
+    if exclude is None:
+        return _memo_member(ns, name)
     found = own_member(ns, name, exclude)
     if found is not None:
         return found
+    found = _beyond_own(ns, name)
+    return None if found is exclude else found
+
+
+class _Frame:
+    __slots__ = ("low", "mark")
+
+    def __init__(self, index, mark):
+        self.low = index  # the outermost computation in progress that this one met
+        self.mark = mark  # length of the provisional failures when it started
+
+
+class _Lookups:
+    """What lookups gave during one state of the model: per (namespace,
+    name) the member found or None, and per relationship its target or
+    None. A computation that meets one in progress (an import cycle, an
+    import that is looked through while it is resolved) treats it as
+    finding nothing; its failure is kept for good only once the computation
+    it met has failed as well, so every name is searched once per namespace
+    and every reference resolved once."""
+
+    def __init__(self, stamp):
+        self.stamp = stamp
+        self.done = {}
+        self.active = {}  # key -> index in `frames`
+        self.frames = []
+        self.provisional = []  # keys of failures that met a computation in progress
+
+
+def _lookups(w):
+    stamp = w.stamp()
+    memo = w.__dict__.get("_lookups")
+    if memo is None or memo.stamp != stamp:
+        memo = w._lookups = _Lookups(stamp)
+    return memo
+
+
+_UNKNOWN = object()
+
+
+def _memoised(w, key, compute):
+    """`compute()` once per key and state of the model, cycles cut."""
+    memo = _lookups(w)
+    found = memo.done.get(key, _UNKNOWN)
+    if found is not _UNKNOWN:
+        return found
+    index = memo.active.get(key)
+    if index is not None or len(memo.frames) > MAX_INHERITANCE:
+        # A cycle (or too deep): nothing, for now.
+        frame = memo.frames[-1]
+        frame.low = min(frame.low, 0 if index is None else index)
+        return None
+    index = len(memo.frames)
+    frame = _Frame(index, len(memo.provisional))
+    memo.frames.append(frame)
+    memo.active[key] = index
+    try:
+        found = compute()
+    finally:
+        memo.frames.pop()
+        del memo.active[key]
+    memo.done[key] = found
+    if memo.frames:
+        outer = memo.frames[-1]
+        outer.low = min(outer.low, frame.low)
+    if frame.low < index:
+        if found is None:
+            memo.provisional.append(key)
+        return found
+    # No computation outside this one was met: the failures below that met
+    # this one are final when it failed too, else searched again when asked.
+    below = memo.provisional[frame.mark :]
+    del memo.provisional[frame.mark :]
+    if found is not None:
+        for k in below:
+            memo.done.pop(k, None)
+    return found
+
+
+def _memo_member(ns, name):
+    def compute():
+        found = own_member(ns, name)
+        return found if found is not None else _beyond_own(ns, name)
+
+    return _memoised(world_of(ns), (id(ns), name), compute)
+
+
+# The library type each kind of type specialises without saying so, looked
+# up by qualified name when the type declares no specialisation (some kinds
+# always); every
+# feature also subsets `Base::things`. Used for name lookup only.
+_IMPLIED_BASES = {
+    "PartDefinition": "Parts::Part", "PartUsage": "Parts::Part",
+    "ViewDefinition": "Views::View", "ViewUsage": "Views::View",
+    "RenderingDefinition": "Views::Rendering", "RenderingUsage": "Views::Rendering",
+    "ItemDefinition": "Items::Item", "ItemUsage": "Items::Item",
+    "MetadataDefinition": "Metadata::MetadataItem", "MetadataUsage": "Metadata::MetadataItem",
+    "OccurrenceDefinition": "Occurrences::Occurrence", "OccurrenceUsage": "Occurrences::Occurrence",
+    "PortDefinition": "Ports::Port", "PortUsage": "Ports::Port",
+    "InterfaceDefinition": "Interfaces::Interface", "InterfaceUsage": "Interfaces::Interface",
+    "AllocationDefinition": "Allocations::Allocation", "AllocationUsage": "Allocations::Allocation",
+    "ConnectionDefinition": "Connections::Connection", "ConnectionUsage": "Connections::Connection",
+    "ConnectorAsUsage": "Links::Link",
+    "StateDefinition": "States::StateAction", "StateUsage": "States::StateAction",
+    "CalculationDefinition": "Calculations::Calculation", "CalculationUsage": "Calculations::Calculation",
+    "ActionDefinition": "Actions::Action", "ActionUsage": "Actions::Action",
+    "ConcernDefinition": "Requirements::ConcernCheck", "ConcernUsage": "Requirements::ConcernCheck",
+    "ViewpointDefinition": "Views::ViewpointCheck", "ViewpointUsage": "Views::ViewpointCheck",
+    "RequirementDefinition": "Requirements::RequirementCheck", "RequirementUsage": "Requirements::RequirementCheck",
+    "ConstraintDefinition": "Constraints::ConstraintCheck", "ConstraintUsage": "Constraints::ConstraintCheck",
+    "EnumerationDefinition": "Base::DataValue", "AttributeDefinition": "Base::DataValue",
+    "AttributeUsage": "Base::DataValue", "Definition": "Base::Anything",
+}
+
+
+# SysML kinds whose implied library type is looked through even beside
+# declared specialisations (an item definition that specialises a KerML
+# structure is still an item).
+_SYSML_KINDS = {"PartDefinition", "PartUsage", "ItemDefinition", "ItemUsage", "PortDefinition", "PortUsage"}
+
+
+def _library_type(w, qualified):
+    """A library element by qualified name, or None."""
+    first, *rest = qualified.split("::")
+    cur = next((_unalias(e) for e in w.global_names().get(first, ())), None)
+    for seg in rest:
+        if cur is None:
+            return None
+        cur = _memo_member(cur, seg)
+    return cur
+
+
+def _implied_generals(t):
+    w = world_of(t)
+    out = []
+    flow = t.__dict__.get("_implied_base")
+    if flow is not None:
+        out.append(flow)
+    elif not any(is_a(r, E.Specialization) for r in t._rels) or type(t).__name__ in _SYSML_KINDS:
+        for cls in type(t).__mro__:
+            q = _IMPLIED_BASES.get(cls.__name__)
+            if q is not None:
+                out.append(q)
+                break
+    if is_a(t, (E.ConnectionDefinition, E.ConnectionUsage)) and (
+        sum(1 for r in t._rels if is_a(r, E.EndFeatureMembership)) == 2
+    ):
+        # A connection with two ends is a binary one (`source`, `target`).
+        out.append("Connections::BinaryConnection")
+    if is_a(t, E.Feature):
+        out.append("Base::things")
+    for q in out:
+        g = _library_type(w, q)
+        if g is not None and g is not t:
+            yield g
+    if is_a(t._membership, E.EndFeatureMembership) and t.declared_name is not None and is_a(t._owner, E.Type):
+        if not any(is_a(r, E.Specialization) for r in t._rels):
+            # An end that names no general is the same-named end of its owner's generals.
+            for f in inherited_features(t._owner):
+                if f is not t and is_a(f._membership, E.EndFeatureMembership) and f.declared_name == t.declared_name:
+                    yield f
+                    break
+
+
+def _beyond_own(ns, name):
+    """A member of `ns` that is not its own: inherited, then imported."""
     if is_a(ns, E.Type):
         for g in generals(ns):
-            found = lookup_member(g, name, exclude, visited, depth + 1)
+            found = _memo_member(g, name)
+            if found is not None:
+                return found
+        for g in _implied_generals(ns):
+            found = _memo_member(g, name)
             if found is not None:
                 return found
     for imp in ns._rels:
         if is_a(imp, E.Import) and not is_a(imp, E.Expose):
-            found = _through_import(imp, name, exclude, visited, depth + 1)
+            found = _through_import(imp, name)
             if found is not None:
                 return found
     return None
 
 
-def _through_import(imp, name, exclude, visited, depth):
+def _through_import(imp, name):
     target = rel_target(imp)
     if target is None:
         return None
     if not imp.is_namespace:
-        return target if name in (target.declared_name, target.declared_short_name) else None
-    found = lookup_member(target, name, exclude, visited, depth)
+        # `import P::A;` makes A visible under the name it is imported by,
+        # an alias's name included.
+        imported = imp._ref.steps[-1][-1] if imp._ref is not None else None
+        return target if name in (imported, target.declared_name, target.declared_short_name) else None
+    found = _memo_member(target, name)
     if found is None and imp.is_recursive:
         for ns in nested_namespaces(target):
-            found = own_member(ns, name, exclude)
+            found = own_member(ns, name)
             if found is not None:
                 break
     return found
@@ -231,7 +408,9 @@ def resolve(ref):
         found = []
         for i, step in enumerate(ref.steps):
             if i == 0:
-                cur = lookup_lexical(ref.scope, step[0], ref.exclude)
+                cur = _after_dot(ref.lhs, step[0]) if ref.lhs is not None else None
+                if cur is None:
+                    cur = lookup_lexical(ref.scope, step[0], ref.exclude)
             else:
                 prev = found[-1]
                 cur = lookup_member(prev.feature_target if is_a(prev, E.Feature) else prev, step[0], ref.exclude)
@@ -247,6 +426,29 @@ def resolve(ref):
         ref.in_progress = False
 
 
+def _value_types(e):
+    """The types whose members a name after `e.` may be: the target of
+    `x as T`, a referenced feature and its types."""
+    if is_a(e, E.OperatorExpression) and e.operator is not None and e.operator.name == "As" and len(e._args) == 2:
+        t = e._args[1]
+        return [t.referent] if is_a(t, E.FeatureReferenceExpression) and t.referent is not None else []
+    if is_a(e, E.FeatureReferenceExpression):
+        r = e.referent
+        if is_a(r, E.Feature):
+            r = r.feature_target
+            return [r] + feature_types(r)
+        return [] if r is None else [r]
+    return []
+
+
+def _after_dot(lhs, name):
+    for t in _value_types(lhs):
+        found = lookup_member(t, name)
+        if found is not None:
+            return found
+    return None
+
+
 def rel_target(rel):
     """The target of a relationship, resolving its reference on first use."""
     if rel._target is not None:
@@ -254,7 +456,7 @@ def rel_target(rel):
     ref = rel._ref
     if ref is None:
         return rel._member if not is_a(rel, E.Specialization) else None
-    found = resolve(ref)
+    found = _memoised(world_of(ref.scope), rel, lambda: resolve(ref) or None)
     if not found:
         return None
     if len(found) == 1:

@@ -1,8 +1,14 @@
 """Loads a generated model spread over many files and prints elements per
-second. Usage: bench_load.py [files] [elements] [repeats]"""
+second; then, when the published release archive is at hand, loads its
+standard library alone and one example model with it, and prints both times.
+Usage: bench_load.py [files] [elements] [repeats]
+(PLOVIK_RELEASE_ARCHIVE names the archive; PLOVIK_RELEASE_EXAMPLE the example
+folder below sysml/src/examples.)"""
 
+import os
 import pathlib
 import sys
+import tarfile
 import tempfile
 import time
 
@@ -51,6 +57,48 @@ def write_model(root: pathlib.Path, files: int, elements: int) -> list[pathlib.P
     return paths
 
 
+ARCHIVE = pathlib.Path(
+    os.environ.get(
+        "PLOVIK_RELEASE_ARCHIVE",
+        pathlib.Path(__file__).resolve().parents[2] / ".." / "shared" / "data" / "sysml-v2-release-2025-02.tar.xz",
+    )
+)
+EXAMPLE = os.environ.get("PLOVIK_RELEASE_EXAMPLE", "Vehicle Example")
+
+
+def best_of(repeats, load):
+    best = None
+    for _ in range(repeats):
+        start = time.perf_counter()
+        model, diags = load()
+        count = len(model.nodes(_plovik.Element))
+        seconds = time.perf_counter() - start
+        best = seconds if best is None else min(best, seconds)
+    return best, count, diags
+
+
+def bench_release(repeats: int) -> None:
+    if not ARCHIVE.is_file():
+        print(f"no release archive at {ARCHIVE}: library figures skipped")
+        return
+    with tempfile.TemporaryDirectory() as tmp:
+        root = pathlib.Path(tmp)
+        with tarfile.open(ARCHIVE) as tar:
+            tar.extractall(root, filter="data")
+        library = root / "sysml.library"
+        example = root / "sysml" / "src" / "examples" / EXAMPLE
+        lib_s, lib_n, lib_d = best_of(repeats, lambda: _plovik.try_load_model([], stdlib_paths=[library]))
+        ex_s, ex_n, ex_d = best_of(repeats, lambda: _plovik.try_load_model([example], stdlib_paths=[library]))
+        print(
+            f"standard library: {lib_n} elements, {len(lib_d.parser)} parser and {len(lib_d.sema)} sema diagnostics, "
+            f"{lib_s * 1000:.1f} ms, {lib_n / lib_s:,.0f} elements/s"
+        )
+        print(
+            f"'{EXAMPLE}' with the library: {ex_n} elements, {len(ex_d.parser)} parser diagnostics, "
+            f"{ex_s * 1000:.1f} ms (the library alone: {lib_s * 1000:.1f} ms)"
+        )
+
+
 def main() -> None:
     files = int(sys.argv[1]) if len(sys.argv) > 1 else 50
     elements = int(sys.argv[2]) if len(sys.argv) > 2 else 10_000
@@ -66,6 +114,7 @@ def main() -> None:
             best = seconds if best is None else min(best, seconds)
         print(f"{count} elements in {files} files, {len(diags)} diagnostics")
         print(f"load (parse + resolve every name): {best * 1000:.1f} ms, {count / best:,.0f} elements/s")
+    bench_release(repeats)
 
 
 if __name__ == "__main__":

@@ -32,3 +32,20 @@ def by_qname(model, text, cls=None):
     found = [e for e in model.nodes(cls or _plovik.Element) if e.qualified_name is not None and str(e.qualified_name) == text]
     assert len(found) == 1, (text, found)
     return found[0]
+
+
+def build_files(environment, paths):
+    """Builds files as project documents against an environment through the
+    pipeline; gives the execution result."""
+    from _plovik import core
+
+    pipeline = core.make_pipeline(core.PipelineOptions(static_index=environment.index(), lib=environment.lib))
+    texts = core.TextDocuments.create_st()
+    docs = []
+    for p in paths:
+        url = core.make_file_url(p)
+        doc = core.Document.create_st(core.DocumentOptions(url=url, language="sysml", tier=core.DocumentTier.Project))
+        with doc.lock() as d:
+            d.text_document = texts.open(url, "sysml", p.read_text(encoding="utf-8"), 0)
+        docs.append(doc)
+    return _plovik.get_default_executor().run(pipeline.schedule(docs, core.ScheduleOptions(), []))

@@ -179,3 +179,112 @@ def test_benchmark_runs(script, args, expected):
         capture_output=True, text=True, check=True, env=env,
     )
     assert [e in out.stdout for e in expected] == [True] * len(expected), out.stdout
+
+
+KERNEL_AND_SYSTEMS = """\
+package K {
+    abstract datatype D;
+    class C specializes D intersects D disjoint from D;
+    struct all S specializes C { feature f : D[0..*] ordered; composite step st; }
+    assoc A { end feature a : C; end [1] feature b : C; }
+    function F { in x : D; return : D; x }
+    predicate Pr { in x : D; inv { x != null } }
+    metaclass M;
+    feature top : S { feature redefines f; }
+    specialization Sp subtype C specializes D;
+    part def Engine { port fuel : ~FuelPort; action run { first start; then done; } }
+    port def FuelPort;
+    part def Car {
+        part e : Engine;
+        part other : Engine;
+        connect [1] e.fuel to [1] other.fuel;
+        bind e = other;
+        flow of D from e.fuel to other.fuel;
+        perform e.run;
+        variation part choice : Engine { variant e; }
+        action drive {
+            first start;
+            then action go;
+            accept sig : D via e.fuel;
+            if true then go;
+            assign x := 1;
+        }
+        state s { entry; then off; state off; transition t first off then off; transition off then off; }
+        use case u { objective o; subject v : Car; actor a : Engine; include use case inc [1..2]; }
+        analysis an { return r : D; }
+        constraint limit { in m; m > 0 }
+        assert not limit { :>> m = 1; }
+    }
+}
+"""
+
+
+@pytest.mark.parametrize(
+    "name, cls",
+    [
+        ("K::D", core.AttributeDefinition),
+        ("K::C", core.OccurrenceDefinition),
+        ("K::S", core.ItemDefinition),
+        ("K::S::f", core.Feature),
+        ("K::S::st", core.ActionUsage),
+        ("K::A", core.ConnectionDefinition),
+        ("K::A::b", core.Feature),
+        ("K::F", core.CalculationDefinition),
+        ("K::Pr", core.ConstraintDefinition),
+        ("K::M", core.MetadataDefinition),
+        ("K::top", core.Feature),
+        ("K::Engine::fuel", core.PortUsage),
+        ("K::Car::choice::e", core.ReferenceUsage),
+        ("K::Car::drive::go", core.ActionUsage),
+        ("K::Car::s::off", core.StateUsage),
+        ("K::Car::s::t", core.ActionUsage),
+        ("K::Car::u", core.CalculationUsage),
+        ("K::Car::u::o", core.RequirementUsage),
+        ("K::Car::u::a", core.PartUsage),
+        ("K::Car::u::inc", core.CalculationUsage),
+        ("K::Car::an::r", core.ReferenceUsage),
+    ],
+)
+def test_kernel_and_systems_notation(load, name, cls):
+    model, diags = load(KERNEL_AND_SYSTEMS)
+    assert not diags.parser, str(diags)
+    assert not [d for d in diags.sema if d.code == "duplicate-name"], str(diags)
+    assert type(by_qname(model, name)) is cls
+
+
+def test_kernel_and_systems_relationships(load):
+    model, diags = load(KERNEL_AND_SYSTEMS)
+    assert not diags.parser, str(diags)
+    engine = by_qname(model, "K::Engine")
+    assert list(by_qname(model, "K::Engine::fuel").heritage.elements) == [by_qname(model, "K::FuelPort")]
+    assert list(by_qname(model, "K::C").heritage.elements) == [by_qname(model, "K::D")]
+    assert list(by_qname(model, "K::Car::choice::e").heritage.elements) == [by_qname(model, "K::Car::e")]
+    car = by_qname(model, "K::Car")
+    kinds = [type(u).__name__ for u in car.owned_features]
+    assert kinds.count("ConnectorAsUsage") == 1 and kinds.count("ConnectionUsage") == 2
+    connect = next(u for u in car.owned_features if type(u) is core.ConnectionUsage)
+    assert [e.declared_multiplicity.cached_upper_bound for e in connect.declared_ends] == [2, 2]
+    assert connect.source_feature.feature_target is engine.get_member("fuel")
+    (asserted,) = [u for u in car.owned_features if type(u) is core.AssertConstraintUsage]
+    assert list(asserted.heritage.elements) == [by_qname(model, "K::Car::limit")]
+    assert [f.name for f in asserted.owned_features] == ["m"]
+    perform = next(u for u in car.owned_features if type(u) is core.ActionUsage and u.name is None)
+    assert list(perform.heritage.elements)[0].feature_target is engine.get_member("run")
+
+
+def test_a_transition_owns_the_payload_it_accepts(load):
+    model, diags = load(
+        """\
+        package P {
+            attribute def Sig;
+            state s { state a; state b; transition t first a accept sig : Sig then b; }
+            attribute got = s.t.sig;
+        }
+        """
+    )
+    assert not diags, str(diags)
+    t = by_qname(model, "P::s::t")
+    assert type(t) is core.ActionUsage
+    sig = by_qname(model, "P::s::t::sig")
+    assert list(sig.heritage.elements) == [by_qname(model, "P::Sig")]
+    assert by_qname(model, "P::got").feature_value_expression.referent.feature_target is sig

@@ -9,7 +9,7 @@ import pytest
 import _plovik
 from _plovik import core
 
-from plovik_fixtures import by_qname
+from plovik_fixtures import build_files, by_qname
 
 ENGINE = "package A { part def Engine; }\n"
 USER = "package B { private import A::*; part e : Engine; part x : Missing; }\n"
@@ -187,18 +187,7 @@ def test_messages_match_the_reference_loader(tmp_path):
         paths.append(tmp_path / name)
         paths[-1].write_text(text, encoding="utf-8")
     _, reference = _plovik.try_load_model(paths, stdlib_paths=[pathlib.Path(_plovik.__file__).parent / "stdlib"])
-    env = _plovik.Environment.get_default()
-    index = env.index()
-    pipeline = core.make_pipeline(core.PipelineOptions(static_index=index, lib=env.lib))
-    texts = core.TextDocuments.create_st()
-    docs = []
-    for p in paths:
-        url = core.make_file_url(p)
-        doc = core.Document.create_st(core.DocumentOptions(url=url, language="sysml", tier=core.DocumentTier.Project))
-        with doc.lock() as d:
-            d.text_document = texts.open(url, "sysml", p.read_text(encoding="utf-8"), 0)
-        docs.append(doc)
-    result = _plovik.get_default_executor().run(pipeline.schedule(docs, core.ScheduleOptions(), []))
+    result = build_files(_plovik.Environment.get_default(), paths)
     options = core.DiagnosticFormatOptions(colours=True, draw_tree=core.TreeDrawing.Unicode)
     built = _plovik.Diagnostics([], [], [])
     for handle, diags in zip(result.documents, result.diagnostics):

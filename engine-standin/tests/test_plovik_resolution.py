@@ -1,5 +1,7 @@
 """Name resolution, exposure and connections."""
 
+import time
+
 import pytest
 
 from _plovik import core
@@ -220,3 +222,109 @@ def test_deep_specialisation_chains_do_not_raise(load, depth, reaches_x):
     assert ([f.name for f in p.features] == ["x"]) is reaches_x
     assert (p.get_member("x") is not None) is reaches_x
     assert p.usages.collect() == p.features.collect()
+
+
+def test_imports_of_missing_names_load_quickly(load):
+    # Each failing import used to be retried through every other one, so
+    # the time grew about tenfold per import.
+    imports = "".join(f"    private import Missing{i}::*;\n" for i in range(12))
+    text = "package P {\n" + imports + "    part a : Nowhere { part b : AlsoNowhere; }\n    part c : a;\n}\n"
+    start = time.perf_counter()
+    model, diags = load(text)
+    assert time.perf_counter() - start < 2.0
+    assert len(diags.sema) == 14
+    assert list(by_qname(model, "P::c").heritage.elements) == [by_qname(model, "P::a")]
+
+
+def test_cyclic_imports_resolve_what_either_side_holds(load):
+    model, diags = load(
+        """\
+        package A { public import B::*; part def InA; part x : InB; }
+        package B { public import A::*; part def InB; part y : InA; part z : Neither; }
+        """
+    )
+    assert [d.message for d in diags.sema] == ["cannot resolve 'Neither'"]
+    assert list(by_qname(model, "A::x").heritage.elements) == [by_qname(model, "B::InB")]
+    assert list(by_qname(model, "B::y").heritage.elements) == [by_qname(model, "A::InA")]
+
+
+def test_alias_imported_by_name_resolves_to_what_it_names(load):
+    model, diags = load(
+        """\
+        package Lib { part def Engine; alias Motor for Engine; }
+        package M { private import Lib::Motor; part m : Motor; }
+        """
+    )
+    assert not diags, str(diags)
+    assert list(by_qname(model, "M::m").heritage.elements) == [by_qname(model, "Lib::Engine")]
+
+
+def test_kinds_look_through_the_library_type_they_imply(load):
+    # Stand-ins for the library packages that the kinds imply.
+    model, diags = load(
+        {
+            "lib.sysml": """\
+                package Flows { abstract flow def Flow { attribute isInstant; } abstract flow def SuccessionFlow; }
+                package Parts { abstract part def Part { ref part subparts; } }
+                package Actions { abstract action def Action { action start; action done; } }
+                """,
+            "model.sysml": """\
+                package M {
+                    part def Car { part a { port p; } part b { port p; } part w :> subparts; }
+                    part car : Car {
+                        flow f from a.p to b.p { attribute :>> isInstant = true; }
+                        succession flow g from a.p to b.p;
+                    }
+                    action drive { first start; then done; }
+                }
+                """,
+        }
+    )
+    assert not diags, str(diags)
+    assert type(by_qname(model, "M::car::g")) is core.ConnectionUsage
+    (instant,) = [f for f in by_qname(model, "M::car::f").owned_features if f.name == "isInstant"]
+    assert list(instant.heritage.elements) == [by_qname(model, "Flows::Flow::isInstant")]
+    assert "isInstant" not in [f.name for f in by_qname(model, "M::car::f").features if f is not instant]
+
+
+def test_a_name_after_a_dot_is_a_member_of_what_precedes_it(load):
+    model, diags = load(
+        """\
+        package P {
+            part def T { attribute speed; }
+            part def U { attribute other; }
+            part u : U {
+                attribute a = (u as T).speed;
+                attribute b = t.speed;
+                part t : T;
+            }
+        }
+        """
+    )
+    assert not diags, str(diags)
+    speed = by_qname(model, "P::T::speed")
+    dot = by_qname(model, "P::u::a").feature_value_expression
+    assert dot.operator is core.Operator.Dot
+    assert dot.arguments.collect()[1].referent is speed
+    chain = by_qname(model, "P::u::b").feature_value_expression.referent
+    assert chain.feature_target is speed
+
+
+def test_connector_ends_reference_where_the_connector_is_and_ends_redefine_by_name(load):
+    model, diags = load(
+        """\
+        package K {
+            assoc Link { end feature source { feature outp; } end feature target; }
+            class Host {
+                feature source;
+                feature link : Link { end feature source { feature redefines outp; } }
+                connector c : Link { end feature s references source; end feature t references source; }
+            }
+        }
+        """
+    )
+    assert not diags, str(diags)
+    (s,) = [f for f in by_qname(model, "K::Host::c").owned_features if f.name == "s"]
+    assert list(s.heritage.elements) == [by_qname(model, "K::Host::source")]
+    (out,) = by_qname(model, "K::Host::link::source").owned_features
+    assert list(out.heritage.elements) == [by_qname(model, "K::Link::source::outp")]

@@ -51,7 +51,7 @@ def test_positions_are_zero_based_and_span_lines():
     "text, line, col, survivors",
     [
         ("package P {\n  part a;\n  part b : ;\n  part c;\n}\n", 3, 12, ["P::a", "P::c"]),
-        ("package P {\n  frobnicate x y;\n  part c;\n}\n", 2, 14, ["P::c"]),
+        ("package P {\n  frobnicate x y;\n  part c;\n}\n", 2, 3, ["P::c"]),
         ("package P {\n  part a { part x : = ; }\n  part c;\n}\n", 2, 21, ["P::a", "P::c"]),
         ("package P {\n  part a;\n  part b { part y;\n", 4, 1, ["P::a", "P::b", "P::b::y"]),
         ("package P {\n  part a;\n}\n}\npart def Q;\n", 4, 1, ["P::a", "Q"]),
@@ -124,3 +124,15 @@ def test_language_is_a_name_unless_a_language_string_follows(load):
     r = by_qname(model, "L::R")
     assert [v.name for v in r.enumerated_values] == ["language", "name"]
     assert [(t.name, t.language) for t in model.nodes(core.TextualRepresentation)] == [(None, "x")]
+
+
+@pytest.mark.parametrize(
+    "member",
+    ["frobnicate Engine;", "frobnicate Engine { part x; }", "frobnicate <e> Engine : T;", "abstract frobnicate Engine;"],
+)
+def test_a_word_without_a_rule_gives_one_diagnostic_and_no_element(load, member):
+    model, diags = load(f"package P {{\n    part def T;\n    {member}\n    part c;\n}}\n")
+    assert [(d.line, d.message) for d in diags.parser] == [(3, "unknown keyword 'frobnicate'")]
+    names = {e.name for e in model.nodes(core.Element)}
+    assert not names & {"frobnicate", "Engine", "e", "x"}
+    by_qname(model, "P::c")
