@@ -2,10 +2,10 @@
 // combined resolver's kinds and priority pairs, and their error wrappers.
 #include <gtest/gtest.h>
 
-#include "kestro/project/combined_project.hpp"
+#include "kestro/resolve/combined_project.hpp"
 #include "test_support.hpp"
 
-namespace kestro::project {
+namespace kestro::resolve {
 namespace {
 
 constexpr const char* kInfo = R"({"name":"P","version":"1.0.0"})";
@@ -168,4 +168,4 @@ TEST(PriorityProject, NestedDispatchWrapsOncePerLevel) {
 }
 
 }  // namespace
-}  // namespace kestro::project
+}  // namespace kestro::resolve

@@ -10,7 +10,7 @@
 
 #include "kestro/env/env_error.hpp"
 #include "kestro/env/install_error.hpp"
-#include "kestro/index/fetch_error.hpp"
+#include "kestro/remote/fetch_error.hpp"
 #include "kestro/utils/http_status.hpp"
 
 namespace kestro {
@@ -24,10 +24,10 @@ using env::InstallationError;
 using env::LocalDirectoryEnvReadError;
 using env::LocalDirectoryEnvWriteError;
 using env::WorkspaceError;
-using index::FetchJsonError;
-using index::IndexEnvError;
-using index::IndexRemoveError;
-using index::IndexYankError;
+using remote::FetchJsonError;
+using remote::IndexEnvError;
+using remote::IndexRemoveError;
+using remote::IndexYankError;
 using project::LocalSrcError;
 using project::PathCheckError;
 using model::PurlError;

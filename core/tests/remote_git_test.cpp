@@ -7,11 +7,11 @@
 #include <gtest/gtest.h>
 
 #include "kestro/project/local_src.hpp"
-#include "kestro/project/remote_git.hpp"
+#include "kestro/remote/remote_git.hpp"
 #include "git_fixture.hpp"
 #include "test_support.hpp"
 
-namespace kestro::project {
+namespace kestro::remote {
 namespace {
 
 constexpr const char* kInfo = R"({"name":"P","version":"1.0.0"})";
@@ -134,4 +134,4 @@ TEST(RemoteGit, Creation) {
 }
 
 }  // namespace
-}  // namespace kestro::project
+}  // namespace kestro::remote

@@ -12,7 +12,7 @@
 #include <cerrno>
 
 #include "kestro/project/record_files.hpp"
-#include "kestro/project/utils.hpp"
+#include "kestro/project/paths.hpp"
 #include "kestro/utils/fs.hpp"
 #include "kestro/utils/sha256.hpp"
 

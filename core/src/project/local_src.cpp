@@ -4,7 +4,7 @@
 #include <fmt/format.h>
 
 #include "kestro/project/record_files.hpp"
-#include "kestro/project/utils.hpp"
+#include "kestro/project/paths.hpp"
 
 namespace kestro::project {
 

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "kestro/config/override_source.hpp"
+#include "kestro/model/override_source.hpp"
 #include "kestro/lock/lock.hpp"
 #include "kestro/project/env_checksum.hpp"
 

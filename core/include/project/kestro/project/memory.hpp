@@ -13,7 +13,7 @@
 
 #include "kestro/project/project_error.hpp"
 #include "kestro/project/read_project.hpp"
-#include "kestro/project/utils.hpp"
+#include "kestro/project/paths.hpp"
 
 namespace kestro::project {
 

@@ -15,7 +15,7 @@
 #include <fmt/format.h>
 
 #include "kestro/env/env_error.hpp"
-#include "kestro/index/fetch_error.hpp"
+#include "kestro/remote/fetch_error.hpp"
 #include "kestro/model/usage_label.hpp"
 #include "kestro/model/validation.hpp"
 #include "kestro/utils/error_sum.hpp"

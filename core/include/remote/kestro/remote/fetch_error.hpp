@@ -3,7 +3,7 @@
 // `versions.json` checks, and the `index yank` / `index remove` commands.
 #pragma once
 
-#include "kestro/index/namespace.hpp"
+#include "kestro/remote/namespace.hpp"
 
 #include <cstdint>
 #include <string>
@@ -20,7 +20,7 @@
 #include "kestro/utils/json_reader.hpp"
 #include "kestro/utils/url.hpp"
 
-namespace kestro::index {
+namespace kestro::remote {
 
 // One HTTP GET of a JSON document failed. The client's errors are held as
 // error values of their own.
@@ -205,4 +205,4 @@ class IndexRemoveError : public ErrorSum<IndexRemoveError, IndexRemoveVariants> 
   using ErrorSum::ErrorSum;
 };
 
-}  // namespace kestro::index
+}  // namespace kestro::remote

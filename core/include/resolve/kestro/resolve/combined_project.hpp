@@ -3,7 +3,7 @@
 // operation by the kind they hold and tag a failure with it.
 #pragma once
 
-#include "kestro/project/namespace.hpp"
+#include "kestro/resolve/namespace.hpp"
 
 #include <memory>
 #include <optional>
@@ -13,14 +13,15 @@
 #include <variant>
 #include <vector>
 
-#include "kestro/project/composite_error.hpp"
+#include "kestro/resolve/composite_error.hpp"
 #include "kestro/project/local_kpar.hpp"
 #include "kestro/project/local_src.hpp"
 #include "kestro/project/memory.hpp"
 #include "kestro/project/read_project.hpp"
-#include "kestro/project/source_project.hpp"
+#include "kestro/remote/index_entry.hpp"
+#include "kestro/resolve/source_project.hpp"
 
-namespace kestro::project {
+namespace kestro::resolve {
 
 // An index entry project (a kind the network layer defines) behind the read
 // interface: each failure is the entry's own error, held whole.
@@ -87,6 +88,11 @@ class CombinedProject : public ReadProject<CombinedProjectError> {
   Result<std::optional<std::vector<InterchangeProjectUsageRaw>>> usage() const override;
   Result<EnvProjectChecksum> checksum_hex() const override;
 };
+
+// The entry as the combined resolver's index candidate.
+IndexEntryHandle index_candidate(IndexEntryProject project);
+// The entry's error inside a held error; none for another kind's.
+const IndexEntryError* index_entry_error_of(const HeldError& err);
 
 // A project held directly or through a shared reference.
 template <typename P>
@@ -169,4 +175,4 @@ std::optional<std::string> local_project_root(const PriorityProject<H, L>& proje
   return std::visit([](const auto& k) { return local_project_root(held_project(k.project)); }, project.kind);
 }
 
-}  // namespace kestro::project
+}  // namespace kestro::resolve

@@ -4,7 +4,7 @@
 // whole, so code of this layer can look at the error itself again.
 #pragma once
 
-#include "kestro/remote/namespace.hpp"
+#include "kestro/resolve/namespace.hpp"
 
 #include <expected>
 #include <memory>
@@ -14,10 +14,10 @@
 #include <utility>
 #include <vector>
 
-#include "kestro/project/composite_error.hpp"
+#include "kestro/resolve/composite_error.hpp"
 #include "kestro/project/read_project.hpp"
 
-namespace kestro::remote {
+namespace kestro::resolve {
 
 template <typename P>
 class HeldProject : public ReadProject<HeldError> {
@@ -73,4 +73,4 @@ const E* held_error_of(const HeldError& err) {
   return dynamic_cast<const E*>(&err.inner());
 }
 
-}  // namespace kestro::remote
+}  // namespace kestro::resolve

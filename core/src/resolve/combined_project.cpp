@@ -1,9 +1,11 @@
 // Dispatch of the combined resolver's project kinds.
-#include "kestro/project/combined_project.hpp"
+#include "kestro/resolve/combined_project.hpp"
 
 #include <type_traits>
 
-namespace kestro::project {
+#include "kestro/resolve/held_project.hpp"
+
+namespace kestro::resolve {
 
 namespace {
 
@@ -81,4 +83,8 @@ std::optional<std::string> local_project_root(const CombinedProject& project) {
   return std::nullopt;
 }
 
-}  // namespace kestro::project
+IndexEntryHandle index_candidate(IndexEntryProject project) { return hold_project(std::move(project)); }
+
+const IndexEntryError* index_entry_error_of(const HeldError& err) { return held_error_of<IndexEntryError>(err); }
+
+}  // namespace kestro::resolve

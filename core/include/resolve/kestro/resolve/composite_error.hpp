@@ -4,7 +4,7 @@
 // variant.
 #pragma once
 
-#include "kestro/project/namespace.hpp"
+#include "kestro/resolve/namespace.hpp"
 
 #include <algorithm>
 #include <cstddef>
@@ -13,39 +13,11 @@
 #include <string>
 #include <variant>
 
-#include "kestro/project/checksum.hpp"
 #include "kestro/project/project_error.hpp"
+#include "kestro/project/tagged_error.hpp"
 #include "kestro/utils/error_sum.hpp"
 
-namespace kestro::project {
-
-// A variant name usable as a template argument.
-template <std::size_t N>
-struct VariantName {
-  char text[N];
-  constexpr VariantName(const char (&name)[N]) { std::copy_n(name, N, text); }
-};
-
-// One variant of a wrapper: the inner error, shown as it is.
-template <VariantName Name, typename E>
-struct Tagged {
-  E err;
-};
-
-struct TaggedShapes {
-  template <VariantName N, typename E>
-  static std::string text_of(const Tagged<N, E>& v) {
-    return v.err.message();
-  }
-  template <VariantName N, typename E>
-  static std::string debug_of(const Tagged<N, E>& v) {
-    return std::string(N.text) + "(" + v.err.debug() + ")";
-  }
-  template <VariantName N, typename E>
-  static const Error* cause_of(const Tagged<N, E>& v) {
-    return v.err.cause();
-  }
-};
+namespace kestro::resolve {
 
 // The error of a project kind that a higher layer defines (the kinds read
 // over HTTP), held whole: its text, cause and debug form are the kind's own,
@@ -125,36 +97,4 @@ class PriorityError : public ErrorSum<PriorityError<H, L>, PriorityVariants<H, L
   using ErrorSum<PriorityError<H, L>, PriorityVariants<H, L>>::ErrorSum;
 };
 
-// Runs `op` on the kind `kinds` holds and tags a failure with that kind's
-// variant of `E` (the kind's `error_tag`). Adding a kind adds its
-// alternative and its tag; the operations stay as they are.
-template <typename E, typename Kinds, typename Op>
-auto dispatch_tagged(const Kinds& kinds, Op&& op) {
-  return std::visit(
-      [&](const auto& kind) {
-        using Kind = std::remove_cvref_t<decltype(kind)>;
-        auto result = op(kind);
-        using T = typename decltype(result)::value_type;
-        if (!result) return std::expected<T, E>(std::unexpect, E(typename Kind::error_tag{std::move(result.error())}));
-        return std::expected<T, E>(std::move(*result));
-      },
-      kinds);
-}
-
-// The canonical checksum of the kind `kinds` holds, computed as that kind
-// computes it, a project failure tagged with the kind's variant of `E`.
-template <typename E, typename Kinds, typename Project>
-auto dispatch_canonical(const Kinds& kinds, Project&& project_of)
-    -> std::expected<std::optional<std::string>, CanonicalizationError<E>> {
-  using CE = CanonicalizationError<E>;
-  return std::visit(
-      [&](const auto& kind) -> std::expected<std::optional<std::string>, CE> {
-        using Tag = typename std::remove_cvref_t<decltype(kind)>::error_tag;
-        auto result = project_of(kind).checksum_canonical_hex();
-        if (result) return std::move(*result);
-        return std::unexpected(result.error().map_project_error([](const auto& inner) { return E(Tag{inner}); }));
-      },
-      kinds);
-}
-
-}  // namespace kestro::project
+}  // namespace kestro::resolve

@@ -1,7 +1,7 @@
 // The ten standard libraries of the KerML and SysML v2 release 20250201,
 // known without network access: their records as text, read with the same
 // reader as files on disk.
-#include "kestro/stdlib.hpp"
+#include "kestro/project/stdlib.hpp"
 
 #include "kestro/utils/error.hpp"
 
