@@ -54,7 +54,7 @@ TEST(IndexCandidate, VersionAndUsagesWithoutRequestsRecordsFetchedUntilTheyArriv
   ASSERT_TRUE(failed.error().holds<CombinedProjectError::IndexProject>());
   EXPECT_EQ(failed.error().message(), "HTTP request to `" + fixture.index.url("acme/widgets/2.0.0/.project.json") +
                                           "` returned status 404 Not Found");
-  const auto* inner = index_entry_error_of(failed.error().get_if<CombinedProjectError::IndexProject>()->err);
+  const IndexEntryError* inner = &failed.error().get_if<CombinedProjectError::IndexProject>()->err;
   ASSERT_TRUE(inner);
   EXPECT_TRUE(inner->holds<IndexEntryError::Fetch>());
 

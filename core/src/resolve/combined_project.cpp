@@ -3,8 +3,6 @@
 
 #include <type_traits>
 
-#include "kestro/resolve/held_project.hpp"
-
 namespace kestro::resolve {
 
 namespace {
@@ -83,8 +81,8 @@ std::optional<std::string> local_project_root(const CombinedProject& project) {
   return std::nullopt;
 }
 
-IndexEntryHandle index_candidate(IndexEntryProject project) { return hold_project(std::move(project)); }
-
-const IndexEntryError* index_entry_error_of(const HeldError& err) { return held_error_of<IndexEntryError>(err); }
+IndexEntryHandle index_candidate(IndexEntryProject project) {
+  return std::make_shared<const IndexEntryProject>(std::move(project));
+}
 
 }  // namespace kestro::resolve

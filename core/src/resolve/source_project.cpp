@@ -2,7 +2,6 @@
 #include "kestro/resolve/source_project.hpp"
 
 #include "kestro/resolve/combined_project.hpp"
-#include "kestro/resolve/held_project.hpp"
 
 namespace kestro::resolve {
 
@@ -80,12 +79,12 @@ HttpOrGitProject::Result<EnvProjectChecksum> HttpOrGitProject::checksum_hex() co
 }
 
 HttpOrGitProject remote_candidate(HttpProject project) {
-  return HttpOrGitProject(HttpOrGitProject::Http{hold_project(std::move(project))});
+  return HttpOrGitProject(HttpOrGitProject::Http{std::make_shared<const HttpProject>(std::move(project))});
 }
 
 const HttpProjectError* http_error_of(const HttpOrGitProjectError& err) {
   const auto* http = err.get_if<HttpOrGitProjectError::HTTPRead>();
-  return http ? held_error_of<HttpProjectError>(http->err) : nullptr;
+  return http ? &http->err : nullptr;
 }
 
 }  // namespace kestro::resolve

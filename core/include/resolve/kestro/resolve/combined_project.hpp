@@ -23,9 +23,9 @@
 
 namespace kestro::resolve {
 
-// An index entry project (a kind the network layer defines) behind the read
-// interface: each failure is the entry's own error, held whole.
-using IndexEntryHandle = std::shared_ptr<const ReadProject<HeldError>>;
+// An index entry project, shared: the environment's copy of an index version
+// keeps it as its origin.
+using IndexEntryHandle = std::shared_ptr<const IndexEntryProject>;
 
 class CombinedProject : public ReadProject<CombinedProjectError> {
  public:
@@ -59,7 +59,7 @@ class CombinedProject : public ReadProject<CombinedProjectError> {
     using origin_error_tag = CombinedProjectError::CachedIndexOrigin;
     LocalSrcProject project;
     IndexEntryHandle index;
-    const ReadProject<HeldError>& origin() const { return *index; }
+    const IndexEntryProject& origin() const { return *index; }
   };
   // A project found in the local environment only.
   struct DanglingLocalProject {
@@ -91,8 +91,6 @@ class CombinedProject : public ReadProject<CombinedProjectError> {
 
 // The entry as the combined resolver's index candidate.
 IndexEntryHandle index_candidate(IndexEntryProject project);
-// The entry's error inside a held error; none for another kind's.
-const IndexEntryError* index_entry_error_of(const HeldError& err);
 
 // A project held directly or through a shared reference.
 template <typename P>

@@ -6,37 +6,19 @@
 
 #include "kestro/resolve/namespace.hpp"
 
-#include <algorithm>
-#include <cstddef>
-#include <expected>
-#include <optional>
-#include <string>
 #include <variant>
 
 #include "kestro/project/project_error.hpp"
 #include "kestro/project/tagged_error.hpp"
+#include "kestro/remote/http_project.hpp"
+#include "kestro/remote/index_entry.hpp"
 #include "kestro/utils/error_sum.hpp"
 
 namespace kestro::resolve {
 
-// The error of a project kind that a higher layer defines (the kinds read
-// over HTTP), held whole: its text, cause and debug form are the kind's own,
-// and code of that layer can look at the error itself.
-class HeldError : public Error {
- public:
-  explicit HeldError(ErrorPtr inner) : inner_(std::move(inner)) {}
-  const Error& inner() const { return *inner_; }
-  std::string message() const override { return inner_->message(); }
-  const Error* cause() const override { return inner_->cause(); }
-  std::string debug() const override { return inner_->debug(); }
-
- private:
-  ErrorPtr inner_;
-};
-
 // The error of a remote candidate: the HTTP project's or the git project's.
 struct HttpOrGitProjectVariants : TaggedShapes {
-  using HTTPRead = Tagged<"HTTPRead", HeldError>;
+  using HTTPRead = Tagged<"HTTPRead", HttpProjectError>;
   using GitRead = Tagged<"GitRead", RemoteGitError>;
   using Sum = std::variant<HTTPRead, GitRead>;
 };
@@ -61,12 +43,11 @@ class SourceProjectError : public ErrorSum<SourceProjectError, SourceProjectVari
 };
 
 // The error of a project found by the combined resolver, one variant per
-// kind. `IndexProject` holds the index entry's error (a kind the network
-// layer defines) whole.
+// kind.
 struct CombinedProjectVariants : TaggedShapes {
   using FileProject = Tagged<"FileProject", LocalPathProjectError>;
   using RemoteProject = Tagged<"RemoteProject", HttpOrGitProjectError>;
-  using IndexProject = Tagged<"IndexProject", HeldError>;
+  using IndexProject = Tagged<"IndexProject", IndexEntryError>;
   using CachedRemoteProject = Tagged<"CachedRemoteProject", LocalSrcError>;
   using CachedIndexProject = Tagged<"CachedIndexProject", LocalSrcError>;
   using DanglingLocalProject = Tagged<"DanglingLocalProject", LocalSrcError>;
@@ -74,7 +55,7 @@ struct CombinedProjectVariants : TaggedShapes {
   // index candidate), whose failure (a source tree's checksum computed again
   // over HTTP, say) is reported with the origin's error, never swallowed.
   using CachedRemoteOrigin = Tagged<"CachedRemoteProject", HttpOrGitProjectError>;
-  using CachedIndexOrigin = Tagged<"CachedIndexProject", HeldError>;
+  using CachedIndexOrigin = Tagged<"CachedIndexProject", IndexEntryError>;
   using Sum = std::variant<FileProject, RemoteProject, IndexProject, CachedRemoteProject, CachedIndexProject,
                            DanglingLocalProject, CachedRemoteOrigin, CachedIndexOrigin>;
 };

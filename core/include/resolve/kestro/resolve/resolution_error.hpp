@@ -152,12 +152,6 @@ class RetrievalError : public ErrorSum<RetrievalError<R>, RetrievalVariants<R>> 
   using ErrorSum<RetrievalError<R>, RetrievalVariants<R>>::ErrorSum;
 };
 
-// The error of an environment that holds no projects.
-class NullEnvironmentError : public Error {
- public:
-  std::string message() const override { return "null environment contains no packages"; }
-};
-
 // Resolving one IRI or usage for the info and versions commands failed.
 struct ResolutionVariants {
   struct NoSemanticVersionsFound { std::vector<std::string> versions; };

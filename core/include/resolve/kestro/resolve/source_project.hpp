@@ -59,11 +59,11 @@ class SourceProject : public ReadProject<SourceProjectError> {
 
 class HttpOrGitProject : public ReadProject<HttpOrGitProjectError> {
  public:
-  // A project read over HTTP, its kind defined by the network layer, which
-  // makes this holder (a source tree or an archive at a URL).
+  // A project read over HTTP (a source tree or an archive at a URL), shared:
+  // the environment's copy of a candidate keeps it as its origin.
   struct Http {
     using error_tag = HttpOrGitProjectError::HTTPRead;
-    std::shared_ptr<const ReadProject<HeldError>> project;
+    std::shared_ptr<const HttpProject> project;
   };
   struct Git {
     using error_tag = HttpOrGitProjectError::GitRead;
