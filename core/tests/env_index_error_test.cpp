@@ -8,6 +8,7 @@
 
 #include "error_text_cases.hpp"
 
+#include "kestro/commands/index_edit_error.hpp"
 #include "kestro/env/env_error.hpp"
 #include "kestro/env/install_error.hpp"
 #include "kestro/remote/fetch_error.hpp"
@@ -26,8 +27,8 @@ using env::LocalDirectoryEnvWriteError;
 using env::WorkspaceError;
 using remote::FetchJsonError;
 using remote::IndexEnvError;
-using remote::IndexRemoveError;
-using remote::IndexYankError;
+using commands::IndexRemoveError;
+using commands::IndexYankError;
 using project::LocalSrcError;
 using project::PathCheckError;
 using model::PurlError;
