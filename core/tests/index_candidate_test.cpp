@@ -4,8 +4,8 @@
 // local-cache match over the entry.
 #include <gtest/gtest.h>
 
-#include "kestro/resolve/combined_project.hpp"
 #include "kestro/remote/index_candidates.hpp"
+#include "kestro/resolve/combined_project.hpp"
 #include "kestro/resolve/index_resolver.hpp"
 #include "kestro/resolve/local_cache.hpp"
 #include "support/loopback_index.hpp"

@@ -3,8 +3,8 @@
 // sources from the candidate, and the local-cache match over the candidate.
 #include <gtest/gtest.h>
 
-#include "kestro/resolve/combined_project.hpp"
 #include "kestro/remote/http_project.hpp"
+#include "kestro/resolve/combined_project.hpp"
 #include "kestro/resolve/local_cache.hpp"
 #include "support/loopback_server.hpp"
 #include "test_support.hpp"

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "git_fixture.hpp"
 #include "kestro/project/local_src.hpp"
 #include "kestro/remote/remote_git.hpp"
-#include "git_fixture.hpp"
 #include "test_support.hpp"
 
 namespace kestro::remote {

@@ -13,12 +13,12 @@
 #include <variant>
 #include <vector>
 
-#include "kestro/resolve/composite_error.hpp"
 #include "kestro/project/local_kpar.hpp"
 #include "kestro/project/local_src.hpp"
 #include "kestro/project/memory.hpp"
 #include "kestro/project/read_project.hpp"
 #include "kestro/remote/index_entry.hpp"
+#include "kestro/resolve/composite_error.hpp"
 #include "kestro/resolve/source_project.hpp"
 
 namespace kestro::resolve {

@@ -15,9 +15,9 @@
 #include <fmt/format.h>
 
 #include "kestro/env/env_error.hpp"
-#include "kestro/remote/fetch_error.hpp"
 #include "kestro/model/usage_label.hpp"
 #include "kestro/model/validation.hpp"
+#include "kestro/remote/fetch_error.hpp"
 #include "kestro/utils/error_sum.hpp"
 
 namespace kestro::resolve {

@@ -11,12 +11,12 @@
 #include <variant>
 #include <vector>
 
-#include "kestro/resolve/composite_error.hpp"
 #include "kestro/project/local_kpar.hpp"
 #include "kestro/project/local_src.hpp"
 #include "kestro/project/read_project.hpp"
 #include "kestro/remote/http_project.hpp"
 #include "kestro/remote/remote_git.hpp"
+#include "kestro/resolve/composite_error.hpp"
 
 namespace kestro::resolve {
 
