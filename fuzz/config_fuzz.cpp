@@ -3,7 +3,7 @@
 #include <string>
 
 #include "fuzz_check.hpp"
-#include "kestro/config/config.hpp"
+#include "kestro/model/config.hpp"
 #include "kestro/utils/toml_parser.hpp"
 #include "kestro/utils/toml_write.hpp"
 

@@ -2,11 +2,11 @@
 // combined resolver's kinds and priority pairs, and their error wrappers.
 #include <gtest/gtest.h>
 
-#include "kestro/project/combined_project.hpp"
+#include "kestro/resolve/combined_project.hpp"
 #include "support/records.hpp"
 #include "test_support.hpp"
 
-namespace kestro::project {
+namespace kestro::resolve {
 namespace {
 
 using testing::kInfo;
@@ -165,4 +165,4 @@ TEST(PriorityProject, NestedDispatchWrapsOncePerLevel) {
 }
 
 }  // namespace
-}  // namespace kestro::project
+}  // namespace kestro::resolve

@@ -1,4 +1,4 @@
-#include "kestro/config/config.hpp"
+#include "kestro/model/config.hpp"
 
 #include <gtest/gtest.h>
 

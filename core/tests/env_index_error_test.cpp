@@ -8,9 +8,10 @@
 
 #include "error_text_cases.hpp"
 
+#include "kestro/commands/index_edit_error.hpp"
 #include "kestro/env/env_error.hpp"
 #include "kestro/env/install_error.hpp"
-#include "kestro/index/fetch_error.hpp"
+#include "kestro/remote/fetch_error.hpp"
 #include "kestro/utils/http_status.hpp"
 
 namespace kestro {
@@ -24,10 +25,10 @@ using env::InstallationError;
 using env::LocalDirectoryEnvReadError;
 using env::LocalDirectoryEnvWriteError;
 using env::WorkspaceError;
-using index::FetchJsonError;
-using index::IndexEnvError;
-using index::IndexRemoveError;
-using index::IndexYankError;
+using remote::FetchJsonError;
+using remote::IndexEnvError;
+using commands::IndexRemoveError;
+using commands::IndexYankError;
 using project::LocalSrcError;
 using project::PathCheckError;
 using model::PurlError;

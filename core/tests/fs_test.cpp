@@ -8,7 +8,7 @@
 
 #include "kestro/model/relative_path.hpp"
 #include "kestro/project/kpar_error.hpp"
-#include "kestro/project/utils.hpp"
+#include "kestro/project/paths.hpp"
 #include "test_support.hpp"
 
 namespace kestro::project {

@@ -4,8 +4,8 @@
 // local-cache match over the entry.
 #include <gtest/gtest.h>
 
-#include "kestro/project/combined_project.hpp"
 #include "kestro/remote/index_candidates.hpp"
+#include "kestro/resolve/combined_project.hpp"
 #include "kestro/resolve/index_resolver.hpp"
 #include "kestro/resolve/local_cache.hpp"
 #include "support/loopback_index.hpp"
@@ -55,7 +55,7 @@ TEST(IndexCandidate, VersionAndUsagesWithoutRequestsRecordsFetchedUntilTheyArriv
   ASSERT_TRUE(failed.error().holds<CombinedProjectError::IndexProject>());
   EXPECT_EQ(failed.error().message(), "HTTP request to `" + fixture.index.url("acme/widgets/2.0.0/.project.json") +
                                           "` returned status 404 Not Found");
-  const auto* inner = index_entry_error_of(failed.error().get_if<CombinedProjectError::IndexProject>()->err);
+  const IndexEntryError* inner = &failed.error().get_if<CombinedProjectError::IndexProject>()->err;
   ASSERT_TRUE(inner);
   EXPECT_TRUE(inner->holds<IndexEntryError::Fetch>());
 

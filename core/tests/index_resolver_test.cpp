@@ -184,12 +184,12 @@ TEST(IndexResolver, WrappingPassesErrorItemsOnAndTakesEntriesWhole) {
   EXPECT_EQ((*held)->version().value(), "2.0.0");
   EXPECT_EQ((*held)->checksum_hex()->hex, testing::kDigest);
   EXPECT_EQ(index.targets().size(), before);
-  // A failure is the entry's own error, reachable through the held one.
+  // A failure is the entry's own error.
   auto info = (*held)->get_info();
   ASSERT_FALSE(info);
   EXPECT_EQ(info.error().message(), "HTTP request to `" + index.url("acme/widgets/2.0.0/.project.json") +
                                         "` returned status 404 Not Found");
-  const IndexEntryError* inner = index_entry_error_of(info.error());
+  const IndexEntryError* inner = &info.error();
   ASSERT_TRUE(inner);
   EXPECT_TRUE(inner->holds<IndexEntryError::Fetch>());
 }

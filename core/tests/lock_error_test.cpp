@@ -20,6 +20,14 @@ Project full() {
   return Project{"pub", "full", "2.0.0", {"A", "B"}, {"urn:full"}, {"urn:dep"}, {project::EditableSource{"."}}};
 }
 
+// A chosen project's failure with a cause: a configured source directory's
+// path that cannot be made relative.
+DependencyProjectError dependency_failure(const char* path) {
+  using Configured = PriorityError<SourceProjectError, InMemoryProjectError>;
+  const LocalSrcError relative = LocalSrcError::ImpossibleRelativePath{RelativizeError::NoCommonPrefix{path, "/root"}};
+  return DependencyProjectError::Higher{Configured(Configured::Higher{SourceProjectError::LocalSrc{relative}})};
+}
+
 SolverError one_no_versions() {
   ResourceUsageG<iri::Iri, semver::VersionReq> u{*iri::Iri::parse("urn:a"), std::nullopt};
   DependencyIdentifier a{DependencyIdentifier::Target{"urn:a", UsageInContext{u, std::nullopt}}};
@@ -45,15 +53,15 @@ TEST(LockErrorText, EveryVariant) {
   const FsIoError io = FsIoError::OpenFile{"/p/x", enoent};
   const ProjectValidationError invalid =
       ProjectValidationError::InvalidProjectVersion{"one", semver::Version::parse("one").error()};
-  const ErrorPtr dep = make_error<MessageError>("dep failed", make_error<MessageError>("dep cause"));
+  const DependencyProjectError dep = dependency_failure("/a");
   using CE = CanonicalizationError<DependencyProjectError>;
   const std::string invalid_cause = invalid.cause() ? "\n  caused by: " + invalid.cause()->message() + "\n" : "\n";
   const ErrorTextCase cases[] = {
       {"dependency project, transparent", make_error<LockError>(LockError::DependencyProject{dep}),
-       "dep failed\n  caused by: dep cause\n"},
+       render_error_chain(dep)},
       {"canonicalization, project read", make_error<LockError>(LockError::DependencyProjectCanonicalization{
-                                             CE::project_read(DependencyProjectError(dep))}),
-       "dep failed\n  caused by: dep cause\n"},
+                                             CE::project_read(dep)}),
+       render_error_chain(dep)},
       {"canonicalization, file read", make_error<LockError>(LockError::DependencyProjectCanonicalization{
                                           CE::file_read("a.sysml", enoent)}),
        "failed to read from file\n  `a.sysml`:\n  No such file or directory (os error 2)"},
@@ -96,9 +104,8 @@ TEST(LockCommandErrorText, EveryVariant) {
            CanonicalizationError<LocalSrcError>::file_read("f", IoError::from_errno(13))}),
        "failed to read from file\n  `f`:\n  Permission denied (os error 13)"},
       {"lock error with its cause",
-       make_error<LCE>(LCE::LockError{LockError::DependencyProject{make_error<MessageError>(
-           "head", make_error<MessageError>("why"))}}),
-       "head\n  caused by: why\n"},
+       make_error<LCE>(LCE::LockError{LockError::DependencyProject{dependency_failure("/b")}}),
+       render_error_chain(dependency_failure("/b"))},
   };
   expect_rendered(cases);
   EXPECT_EQ(LCE(LCE::LockError{LockError::IncompleteProject{"x", ProjectRecordKind::Meta}}).debug(),

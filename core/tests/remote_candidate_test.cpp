@@ -3,8 +3,8 @@
 // sources from the candidate, and the local-cache match over the candidate.
 #include <gtest/gtest.h>
 
-#include "kestro/project/combined_project.hpp"
 #include "kestro/remote/http_project.hpp"
+#include "kestro/resolve/combined_project.hpp"
 #include "kestro/resolve/local_cache.hpp"
 #include "support/loopback_server.hpp"
 #include "support/records.hpp"
@@ -22,7 +22,7 @@ using testing::serve_tree;
 using testing::write_project;
 
 HttpOrGitProject candidate_at(const LoopbackServer& server) {
-  return remote::remote_candidate(HttpProject(HttpProject::Src{remote::RemoteSrcProject(
+  return remote_candidate(HttpProject(HttpProject::Src{remote::RemoteSrcProject(
       url::Url::parse(server.url("/p/")).value(), std::nullopt, http::Client(), AuthPolicy())}));
 }
 
@@ -63,7 +63,7 @@ TEST(RemoteCandidate, CachedKindReadsItsCopyAndReportsItsCandidatesFailure) {
   ASSERT_FALSE(sources);
   ASSERT_TRUE(sources.error().holds<CombinedProjectError::CachedRemoteOrigin>());
   EXPECT_EQ(sources.error().message(), "project is missing `.project.json` and/or `.meta.json` files");
-  const auto* http = remote::http_error_of(sources.error().get_if<CombinedProjectError::CachedRemoteOrigin>()->err);
+  const auto* http = http_error_of(sources.error().get_if<CombinedProjectError::CachedRemoteOrigin>()->err);
   ASSERT_TRUE(http);
   EXPECT_TRUE(http->get_if<HttpProjectError::SrcProject>()->err.holds<remote::RemoteSrcError::MissingInfoMeta>());
 }

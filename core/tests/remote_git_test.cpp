@@ -6,13 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include "kestro/project/local_src.hpp"
-#include "kestro/project/remote_git.hpp"
 #include "git_fixture.hpp"
 #include "support/records.hpp"
+#include "kestro/project/local_src.hpp"
+#include "kestro/remote/remote_git.hpp"
 #include "test_support.hpp"
 
-namespace kestro::project {
+namespace kestro::remote {
 namespace {
 
 using testing::kInfo;
@@ -136,4 +136,4 @@ TEST(RemoteGit, Creation) {
 }
 
 }  // namespace
-}  // namespace kestro::project
+}  // namespace kestro::remote

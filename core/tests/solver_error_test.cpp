@@ -110,7 +110,7 @@ TEST(SolverMessage, RetrievalAndChoice) {
   EXPECT_EQ(choice.message(), "unable to select version of `IRI `urn:a``: no valid candidates found for project IRI `urn:a`");
   EXPECT_TRUE(solver_error_facts(choice).empty());
   SolverError resolver(
-      SolverError::RetrievingDependencies{pkg(a), 0, R::Resolution{make_error<MessageError>("offline")}});
+      SolverError::RetrievingDependencies{pkg(a), 0, R::Resolution{SolverResolverError::NullEnvironment{}}});
   EXPECT_TRUE(solver_error_facts(resolver).empty());
 }
 

@@ -1,4 +1,4 @@
-#include "kestro/stdlib.hpp"
+#include "kestro/project/stdlib.hpp"
 
 #include <map>
 #include <set>

@@ -25,6 +25,7 @@ namespace {
 using namespace kestro;
 using namespace kestro::model;
 using namespace kestro::project;
+using namespace kestro::remote;
 using namespace kestro::py;
 
 PyResult<ExceptionSlot> slot_from_py(PyObject* object) {

@@ -11,8 +11,8 @@
 #include <array>
 #include <cerrno>
 
+#include "kestro/project/paths.hpp"
 #include "kestro/project/record_files.hpp"
-#include "kestro/project/utils.hpp"
 #include "kestro/utils/fs.hpp"
 #include "kestro/utils/sha256.hpp"
 

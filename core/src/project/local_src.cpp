@@ -3,8 +3,8 @@
 
 #include <fmt/format.h>
 
+#include "kestro/project/paths.hpp"
 #include "kestro/project/record_files.hpp"
-#include "kestro/project/utils.hpp"
 
 namespace kestro::project {
 

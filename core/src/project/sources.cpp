@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "kestro/model/validation.hpp"
-#include "kestro/project/utils.hpp"
+#include "kestro/project/paths.hpp"
 
 namespace kestro::project {
 

@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "kestro/utils/log.hpp"
-#include "kestro/remote/held_project.hpp"
 
 namespace kestro::remote {
 
@@ -57,15 +56,6 @@ bool HttpProject::read_info_meta() const {
   if (!downloaded && log::enabled(log::Level::Debug, kKparDownloadTarget))
     log::debug(kKparDownloadTarget, "error downloading/reading a kpar: {}", render_error_chain(downloaded.error()));
   return false;
-}
-
-HttpOrGitProject remote_candidate(HttpProject project) {
-  return HttpOrGitProject(HttpOrGitProject::Http{hold_project(std::move(project))});
-}
-
-const HttpProjectError* http_error_of(const HttpOrGitProjectError& err) {
-  const auto* http = err.get_if<HttpOrGitProjectError::HTTPRead>();
-  return http ? held_error_of<HttpProjectError>(http->err) : nullptr;
 }
 
 }  // namespace kestro::remote

@@ -2,8 +2,6 @@
 // version's verified archive.
 #include "kestro/remote/index_entry.hpp"
 
-#include "kestro/remote/held_project.hpp"
-
 namespace kestro::remote {
 
 namespace {
@@ -82,9 +80,5 @@ IndexEntryProject::Result<std::optional<std::vector<InterchangeProjectUsageRaw>>
 IndexEntryProject::Result<EnvProjectChecksum> IndexEntryProject::checksum_hex() const {
   return EnvProjectChecksum::kpar(entry_.kpar_digest);
 }
-
-IndexEntryHandle index_candidate(IndexEntryProject project) { return hold_project(std::move(project)); }
-
-const IndexEntryError* index_entry_error_of(const HeldError& err) { return held_error_of<IndexEntryError>(err); }
 
 }  // namespace kestro::remote

@@ -3,14 +3,12 @@
 #pragma once
 
 namespace kestro::model {}
-namespace kestro::project {}
 namespace kestro::index {}
 namespace kestro::http {}
 namespace kestro::credentials {}
 
 namespace kestro::auth {
 using namespace kestro::model;
-using namespace kestro::project;
 using namespace kestro::index;
 using namespace kestro::http;
 using namespace kestro::credentials;

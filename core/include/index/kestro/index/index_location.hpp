@@ -16,7 +16,7 @@
 #include <variant>
 #include <vector>
 
-#include "kestro/config/config.hpp"
+#include "kestro/model/config.hpp"
 #include "kestro/model/identifiers.hpp"
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/url.hpp"

@@ -3,9 +3,7 @@
 #pragma once
 
 namespace kestro::model {}
-namespace kestro::project {}
 
 namespace kestro::index {
 using namespace kestro::model;
-using namespace kestro::project;
 }  // namespace kestro::index

@@ -6,8 +6,8 @@
 
 #include <optional>
 
-#include "kestro/config/override_source.hpp"
 #include "kestro/lock/lock.hpp"
+#include "kestro/model/override_source.hpp"
 #include "kestro/project/env_checksum.hpp"
 
 namespace kestro::lock {

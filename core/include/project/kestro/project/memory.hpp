@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "kestro/project/paths.hpp"
 #include "kestro/project/project_error.hpp"
 #include "kestro/project/read_project.hpp"
-#include "kestro/project/utils.hpp"
 
 namespace kestro::project {
 

@@ -16,7 +16,7 @@
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/project/git_error.hpp"
 #include "kestro/project/kpar_error.hpp"
-#include "kestro/project/utils.hpp"
+#include "kestro/project/paths.hpp"
 #include "kestro/utils/fs_error.hpp"
 #include "kestro/utils/json_reader.hpp"
 

@@ -17,9 +17,9 @@
 #include "kestro/auth/policy.hpp"
 #include "kestro/auth/send_with_credentials.hpp"
 #include "kestro/http/client.hpp"
-#include "kestro/index/fetch_error.hpp"
 #include "kestro/index/index_location.hpp"
 #include "kestro/model/index_documents.hpp"
+#include "kestro/remote/fetch_error.hpp"
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/url.hpp"
 

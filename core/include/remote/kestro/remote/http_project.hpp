@@ -10,9 +10,8 @@
 #include <variant>
 #include <vector>
 
-#include "kestro/project/composite_error.hpp"
 #include "kestro/project/read_project.hpp"
-#include "kestro/project/source_project.hpp"
+#include "kestro/project/tagged_error.hpp"
 #include "kestro/remote/kpar_download.hpp"
 #include "kestro/remote/remote_src.hpp"
 
@@ -65,11 +64,5 @@ class HttpProject : public ReadProject<HttpProjectError> {
   bool read_info_meta() const;
   bool is_known_unusable() const override { return read_info_meta(); }
 };
-
-// The HTTP project as the remote candidate of the combined resolver.
-HttpOrGitProject remote_candidate(HttpProject project);
-// The HTTP project's error inside a remote candidate's error; none for a git
-// error.
-const HttpProjectError* http_error_of(const HttpOrGitProjectError& err);
 
 }  // namespace kestro::remote

@@ -16,7 +16,7 @@
 #include <variant>
 #include <vector>
 
-#include "kestro/project/combined_project.hpp"
+#include "kestro/project/read_project.hpp"
 #include "kestro/remote/kpar_download.hpp"
 #include "kestro/remote/versions.hpp"
 
@@ -78,10 +78,5 @@ class IndexEntryProject : public ReadProject<IndexEntryError> {
   url::Url meta_url_;
   mutable std::shared_ptr<const InfoMeta> info_meta_;
 };
-
-// The entry as the combined resolver's index candidate.
-IndexEntryHandle index_candidate(IndexEntryProject project);
-// The entry's error inside a held error; none for another kind's.
-const IndexEntryError* index_entry_error_of(const HeldError& err);
 
 }  // namespace kestro::remote

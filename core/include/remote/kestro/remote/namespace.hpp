@@ -5,7 +5,6 @@
 namespace kestro::model {}
 namespace kestro::project {}
 namespace kestro::index {}
-namespace kestro::env {}
 namespace kestro::http {}
 namespace kestro::credentials {}
 namespace kestro::auth {}
@@ -14,7 +13,6 @@ namespace kestro::remote {
 using namespace kestro::model;
 using namespace kestro::project;
 using namespace kestro::index;
-using namespace kestro::env;
 using namespace kestro::http;
 using namespace kestro::credentials;
 using namespace kestro::auth;

@@ -17,7 +17,7 @@
 #include "kestro/auth/policy.hpp"
 #include "kestro/env/local_directory.hpp"
 #include "kestro/http/client.hpp"
-#include "kestro/project/combined_project.hpp"
+#include "kestro/resolve/combined_project.hpp"
 #include "kestro/resolve/file_resolver.hpp"
 #include "kestro/resolve/git_resolver.hpp"
 #include "kestro/resolve/http_resolver.hpp"

@@ -7,7 +7,7 @@
 
 #include <expected>
 
-#include "kestro/project/remote_git.hpp"
+#include "kestro/remote/remote_git.hpp"
 #include "kestro/resolve/outcome.hpp"
 
 namespace kestro::resolve {

@@ -8,8 +8,8 @@
 
 #include "kestro/auth/policy.hpp"
 #include "kestro/http/client.hpp"
-#include "kestro/project/combined_project.hpp"
 #include "kestro/remote/http_project.hpp"
+#include "kestro/resolve/combined_project.hpp"
 #include "kestro/resolve/outcome.hpp"
 
 namespace kestro::resolve {

@@ -10,9 +10,9 @@
 #include <expected>
 #include <utility>
 
-#include "kestro/project/combined_project.hpp"
 #include "kestro/remote/index_entry.hpp"
 #include "kestro/remote/versions.hpp"
+#include "kestro/resolve/combined_project.hpp"
 #include "kestro/resolve/outcome.hpp"
 
 namespace kestro::resolve {

@@ -10,10 +10,10 @@
 #include <string_view>
 #include <utility>
 
-#include "kestro/project/combined_project.hpp"
 #include "kestro/project/local_src.hpp"
-#include "kestro/project/source_project.hpp"
 #include "kestro/remote/http_project.hpp"
+#include "kestro/resolve/combined_project.hpp"
+#include "kestro/resolve/source_project.hpp"
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/log.hpp"
 #include "kestro/utils/ordered_map.hpp"

@@ -15,9 +15,9 @@
 #include <fmt/format.h>
 
 #include "kestro/env/env_error.hpp"
-#include "kestro/index/fetch_error.hpp"
 #include "kestro/model/usage_label.hpp"
 #include "kestro/model/validation.hpp"
+#include "kestro/remote/fetch_error.hpp"
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/semver.hpp"
 
@@ -151,12 +151,6 @@ template <typename R>
 class RetrievalError : public ErrorSum<RetrievalError<R>, RetrievalVariants<R>> {
  public:
   using ErrorSum<RetrievalError<R>, RetrievalVariants<R>>::ErrorSum;
-};
-
-// The error of an environment that holds no projects.
-class NullEnvironmentError : public Error {
- public:
-  std::string message() const override { return "null environment contains no packages"; }
 };
 
 // Resolving one IRI or usage for the info and versions commands failed.

@@ -9,6 +9,7 @@
 #include "kestro/lock/name_collision.hpp"
 #include "kestro/model/validation.hpp"
 #include "kestro/project/checksum.hpp"
+#include "kestro/resolve/composite_error.hpp"
 #include "kestro/solve/solver_error.hpp"
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/fs_error.hpp"
@@ -20,8 +21,11 @@ enum class ProjectRecordKind { Info, Meta, CanonicalDigest };
 // "info", "meta", "canonical digest".
 std::string_view display_project_record_kind(ProjectRecordKind kind);
 
-// A candidate project's error, whichever project kind produced it.
-using DependencyProjectError = AnyError;
+// The error of a project the lock solver chose: a configured override's
+// source or a standard library (the memory resolvers, higher first), or a
+// candidate of the combined resolver.
+using DependencyProjectError =
+    PriorityError<PriorityError<SourceProjectError, InMemoryProjectError>, CombinedProjectError>;
 
 struct LockVariants {
   struct DependencyProject { DependencyProjectError err; };

@@ -12,8 +12,10 @@
 #include <variant>
 #include <vector>
 
+#include "kestro/env/env_error.hpp"
 #include "kestro/resolve/resolution_error.hpp"
 #include "kestro/solve/discrete_set.hpp"
+#include "kestro/utils/error.hpp"
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/semver.hpp"
 
@@ -94,19 +96,33 @@ struct SolverFact {
 // Appends the facts of the tree, depth first, left cause first, each once.
 void collect_solver_facts(const DerivationTree& tree, const CandidateMap& candidates, std::vector<SolverFact>& facts);
 
-// A retrieval error whose resolver error is any error value.
-class AnyError {
- public:
-  AnyError(ErrorPtr err) : err_(std::move(err)) {}
-  std::string message() const { return err_->message(); }
-  const Error* cause() const { return err_->cause(); }
-  std::string debug() const { return err_->debug(); }
-  const Error& error() const { return *err_; }
-
- private:
-  ErrorPtr err_;
+// The resolver's error of the solver's resolver chains: the combined
+// resolver's (lock, clone), the local environment's (solving against an
+// installed environment) or an environment's that holds no projects. Each
+// variant shows its error as its own: text, cause and debug form.
+struct SolverResolverVariants {
+  struct Combined { CombinedResolverError err; };
+  struct LocalEnvironment { LocalDirectoryEnvReadError err; };
+  struct NullEnvironment { NullEnvironmentError err; };
+  using Sum = std::variant<Combined, LocalEnvironment, NullEnvironment>;
 };
-using SolverRetrievalError = RetrievalError<AnyError>;
+class SolverResolverError : public ErrorSum<SolverResolverError, SolverResolverVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  template <typename V>
+  static std::string text_of(const V& v) {
+    return v.err.message();
+  }
+  template <typename V>
+  static std::string debug_of(const V& v) {
+    return v.err.debug();
+  }
+  template <typename V>
+  static const Error* cause_of(const V& v) {
+    return v.err.cause();
+  }
+};
+using SolverRetrievalError = RetrievalError<SolverResolverError>;
 
 // The solver's failures.
 struct SolverVariants {

@@ -1,9 +1,9 @@
 // Errors of reading a project's entries from a package index: one JSON
-// fetch over HTTP, the discovery document, the `_iri` bucket name, the
-// `versions.json` checks, and the `index yank` / `index remove` commands.
+// fetch over HTTP, the discovery document, the `_iri` bucket name and the
+// `versions.json` checks.
 #pragma once
 
-#include "kestro/index/namespace.hpp"
+#include "kestro/remote/namespace.hpp"
 
 #include <cstdint>
 #include <string>
@@ -15,13 +15,12 @@
 #include "kestro/model/identifiers.hpp"
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/error_sum.hpp"
-#include "kestro/utils/fs_error.hpp"
 #include "kestro/utils/http_status.hpp"
 #include "kestro/utils/json_reader.hpp"
 #include "kestro/utils/semver.hpp"
 #include "kestro/utils/url.hpp"
 
-namespace kestro::index {
+namespace kestro::remote {
 
 // One HTTP GET of a JSON document failed. The client's errors are held as
 // error values of their own.
@@ -149,61 +148,4 @@ class IndexEnvError : public ErrorSum<IndexEnvError, IndexEnvVariants> {
   static const Error* cause_of(const ProjectDownloaded& v) { return v.err->cause(); }
 };
 
-// The variants `index yank` and `index remove` share, with their texts.
-struct IndexEditVariants {
-  struct IndexRootNotFound { std::string index_root; };
-  struct NotAnIndex { std::string index_root; FsIoError source; };
-  struct ProjectNotFound { std::string iri; };
-  struct Io { FsIoError err; };
-  struct InvalidJsonFile { std::string path; json::JsonError source; };
-  struct InvalidIri { IndexIriError err; };
-  struct VersionRemoved { std::string iri; std::string version; };
-  struct VersionNotFound { std::string iri; std::string version; };
-
-  static std::string text_of(const IndexRootNotFound& v) {
-    return fmt::format("index root directory `{}` not found", v.index_root);
-  }
-  static std::string text_of(const NotAnIndex& v) {
-    return fmt::format(
-        "directory `{}` is not an index as it doesn't have {} file; make sure you run `kestro index init` in this "
-        "directory before adding any packages",
-        v.index_root, "index.json");
-  }
-  static std::string text_of(const ProjectNotFound& v) { return fmt::format("Project {} doesn't exist", v.iri); }
-  static std::string text_of(const Io& v) { return v.err.message(); }
-  static std::string text_of(const InvalidJsonFile& v) {
-    return fmt::format("patching json `{}` failed as the current contents are invalid", v.path);
-  }
-  static std::string text_of(const InvalidIri& v) { return v.err.message(); }
-  static std::string text_of(const VersionRemoved& v) {
-    return fmt::format("{} version {} is removed so it cannot be yanked; removed version can only stay removed", v.iri,
-                       v.version);
-  }
-  static std::string text_of(const VersionNotFound& v) {
-    return fmt::format("{} version {} does not exist", v.iri, v.version);
-  }
-  static const Error* cause_of(const NotAnIndex& v) { return &v.source; }
-  static const Error* cause_of(const InvalidJsonFile& v) { return &v.source; }
-  static const Error* cause_of(const InvalidIri& v) { return v.err.cause(); }
-};
-
-struct IndexYankVariants : IndexEditVariants {
-  using Sum = std::variant<IndexRootNotFound, NotAnIndex, ProjectNotFound, Io, InvalidJsonFile, InvalidIri,
-                           VersionRemoved, VersionNotFound>;
-};
-class IndexYankError : public ErrorSum<IndexYankError, IndexYankVariants> {
- public:
-  using ErrorSum::ErrorSum;
-};
-
-// Removing never meets a removed version: no `VersionRemoved`.
-struct IndexRemoveVariants : IndexEditVariants {
-  using Sum = std::variant<IndexRootNotFound, NotAnIndex, ProjectNotFound, Io, InvalidJsonFile, InvalidIri,
-                           VersionNotFound>;
-};
-class IndexRemoveError : public ErrorSum<IndexRemoveError, IndexRemoveVariants> {
- public:
-  using ErrorSum::ErrorSum;
-};
-
-}  // namespace kestro::index
+}  // namespace kestro::remote

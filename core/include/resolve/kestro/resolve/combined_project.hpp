@@ -3,7 +3,7 @@
 // operation by the kind they hold and tag a failure with it.
 #pragma once
 
-#include "kestro/project/namespace.hpp"
+#include "kestro/resolve/namespace.hpp"
 
 #include <memory>
 #include <optional>
@@ -13,18 +13,19 @@
 #include <variant>
 #include <vector>
 
-#include "kestro/project/composite_error.hpp"
 #include "kestro/project/local_kpar.hpp"
 #include "kestro/project/local_src.hpp"
 #include "kestro/project/memory.hpp"
 #include "kestro/project/read_project.hpp"
-#include "kestro/project/source_project.hpp"
+#include "kestro/remote/index_entry.hpp"
+#include "kestro/resolve/composite_error.hpp"
+#include "kestro/resolve/source_project.hpp"
 
-namespace kestro::project {
+namespace kestro::resolve {
 
-// An index entry project (a kind the network layer defines) behind the read
-// interface: each failure is the entry's own error, held whole.
-using IndexEntryHandle = std::shared_ptr<const ReadProject<HeldError>>;
+// An index entry project, shared: the environment's copy of an index version
+// keeps it as its origin.
+using IndexEntryHandle = std::shared_ptr<const IndexEntryProject>;
 
 class CombinedProject : public ReadProject<CombinedProjectError> {
  public:
@@ -58,7 +59,7 @@ class CombinedProject : public ReadProject<CombinedProjectError> {
     using origin_error_tag = CombinedProjectError::CachedIndexOrigin;
     LocalSrcProject project;
     IndexEntryHandle index;
-    const ReadProject<HeldError>& origin() const { return *index; }
+    const IndexEntryProject& origin() const { return *index; }
   };
   // A project found in the local environment only.
   struct DanglingLocalProject {
@@ -87,6 +88,9 @@ class CombinedProject : public ReadProject<CombinedProjectError> {
   Result<std::optional<std::vector<InterchangeProjectUsageRaw>>> usage() const override;
   Result<EnvProjectChecksum> checksum_hex() const override;
 };
+
+// The entry as the combined resolver's index candidate.
+IndexEntryHandle index_candidate(IndexEntryProject project);
 
 // A project held directly or through a shared reference.
 template <typename P>
@@ -169,4 +173,4 @@ std::optional<std::string> local_project_root(const PriorityProject<H, L>& proje
   return std::visit([](const auto& k) { return local_project_root(held_project(k.project)); }, project.kind);
 }
 
-}  // namespace kestro::project
+}  // namespace kestro::resolve

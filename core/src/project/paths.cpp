@@ -1,4 +1,4 @@
-#include "kestro/project/utils.hpp"
+#include "kestro/project/paths.hpp"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 // Configured project sources: reading one from a TOML value and writing one
 // as an inline table.
-#include "kestro/config/override_source.hpp"
+#include "kestro/model/override_source.hpp"
 
 namespace kestro::model {
 

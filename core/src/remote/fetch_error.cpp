@@ -1,9 +1,9 @@
 // The texts of a failed discovery of an index's endpoints.
-#include "kestro/index/fetch_error.hpp"
+#include "kestro/remote/fetch_error.hpp"
 
 #include <fmt/format.h>
 
-namespace kestro::index {
+namespace kestro::remote {
 
 std::string DiscoveryError::text_of(const RelativeUrl& v) {
   return fmt::format("discovery document at `{}` supplied a relative URL `{}` for `{}`;\nabsolute HTTP(S) URLs are required",
@@ -27,4 +27,4 @@ std::string DiscoveryError::text_of(const InvalidLocation& v) {
   return fmt::format("discovery document at `{}` supplied an invalid `{}`", v.url, v.field);
 }
 
-}  // namespace kestro::index
+}  // namespace kestro::remote

@@ -3,7 +3,7 @@
 // the kind they hold, tagging failures with that kind.
 #pragma once
 
-#include "kestro/project/namespace.hpp"
+#include "kestro/resolve/namespace.hpp"
 
 #include <memory>
 #include <string>
@@ -11,13 +11,14 @@
 #include <variant>
 #include <vector>
 
-#include "kestro/project/composite_error.hpp"
 #include "kestro/project/local_kpar.hpp"
 #include "kestro/project/local_src.hpp"
 #include "kestro/project/read_project.hpp"
-#include "kestro/project/remote_git.hpp"
+#include "kestro/remote/http_project.hpp"
+#include "kestro/remote/remote_git.hpp"
+#include "kestro/resolve/composite_error.hpp"
 
-namespace kestro::project {
+namespace kestro::resolve {
 
 class SourceProject : public ReadProject<SourceProjectError> {
  public:
@@ -58,11 +59,11 @@ class SourceProject : public ReadProject<SourceProjectError> {
 
 class HttpOrGitProject : public ReadProject<HttpOrGitProjectError> {
  public:
-  // A project read over HTTP, its kind defined by the network layer, which
-  // makes this holder (a source tree or an archive at a URL).
+  // A project read over HTTP (a source tree or an archive at a URL), shared:
+  // the environment's copy of a candidate keeps it as its origin.
   struct Http {
     using error_tag = HttpOrGitProjectError::HTTPRead;
-    std::shared_ptr<const ReadProject<HeldError>> project;
+    std::shared_ptr<const HttpProject> project;
   };
   struct Git {
     using error_tag = HttpOrGitProjectError::GitRead;
@@ -86,4 +87,10 @@ class HttpOrGitProject : public ReadProject<HttpOrGitProjectError> {
   Result<EnvProjectChecksum> checksum_hex() const override;
 };
 
-}  // namespace kestro::project
+// The HTTP project as the remote candidate of the combined resolver.
+HttpOrGitProject remote_candidate(HttpProject project);
+// The HTTP project's error inside a remote candidate's error; none for a git
+// error.
+const HttpProjectError* http_error_of(const HttpOrGitProjectError& err);
+
+}  // namespace kestro::resolve

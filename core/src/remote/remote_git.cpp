@@ -1,5 +1,5 @@
 // Git checkouts: the one place that speaks to the git client library.
-#include "kestro/project/remote_git.hpp"
+#include "kestro/remote/remote_git.hpp"
 
 #include <algorithm>
 #include <memory>
@@ -12,7 +12,7 @@
 #include "kestro/utils/fs.hpp"
 #include "kestro/utils/url.hpp"
 
-namespace kestro::project {
+namespace kestro::remote {
 
 namespace {
 
@@ -187,4 +187,4 @@ RemoteGitProject::Result<EnvProjectChecksum> RemoteGitProject::checksum_hex() co
   return source_checksum(canonical_checksum_of_records(*this, records->first, std::move(records->second)));
 }
 
-}  // namespace kestro::project
+}  // namespace kestro::remote

@@ -1,9 +1,9 @@
 // Dispatch of the configured-source and remote-candidate sums.
-#include "kestro/project/source_project.hpp"
+#include "kestro/resolve/source_project.hpp"
 
-#include "kestro/project/combined_project.hpp"
+#include "kestro/resolve/combined_project.hpp"
 
-namespace kestro::project {
+namespace kestro::resolve {
 
 namespace {
 
@@ -78,4 +78,13 @@ HttpOrGitProject::Result<EnvProjectChecksum> HttpOrGitProject::checksum_hex() co
   return on_project<HttpOrGitProjectError>(kind, [](const auto& p) { return p.checksum_hex(); });
 }
 
-}  // namespace kestro::project
+HttpOrGitProject remote_candidate(HttpProject project) {
+  return HttpOrGitProject(HttpOrGitProject::Http{std::make_shared<const HttpProject>(std::move(project))});
+}
+
+const HttpProjectError* http_error_of(const HttpOrGitProjectError& err) {
+  const auto* http = err.get_if<HttpOrGitProjectError::HTTPRead>();
+  return http ? &http->err : nullptr;
+}
+
+}  // namespace kestro::resolve

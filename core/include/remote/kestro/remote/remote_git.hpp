@@ -3,7 +3,7 @@
 // symbolic link in it that leads outside the checkout is never followed.
 #pragma once
 
-#include "kestro/project/namespace.hpp"
+#include "kestro/remote/namespace.hpp"
 
 #include <expected>
 #include <filesystem>
@@ -16,7 +16,7 @@
 #include "kestro/project/read_project.hpp"
 #include "kestro/utils/temp_dir.hpp"
 
-namespace kestro::project {
+namespace kestro::remote {
 
 // A repository address: a URL with a scheme (held in its serialised form),
 // the scp-like short form `[user@]host:path`, or a local path (both held as
@@ -69,4 +69,4 @@ class RemoteGitProject : public ReadProject<RemoteGitError> {
   OwnedTempDir temp_dir_;
 };
 
-}  // namespace kestro::project
+}  // namespace kestro::remote

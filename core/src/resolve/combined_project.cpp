@@ -1,9 +1,9 @@
 // Dispatch of the combined resolver's project kinds.
-#include "kestro/project/combined_project.hpp"
+#include "kestro/resolve/combined_project.hpp"
 
 #include <type_traits>
 
-namespace kestro::project {
+namespace kestro::resolve {
 
 namespace {
 
@@ -81,4 +81,8 @@ std::optional<std::string> local_project_root(const CombinedProject& project) {
   return std::nullopt;
 }
 
-}  // namespace kestro::project
+IndexEntryHandle index_candidate(IndexEntryProject project) {
+  return std::make_shared<const IndexEntryProject>(std::move(project));
+}
+
+}  // namespace kestro::resolve

@@ -1,4 +1,4 @@
-#include "kestro/project/utils.hpp"
+#include "kestro/project/paths.hpp"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>

@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-#include "kestro/config/override_source.hpp"
+#include "kestro/model/override_source.hpp"
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/fs_error.hpp"
 #include "kestro/utils/toml_document.hpp"

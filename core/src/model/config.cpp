@@ -1,5 +1,5 @@
 // Reading and loading `kestro.toml`.
-#include "kestro/config/config.hpp"
+#include "kestro/model/config.hpp"
 
 #include <sys/stat.h>
 
