@@ -21,8 +21,8 @@ LocalSrcError impossible() { return LocalSrcError::ImpossibleRelativePath{Relati
 
 TEST(ProjectErrorChain, RenderedShapes) {
   auto enoent = IoError::from_errno(ENOENT);
-  auto validation = make_error<MessageError>(
-      "invalid path", make_error<RelativePathError>(RelativePathError::ContainsParent{"../x"}));
+  const ProjectValidationError validation =
+      ProjectValidationError::InvalidPathInIndex{RelativePathError::ContainsParent{"../x"}};
   struct Case {
     const char* what;
     std::shared_ptr<const Error> error;
@@ -39,7 +39,8 @@ TEST(ProjectErrorChain, RenderedShapes) {
        "failed to read from reader: No such file or directory (os error 2)\n"
        "  caused by: No such file or directory (os error 2)\n"},
       {"nested causes", make_error<ProjectSourcesError>(ProjectSourcesError::Validation{"meta", validation}),
-       "project's `.meta.json` is invalid\n  caused by: invalid path\n"
+       "project's `.meta.json` is invalid\n"
+       "  caused by: exported symbol index (`index` field in `.meta.json`) references an invalid path\n"
        "  caused by: path `../x` contains a forbidden relative component `..`\n"},
       {"transparent wrapper", make_error<ProjectSourcesError>(ProjectSourcesError::Project{impossible()}),
        std::string(kImpossible) + "\n  caused by: " + kRelativize + "\n"},

@@ -128,7 +128,7 @@ std::string ProjectSourcesError::text_of(const Validation& v) {
 }
 
 std::string ProjectSourcesError::debug_of(const Validation& v) {
-  return fmt::format("Validation {{ name: {}, source: {} }}", debug_quote(v.name), v.source->debug());
+  return fmt::format("Validation {{ name: {}, source: {} }}", debug_quote(v.name), v.source.debug());
 }
 
 }  // namespace kestro::project

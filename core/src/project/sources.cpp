@@ -17,7 +17,7 @@ std::expected<std::vector<std::filesystem::path>, ProjectSourcesError> list_proj
   auto valid = validate_project_meta(*meta);
   if (!valid)
     return std::unexpected(
-        ProjectSourcesError::Validation{"meta", make_error<ProjectValidationError>(std::move(valid.error()))});
+        ProjectSourcesError::Validation{"meta", std::move(valid.error())});
 
   std::vector<std::string_view> listed;
   std::set<std::string_view, PathComponentLess> seen;

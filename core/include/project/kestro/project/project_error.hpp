@@ -12,6 +12,7 @@
 #include <type_traits>
 #include <variant>
 
+#include "kestro/model/validation.hpp"
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/project/git_error.hpp"
@@ -257,7 +258,7 @@ struct ProjectSourcesVariants {
   // `name` is the record's short name ("meta"); `source` its validation error.
   struct Validation {
     std::string name;
-    ErrorPtr source;
+    ProjectValidationError source;
   };
   struct Path {
     PathCheckError err;
@@ -276,7 +277,7 @@ class ProjectSourcesError : public ErrorSum<ProjectSourcesError, ProjectSourcesV
   static std::string debug_of(const Validation& v);
   static std::string debug_of(const Path& v) { return "Path(" + v.err.debug() + ")"; }
   static const Error* cause_of(const Project& v) { return v.err.cause(); }
-  static const Error* cause_of(const Validation& v) { return v.source.get(); }
+  static const Error* cause_of(const Validation& v) { return &v.source; }
 };
 
 }  // namespace kestro::project
