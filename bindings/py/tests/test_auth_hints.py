@@ -66,7 +66,7 @@ def test_a_refused_discovery_fetch_is_auth(registered):
         ("discovery_value", 0, "index_protocol",
          f"discovery document at `{URL}` supplied a relative URL `v1/` for `api_root`;\n"
          "absolute HTTP(S) URLs are required"),
-        ("file", 0, "resolution", "no such file"),
+        ("file", 0, "resolution", "failed to extract path from file URL"),
     ],
 )
 def test_other_failures_take_their_class_without_a_hint(registered, failure, status, slot, message):

@@ -188,7 +188,7 @@ PyResult<resolve::CombinedResolverError> resolver_failure(const std::string& fai
     return index(I(I::Discovery{DiscoveryError(DiscoveryError::RelativeUrl{url, "api_root", "v1/"})}));
   if (failure == "project_status") return index(I(I::ProjectFetch{bad_status}));
   if (failure == "not_in_index") return index(I(I::ProjectNotInIndex{url, "pkg:kestro/p"}));
-  if (failure == "file") return C(C::File{make_error<MessageError>("no such file")});
+  if (failure == "file") return C(C::File{resolve::FileResolverError::FailedPathExtract{}});
   return error_of(PyExc_ValueError, "unknown failure");
 }
 PyObject* auth_hint(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {

@@ -64,7 +64,7 @@ std::optional<CombinedItem> CombinedCandidates::wrap_cached_candidate() {
           continue;
         }
         if (auto* err = std::get_if<RemoteGitError>(&*item))
-          return std::unexpected(CombinedResolverError::Remote{make_error<RemoteGitError>(std::move(*err))});
+          return std::unexpected(CombinedResolverError::Remote{std::move(*err)});
         candidate = remote_candidate_of(std::move(*item));
       }
       return paired_with_installed_copy<CombinedProject::CachedRemoteProject, CombinedProject::RemoteProject>(

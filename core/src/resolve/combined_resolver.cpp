@@ -78,7 +78,7 @@ std::expected<RemoteChain, CombinedResolverError> build_remote_chain(RemoteResol
   if (remote.git) {
     auto answer = remote.git->resolve(usage);
     if (!answer)
-      return std::unexpected(CombinedResolverError::Remote{make_error<RemoteGitError>(std::move(answer.error()))});
+      return std::unexpected(CombinedResolverError::Remote{std::move(answer.error())});
     git = candidates_or_log(OutcomeConsumer::Git, usage, *answer, ignored);
   }
   return RemoteChain(std::move(http), std::move(git), remote.http_first);
@@ -124,7 +124,7 @@ std::expected<Outcome, CombinedResolverError> CombinedResolver::resolve(const Us
 
   if (file) {
     auto answer = file->resolve(usage);
-    if (!answer) return std::unexpected(CombinedResolverError::File{make_error<FileResolverError>(std::move(answer.error()))});
+    if (!answer) return std::unexpected(CombinedResolverError::File{std::move(answer.error())});
     if (auto* refused = std::get_if<FileResolver::Outcome::Unresolvable>(&answer->value))
       return Outcome{Outcome::Unresolvable{file_refusal_reason(refused->reason)}};
     if (auto files = candidates_or_log(OutcomeConsumer::File, usage, *answer, supported))

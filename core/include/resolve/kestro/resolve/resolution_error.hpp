@@ -18,6 +18,8 @@
 #include "kestro/model/usage_label.hpp"
 #include "kestro/model/validation.hpp"
 #include "kestro/remote/fetch_error.hpp"
+#include "kestro/remote/remote_git.hpp"
+#include "kestro/resolve/file_resolver_error.hpp"
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/semver.hpp"
 
@@ -42,50 +44,51 @@ std::string debug_usage(std::string_view name, const UsageInContext& usage);
 std::string debug_usage_source(std::string_view name, const UsageInContext& usage, const Error& source);
 
 // The error of one of the resolvers the combined resolver runs; every
-// variant shows the held error as its own. The file and remote resolvers'
-// errors are held as error values of their own.
+// variant shows the held error as its own. The remote chain fails only on
+// its git member (the HTTP candidates' failures are skipped).
 struct CombinedResolverVariants {
-  struct File { ErrorPtr err; };
+  struct File { FileResolverError err; };
   struct Local { LocalDirectoryEnvReadError err; };
-  struct Remote { ErrorPtr err; };
+  struct Remote { RemoteGitError err; };
   struct Index { IndexEnvError err; };
   using Sum = std::variant<File, Local, Remote, Index>;
 };
 class CombinedResolverError : public ErrorSum<CombinedResolverError, CombinedResolverVariants> {
  public:
   using ErrorSum::ErrorSum;
-  static std::string text_of(const File& v) { return v.err->message(); }
+  static std::string text_of(const File& v) { return v.err.message(); }
   static std::string text_of(const Local& v) { return v.err.message(); }
-  static std::string text_of(const Remote& v) { return v.err->message(); }
+  static std::string text_of(const Remote& v) { return v.err.message(); }
   static std::string text_of(const Index& v) { return v.err.message(); }
-  static std::string debug_of(const File& v) { return "File(" + v.err->debug() + ")"; }
+  static std::string debug_of(const File& v) { return "File(" + v.err.debug() + ")"; }
   static std::string debug_of(const Local& v) { return "Local(" + v.err.debug() + ")"; }
-  static std::string debug_of(const Remote& v) { return "Remote(" + v.err->debug() + ")"; }
+  static std::string debug_of(const Remote& v) { return "Remote(" + v.err.debug() + ")"; }
   static std::string debug_of(const Index& v) { return "Index(" + v.err.debug() + ")"; }
-  static const Error* cause_of(const File& v) { return v.err->cause(); }
+  static const Error* cause_of(const File& v) { return v.err.cause(); }
   static const Error* cause_of(const Local& v) { return v.err.cause(); }
-  static const Error* cause_of(const Remote& v) { return v.err->cause(); }
+  static const Error* cause_of(const Remote& v) { return v.err.cause(); }
   static const Error* cause_of(const Index& v) { return v.err.cause(); }
 };
 
 // The dependency provider failed to obtain a usage's candidates, their
-// versions or their usages. `R` is the resolver's error. `ResolvedError`,
-// `VersionObtain` and `UsageObtain` hold the candidate's error as an error
-// value; `InvalidResolvedVersion` the semantic-version parse error.
-template <typename R>
+// versions or their usages. `R` is the resolver's error, which is also the
+// error of a candidate that arrives as an error (`ResolvedError`); `P` is
+// the candidate project's read error (`VersionObtain`, `UsageObtain`);
+// `InvalidResolvedVersion` holds the semantic-version parse error.
+template <typename R, typename P>
 struct RetrievalVariants {
   struct Resolution { R err; };
   struct NotFound { UsageInContext usage; std::string reason; };
   struct NoValidCandidates { UsageInContext usage; };
   struct UnsupportedUsageType { UsageInContext usage; std::string reason; };
   struct Unresolvable { UsageInContext usage; std::string reason; };
-  struct ResolvedError { UsageInContext usage; ErrorPtr source; };
+  struct ResolvedError { UsageInContext usage; R source; };
   struct InvalidProject { UsageInContext usage; ProjectValidationError source; };
   struct MissingVersion { UsageInContext usage; };
   struct MissingUsage { UsageInContext usage; };
   struct InvalidResolvedVersion { UsageInContext usage; semver::SemverError source; };
-  struct VersionObtain { UsageInContext usage; ErrorPtr source; };
-  struct UsageObtain { UsageInContext usage; ErrorPtr source; };
+  struct VersionObtain { UsageInContext usage; P source; };
+  struct UsageObtain { UsageInContext usage; P source; };
   using Sum = std::variant<Resolution, NotFound, NoValidCandidates, UnsupportedUsageType, Unresolvable, ResolvedError,
                            InvalidProject, MissingVersion, MissingUsage, InvalidResolvedVersion, VersionObtain,
                            UsageObtain>;
@@ -127,30 +130,30 @@ struct RetrievalVariants {
     return debug_usage_reason("UnsupportedUsageType", v.usage, v.reason);
   }
   static std::string debug_of(const Unresolvable& v) { return debug_usage_reason("Unresolvable", v.usage, v.reason); }
-  static std::string debug_of(const ResolvedError& v) { return debug_usage_source("ResolvedError", v.usage, *v.source); }
+  static std::string debug_of(const ResolvedError& v) { return debug_usage_source("ResolvedError", v.usage, v.source); }
   static std::string debug_of(const InvalidProject& v) { return debug_usage_source("InvalidProject", v.usage, v.source); }
   static std::string debug_of(const MissingVersion& v) { return debug_usage("MissingVersion", v.usage); }
   static std::string debug_of(const MissingUsage& v) { return debug_usage("MissingUsage", v.usage); }
   static std::string debug_of(const InvalidResolvedVersion& v) {
     return debug_usage_source("InvalidResolvedVersion", v.usage, v.source);
   }
-  static std::string debug_of(const VersionObtain& v) { return debug_usage_source("VersionObtain", v.usage, *v.source); }
-  static std::string debug_of(const UsageObtain& v) { return debug_usage_source("UsageObtain", v.usage, *v.source); }
-  static const Error* cause_of(const ResolvedError& v) { return v.source.get(); }
+  static std::string debug_of(const VersionObtain& v) { return debug_usage_source("VersionObtain", v.usage, v.source); }
+  static std::string debug_of(const UsageObtain& v) { return debug_usage_source("UsageObtain", v.usage, v.source); }
+  static const Error* cause_of(const ResolvedError& v) { return &v.source; }
   static const Error* cause_of(const InvalidProject& v) { return &v.source; }
   static const Error* cause_of(const InvalidResolvedVersion& v) { return &v.source; }
-  static const Error* cause_of(const VersionObtain& v) { return v.source.get(); }
-  static const Error* cause_of(const UsageObtain& v) { return v.source.get(); }
+  static const Error* cause_of(const VersionObtain& v) { return &v.source; }
+  static const Error* cause_of(const UsageObtain& v) { return &v.source; }
 
  private:
   static std::string resolved_to_error(const UsageInContext& usage) {
     return fmt::format("usage {} resolved to an error", usage.label());
   }
 };
-template <typename R>
-class RetrievalError : public ErrorSum<RetrievalError<R>, RetrievalVariants<R>> {
+template <typename R, typename P>
+class RetrievalError : public ErrorSum<RetrievalError<R, P>, RetrievalVariants<R, P>> {
  public:
-  using ErrorSum<RetrievalError<R>, RetrievalVariants<R>>::ErrorSum;
+  using ErrorSum<RetrievalError<R, P>, RetrievalVariants<R, P>>::ErrorSum;
 };
 
 // Resolving one IRI or usage for the info and versions commands failed.

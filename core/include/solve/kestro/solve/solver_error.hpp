@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "kestro/env/env_error.hpp"
+#include "kestro/project/project_error.hpp"
+#include "kestro/resolve/composite_error.hpp"
 #include "kestro/resolve/resolution_error.hpp"
 #include "kestro/solve/discrete_set.hpp"
 #include "kestro/utils/error.hpp"
@@ -96,19 +98,9 @@ struct SolverFact {
 // Appends the facts of the tree, depth first, left cause first, each once.
 void collect_solver_facts(const DerivationTree& tree, const CandidateMap& candidates, std::vector<SolverFact>& facts);
 
-// The resolver's error of the solver's resolver chains: the combined
-// resolver's (lock, clone), the local environment's (solving against an
-// installed environment) or an environment's that holds no projects. Each
-// variant shows its error as its own: text, cause and debug form.
-struct SolverResolverVariants {
-  struct Combined { CombinedResolverError err; };
-  struct LocalEnvironment { LocalDirectoryEnvReadError err; };
-  struct NullEnvironment { NullEnvironmentError err; };
-  using Sum = std::variant<Combined, LocalEnvironment, NullEnvironment>;
-};
-class SolverResolverError : public ErrorSum<SolverResolverError, SolverResolverVariants> {
- public:
-  using ErrorSum::ErrorSum;
+// The display of a sum whose every variant holds one error, `err`, and shows
+// it as its own: text, cause and debug form.
+struct ShowsHeldError {
   template <typename V>
   static std::string text_of(const V& v) {
     return v.err.message();
@@ -122,7 +114,34 @@ class SolverResolverError : public ErrorSum<SolverResolverError, SolverResolverV
     return v.err.cause();
   }
 };
-using SolverRetrievalError = RetrievalError<SolverResolverError>;
+
+// The resolver's error of the solver's resolver chains: the combined
+// resolver's (lock, clone), the local environment's (solving against an
+// installed environment) or an environment's that holds no projects.
+struct SolverResolverVariants {
+  struct Combined { CombinedResolverError err; };
+  struct LocalEnvironment { LocalDirectoryEnvReadError err; };
+  struct NullEnvironment { NullEnvironmentError err; };
+  using Sum = std::variant<Combined, LocalEnvironment, NullEnvironment>;
+};
+class SolverResolverError : public ErrorSum<SolverResolverError, SolverResolverVariants>, public ShowsHeldError {
+ public:
+  using ErrorSum::ErrorSum;
+};
+
+// The read error of the candidate projects those chains yield: the
+// combined resolver's projects and the installed environment's (an
+// environment with no projects yields none).
+struct SolverProjectVariants {
+  struct Combined { CombinedProjectError err; };
+  struct LocalEnvironment { LocalSrcError err; };
+  using Sum = std::variant<Combined, LocalEnvironment>;
+};
+class SolverProjectError : public ErrorSum<SolverProjectError, SolverProjectVariants>, public ShowsHeldError {
+ public:
+  using ErrorSum::ErrorSum;
+};
+using SolverRetrievalError = RetrievalError<SolverResolverError, SolverProjectError>;
 
 // The solver's failures.
 struct SolverVariants {
