@@ -263,7 +263,8 @@ class KParBuildError : public ErrorSum<KParBuildError, KParBuildVariants> {
 
 // The command line cannot locate the project a command works on.
 // `InvalidProject::source` is the info error of reading the found project,
-// of whichever kind the project is (hence a shared error value).
+// of whichever kind the project is; the locator that raises it is not built
+// yet, so the set of kinds is open and the field stays a shared error value.
 struct ProjectLocatorVariants {
   struct InvalidDirectory { std::string dir; };
   struct NoResolve { std::string iri; };
@@ -306,7 +307,9 @@ struct ConfigOverrideVariants {
   struct LocalKpar { FsIoError err; };
   struct RemoteKpar { remote::RemoteKparError err; };
   struct IndexKpar { remote::RemoteKparError err; };
-  // The parser's error for the source's kind (a URL or a git address).
+  // The parser's error for the source's kind (a URL or a git address); a
+  // shared error value until the override reading that raises it is built
+  // and fixes which parsers it runs.
   struct UrlParse { std::string url; ErrorPtr source; };
   struct RemoteGit { project::RemoteGitError err; };
   using Sum = std::variant<UnsupportedSource, LocalKpar, RemoteKpar, IndexKpar, UrlParse, RemoteGit>;
