@@ -78,11 +78,11 @@ TEST(Whoami, RefusedBodies) {
 TEST(Whoami, ResponseWithoutIdentityLogsOneDebugLine) {
   struct Case {
     const char* what;
-    std::expected<std::string, ErrorPtr> body;
+    std::expected<std::string, MessageError> body;
     std::string line;
   } cases[] = {
       {"body not read",
-       std::unexpected(make_error<MessageError>("connection reset", make_error<MessageError>("os error 104"))),
+       std::unexpected(MessageError("connection reset", make_error<MessageError>("os error 104"))),
        "whoami body was not read: connection reset\n  caused by: os error 104\n"},
       {"empty object", std::string("{}"),
        "whoami body was not parsed: missing field `subject` at line 1 column 2;\nbody: {}"},
@@ -102,7 +102,8 @@ TEST(Whoami, ResponseWithoutIdentityLogsOneDebugLine) {
 
 TEST(Whoami, ResponseWithIdentityLogsNothing) {
   log::ScopedCapture capture;
-  auto body = parse_whoami_response(std::string(R"({"subject":{"type":"user","name":"a"},"token":{}})"));
+  auto body = parse_whoami_response(
+      std::expected<std::string, MessageError>(R"({"subject":{"type":"user","name":"a"},"token":{}})"));
   ASSERT_TRUE(body);
   EXPECT_EQ(body->subject.name, "a");
   EXPECT_TRUE(capture.records().empty());

@@ -11,6 +11,7 @@
 #include "kestro/commands/index_edit_error.hpp"
 #include "kestro/env/env_error.hpp"
 #include "kestro/env/install_error.hpp"
+#include "kestro/http/http_error.hpp"
 #include "kestro/remote/fetch_error.hpp"
 #include "kestro/utils/http_status.hpp"
 
@@ -144,7 +145,8 @@ TEST(HttpStatusText, ReasonPhrases) {
 }
 
 TEST(IndexErrorText, Families) {
-  auto http = make_error<MessageError>("connection refused");
+  const http::HttpError http = http::HttpError::Connect{"https://i/x", "connection refused"};
+  const std::string refused = "could not connect for `https://i/x`: connection refused";
   const char* u = "https://i/p/versions.json";
   const ErrorTextCase cases[] = {
       {"404", make_error<FetchJsonError>(FetchJsonError::BadHttpStatus{"https://i/x", 404}),
@@ -152,14 +154,17 @@ TEST(IndexErrorText, Families) {
       {"unknown status", make_error<FetchJsonError>(FetchJsonError::BadHttpStatus{"https://i/x", 599}),
        "HTTP request to `https://i/x` returned status 599 <unknown status code>"},
       {"request failure, shown twice", make_error<FetchJsonError>(FetchJsonError::Request{"https://i/x", http}),
-       "HTTP request to `https://i/x` failed: connection refused\n  caused by: connection refused\n"},
+       "HTTP request to `https://i/x` failed: " + refused + "\n  caused by: " + refused + "\n"},
       {"body", make_error<FetchJsonError>(FetchJsonError::Body{"https://i/x", http}),
-       "failed to read HTTP response body from `https://i/x`: connection refused\n  caused by: connection refused\n"},
+       "failed to read HTTP response body from `https://i/x`: " + refused + "\n  caused by: " + refused + "\n"},
       {"json", make_error<FetchJsonError>(FetchJsonError::JsonParse{"https://i/x", json::JsonError("EOF", 1, 1)}),
        "failed to parse JSON from `https://i/x`: EOF at line 1 column 1\n  caused by: EOF at line 1 column 1\n"},
       {"fetch inside env error: transparent",
        make_error<IndexEnvError>(IndexEnvError::Fetch{FetchJsonError::Request{"https://i/x", http}}),
-       "HTTP request to `https://i/x` failed: connection refused\n  caused by: connection refused\n"},
+       "HTTP request to `https://i/x` failed: " + refused + "\n  caused by: " + refused + "\n"},
+      {"downloaded archive inside env error: transparent",
+       make_error<IndexEnvError>(IndexEnvError::ProjectDownloaded{remote::RemoteKparError::EmptyKpar{"https://i/p.kpar"}}),
+       "kpar at `https://i/p.kpar` is an empty file"},
       {"malformed digest",
        make_error<IndexEnvError>(IndexEnvError::InvalidVersionEntry{u, "1.0.0", "kpar_digest", "md5:x"}),
        "versions.json at `https://i/p/versions.json` has entry for version `1.0.0` with malformed `kpar_digest` = "

@@ -6,6 +6,8 @@ import pytest
 URL = "https://idx.example/p/versions.json"
 STATUS_403 = f"HTTP request to `{URL}` returned status 403 Forbidden"
 STATUS_401 = f"HTTP request to `{URL}` returned status 401 Unauthorized"
+REFUSED = f"could not connect for `{URL}`: connection refused"
+RESET = f"error reading the answer from `{URL}`: connection reset"
 
 
 def raised(registered, failure, status=403, kind="none", url_glob=None, env=()):
@@ -60,9 +62,9 @@ def test_a_refused_discovery_fetch_is_auth(registered):
         ("versions_status", 429, "index_protocol", f"HTTP request to `{URL}` returned status 429 Too Many Requests"),
         ("project_status", 401, "index_protocol", STATUS_401),
         ("versions_request", 0, "resolution",
-         f"HTTP request to `{URL}` failed: connection refused\n  caused by: connection refused\n"),
+         f"HTTP request to `{URL}` failed: {REFUSED}\n  caused by: {REFUSED}\n"),
         ("versions_body", 0, "index_protocol",
-         f"failed to read HTTP response body from `{URL}`: connection reset\n  caused by: connection reset\n"),
+         f"failed to read HTTP response body from `{URL}`: {RESET}\n  caused by: {RESET}\n"),
         ("discovery_value", 0, "index_protocol",
          f"discovery document at `{URL}` supplied a relative URL `v1/` for `api_root`;\n"
          "absolute HTTP(S) URLs are required"),

@@ -11,6 +11,7 @@
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/log.hpp"
 #include "kestro/auth/credential.hpp"
+#include "kestro/http/http_error.hpp"
 #include "kestro/resolve/resolution_error.hpp"
 #include "kestro_py/auth_hint.hpp"
 #include "kestro_py/call_frame.hpp"
@@ -179,9 +180,9 @@ PyResult<resolve::CombinedResolverError> resolver_failure(const std::string& fai
   const auto index = [](I err) { return C(C::Index{std::move(err)}); };
   if (failure == "versions_status") return index(I(I::Fetch{bad_status}));
   if (failure == "versions_request")
-    return index(I(I::Fetch{F(F::Request{url, make_error<MessageError>("connection refused")})}));
+    return index(I(I::Fetch{F(F::Request{url, http::HttpError::Connect{url, "connection refused"}})}));
   if (failure == "versions_body")
-    return index(I(I::Fetch{F(F::Body{url, make_error<MessageError>("connection reset")})}));
+    return index(I(I::Fetch{F(F::Body{url, http::HttpError::Transfer{url, "connection reset"}})}));
   if (failure == "discovery_status")
     return index(I(I::Discovery{DiscoveryError(DiscoveryError::Fetch{bad_status})}));
   if (failure == "discovery_value")

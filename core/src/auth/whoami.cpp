@@ -66,17 +66,17 @@ json::Result<WhoamiBody> parse_whoami_body(std::string_view text) {
   });
 }
 
-std::optional<WhoamiBody> parse_whoami_response(const std::expected<std::string, ErrorPtr>& body) {
-  const bool debug = log::enabled(log::Level::Debug, kTarget);
-  if (!body) {
-    if (debug) log::emit(log::Level::Debug, kTarget, "whoami body was not read: " + render_error_chain(*body.error()));
-    return std::nullopt;
-  }
-  auto parsed = parse_whoami_body(*body);
+void log_unread_whoami_body(const Error& failure) {
+  if (log::enabled(log::Level::Debug, kTarget))
+    log::emit(log::Level::Debug, kTarget, "whoami body was not read: " + render_error_chain(failure));
+}
+
+std::optional<WhoamiBody> whoami_from_body(const std::string& body) {
+  auto parsed = parse_whoami_body(body);
   if (!parsed) {
-    if (debug)
+    if (log::enabled(log::Level::Debug, kTarget))
       log::emit(log::Level::Debug, kTarget,
-                "whoami body was not parsed: " + parsed.error().message() + ";\nbody: " + utf8_lossy(*body));
+                "whoami body was not parsed: " + parsed.error().message() + ";\nbody: " + utf8_lossy(body));
     return std::nullopt;
   }
   return std::move(*parsed);

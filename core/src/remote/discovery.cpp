@@ -12,9 +12,9 @@ FetchJsonError fetch_json_error(auth::JsonReadFailure failure, const url::Url& u
       [&](auto& v) -> FetchJsonError {
         using V = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<V, R::Request>)
-          return FetchJsonError::Request{std::move(shown), make_error<http::HttpError>(std::move(v.err))};
+          return FetchJsonError::Request{std::move(shown), std::move(v.err)};
         else if constexpr (std::is_same_v<V, R::Body>)
-          return FetchJsonError::Body{std::move(shown), make_error<http::HttpError>(std::move(v.err))};
+          return FetchJsonError::Body{std::move(shown), std::move(v.err)};
         else
           return FetchJsonError::JsonParse{std::move(shown), std::move(v.err)};
       },

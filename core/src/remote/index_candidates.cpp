@@ -60,7 +60,7 @@ std::expected<IndexEntryProject, IndexEnvError> index_project_candidates(Version
                                            env.client(), env.policy());
   if (!project) {
     const auto& downloaded = std::get<IndexEntryError::Downloaded>(project.error().payload());
-    return Fail(IndexEnvError::ProjectDownloaded{make_error<RemoteKparError>(downloaded.err)});
+    return Fail(IndexEnvError::ProjectDownloaded{downloaded.err});
   }
   return std::move(*project);
 }

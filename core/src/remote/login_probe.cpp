@@ -62,8 +62,7 @@ void probe_api(const http::Client& client, const url::Url& api_root, const std::
   if (status == 200) {
     results.accepted.push_back(ProbeSurface::Api);
     auto body = response->read_body(kWhoamiBodyLimit);
-    results.whoami = parse_whoami_response(body ? std::expected<std::string, ErrorPtr>(std::move(*body))
-                                                : std::unexpected(make_error<http::HttpError>(std::move(body.error()))));
+    results.whoami = parse_whoami_response(body);
   } else if (status == 401) {
     results.rejected.push_back({ProbeSurface::Api, status});
   } else {
@@ -115,29 +114,26 @@ bool refused_for_want_of_token(const DiscoveryError& error) {
   return status && is_client_error(status->status) && status->status != 429;
 }
 
-// The discovery document asked for with the token; a failure is its text.
-std::expected<IndexEndpoints, std::string> authenticated_discovery(const IndexLocation& location,
-                                                                   const std::string& token,
-                                                                   const ProbeClientFactory& probe_client) {
-  using Fail = std::unexpected<std::string>;
+// The discovery document asked for with the token.
+std::expected<IndexEndpoints, AuthenticatedDiscoveryError> authenticated_discovery(
+    const IndexLocation& location, const std::string& token, const ProbeClientFactory& probe_client) {
+  using E = AuthenticatedDiscoveryError;
+  using Fail = std::unexpected<E>;
   auto client = probe_client();
-  if (!client) return Fail(no_probe_client(client.error()));
+  if (!client) return Fail(E::NoClient{std::move(client.error())});
   const url::Url url = index_file_url(location, kDiscoveryFile);
-  const std::string href = kestro::url::display_url(url);
+  std::string href = kestro::url::display_url(url);
   auto answer = auth::read_json_answer<model::IndexConfigRaw>(
       send_probe_request(*client, http::Method::Get, url, &token), [](std::uint16_t s) { return s == 200; },
       model::parse_index_config);
-  if (!answer) return Fail(fetch_json_error(std::move(answer.error()), url).message());
+  if (!answer) return Fail(E::Read{fetch_json_error(std::move(answer.error()), url)});
   const std::uint16_t status = answer->response.status();
   if (status == 404) return IndexEndpoints{location, std::nullopt};
-  if (is_redirect(status))
-    return Fail(fmt::format("the authenticated retry for `{}` was redirected to `{}`", href,
-                            location_header_text(answer->response)));
-  if (status == 429) return Fail(fmt::format("the authenticated retry for `{}` was rate limited (HTTP 429)", href));
-  if (status != 200)
-    return Fail(fmt::format("the authenticated retry for `{}` returned status {}", href, http_status_text(status)));
+  if (is_redirect(status)) return Fail(E::Redirected{std::move(href), location_header_text(answer->response)});
+  if (status == 429) return Fail(E::RateLimited{std::move(href)});
+  if (status != 200) return Fail(E::BadStatus{std::move(href), status});
   auto endpoints = resolve_index_endpoints(std::move(*answer->document), url, location);
-  if (!endpoints) return Fail(render_error_chain(endpoints.error()));
+  if (!endpoints) return Fail(E::Endpoints{std::move(endpoints.error())});
   return std::move(*endpoints);
 }
 
@@ -146,6 +142,17 @@ std::string backend_reason(const CredentialStoreError::BackendAbsent& absent, co
 }
 
 }  // namespace
+
+std::string AuthenticatedDiscoveryError::text_of(const NoClient& v) { return no_probe_client(v.err); }
+std::string AuthenticatedDiscoveryError::text_of(const Redirected& v) {
+  return fmt::format("the authenticated retry for `{}` was redirected to `{}`", v.url, v.location);
+}
+std::string AuthenticatedDiscoveryError::text_of(const RateLimited& v) {
+  return fmt::format("the authenticated retry for `{}` was rate limited (HTTP 429)", v.url);
+}
+std::string AuthenticatedDiscoveryError::text_of(const BadStatus& v) {
+  return fmt::format("the authenticated retry for `{}` returned status {}", v.url, http_status_text(v.status));
+}
 
 std::expected<http::Client, ProbeClientError> build_probe_http_client() {
   http::ClientOptions options;
@@ -209,7 +216,7 @@ std::optional<IndexEndpoints> discover_endpoints_for_login(const http::Client& d
   }
   auto retried = authenticated_discovery(location, token, probe_client);
   if (retried) return std::move(*retried);
-  sink({Event::IndexConfigUnreadable{std::move(retried.error())}});
+  sink({Event::IndexConfigUnreadable{render_error_chain(retried.error())}});
   return std::nullopt;
 }
 

@@ -5,6 +5,7 @@
 
 #include "kestro/auth/namespace.hpp"
 
+#include <concepts>
 #include <expected>
 #include <optional>
 #include <string>
@@ -43,10 +44,22 @@ struct WhoamiBody {
 // with an offset (or null) fail the read; unknown keys are skipped.
 json::Result<WhoamiBody> parse_whoami_body(std::string_view text);
 
+// The identity in the text of a `v1/whoami` body; an unparsable body gives
+// none and one debug line on target `kestro_core::commands::auth`.
+std::optional<WhoamiBody> whoami_from_body(const std::string& body);
+
+// The debug line, on the same target, of a body that could not be read.
+void log_unread_whoami_body(const Error& failure);
+
 // The identity in the body of a `v1/whoami` answer with status 200, given
-// the body as read or the error of reading it. Never fails: an unread or
-// unreadable body gives none and one debug line on target
-// `kestro_core::commands::auth`.
-std::optional<WhoamiBody> parse_whoami_response(const std::expected<std::string, ErrorPtr>& body);
+// the body as read or the reader's error (of whatever type the reader
+// gives). Never fails: an unread or unparsable body gives none and one
+// debug line.
+template <std::derived_from<Error> E>
+std::optional<WhoamiBody> parse_whoami_response(const std::expected<std::string, E>& body) {
+  if (body) return whoami_from_body(*body);
+  log_unread_whoami_body(body.error());
+  return std::nullopt;
+}
 
 }  // namespace kestro::auth

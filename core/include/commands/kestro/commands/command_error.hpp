@@ -20,6 +20,7 @@
 #include "kestro/model/validation.hpp"
 #include "kestro/project/project_error.hpp"
 #include "kestro/remote/kpar_download.hpp"
+#include "kestro/remote/remote_git_error.hpp"
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/fs_error.hpp"
 #include "kestro/utils/semver.hpp"
@@ -311,7 +312,7 @@ struct ConfigOverrideVariants {
   // shared error value until the override reading that raises it is built
   // and fixes which parsers it runs.
   struct UrlParse { std::string url; ErrorPtr source; };
-  struct RemoteGit { project::RemoteGitError err; };
+  struct RemoteGit { remote::RemoteGitError err; };
   using Sum = std::variant<UnsupportedSource, LocalKpar, RemoteKpar, IndexKpar, UrlParse, RemoteGit>;
 };
 class ConfigOverrideError : public ErrorSum<ConfigOverrideError, ConfigOverrideVariants> {

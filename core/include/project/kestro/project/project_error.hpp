@@ -15,7 +15,6 @@
 #include "kestro/model/validation.hpp"
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/error_sum.hpp"
-#include "kestro/project/git_error.hpp"
 #include "kestro/project/kpar_error.hpp"
 #include "kestro/project/paths.hpp"
 #include "kestro/utils/fs_error.hpp"
@@ -165,44 +164,6 @@ struct InMemoryProjectVariants : ProjectErrorShapes {
   using Sum = std::variant<AlreadyExists, FileNotFound, IoRead, MissingInfoMeta>;
 };
 class InMemoryProjectError : public ErrorSum<InMemoryProjectError, InMemoryProjectVariants> {
- public:
-  using ErrorSum::ErrorSum;
-};
-
-// The error of a project read from a git checkout. The git client's errors
-// appear inside the messages only, never as causes.
-struct RemoteGitVariants : ProjectErrorShapes {
-  struct Clone {
-    std::string url;
-    GitError git;
-  };
-  struct UrlParse {
-    std::string url;
-    GitError git;
-  };
-  struct Fetch {
-    std::string url;
-    GitError git;
-  };
-  struct Checkout {
-    std::filesystem::path dir;
-    GitError git;
-  };
-  using Sum = std::variant<Clone, UrlParse, Io, Path, Deserialize, Serialize, Fetch, Checkout, ImpossibleRelativePath,
-                           MissingMeta, MissingInfoMeta, PublisherMismatch, NameMismatch, Other>;
-
-  using ProjectErrorShapes::debug_of;
-  using ProjectErrorShapes::text_of;
-  static std::string text_of(const Clone& v);
-  static std::string text_of(const UrlParse& v);
-  static std::string text_of(const Fetch& v);
-  static std::string text_of(const Checkout& v);
-  static std::string debug_of(const Clone& v);
-  static std::string debug_of(const UrlParse& v);
-  static std::string debug_of(const Fetch& v);
-  static std::string debug_of(const Checkout& v);
-};
-class RemoteGitError : public ErrorSum<RemoteGitError, RemoteGitVariants> {
  public:
   using ErrorSum::ErrorSum;
 };

@@ -11,9 +11,10 @@
 
 #include <fmt/format.h>
 
+#include "kestro/http/http_error.hpp"
 #include "kestro/index/index_location.hpp"
 #include "kestro/model/identifiers.hpp"
-#include "kestro/utils/error.hpp"
+#include "kestro/remote/kpar_download.hpp"
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/http_status.hpp"
 #include "kestro/utils/json_reader.hpp"
@@ -22,12 +23,12 @@
 
 namespace kestro::remote {
 
-// One HTTP GET of a JSON document failed. The client's errors are held as
-// error values of their own.
+// One HTTP GET of a JSON document failed: no answer (`Request`), a refused
+// status, a body that could not be read whole (`Body`), or no document.
 struct FetchJsonVariants {
-  struct Request { std::string url; ErrorPtr source; };
+  struct Request { std::string url; http::HttpError source; };
   struct BadHttpStatus { std::string url; std::uint16_t status; };
-  struct Body { std::string url; ErrorPtr source; };
+  struct Body { std::string url; http::HttpError source; };
   struct JsonParse { std::string url; json::JsonError source; };
   using Sum = std::variant<Request, BadHttpStatus, Body, JsonParse>;
 };
@@ -35,19 +36,19 @@ class FetchJsonError : public ErrorSum<FetchJsonError, FetchJsonVariants> {
  public:
   using ErrorSum::ErrorSum;
   static std::string text_of(const Request& v) {
-    return fmt::format("HTTP request to `{}` failed: {}", v.url, v.source->message());
+    return fmt::format("HTTP request to `{}` failed: {}", v.url, v.source.message());
   }
   static std::string text_of(const BadHttpStatus& v) {
     return fmt::format("HTTP request to `{}` returned status {}", v.url, http_status_text(v.status));
   }
   static std::string text_of(const Body& v) {
-    return fmt::format("failed to read HTTP response body from `{}`: {}", v.url, v.source->message());
+    return fmt::format("failed to read HTTP response body from `{}`: {}", v.url, v.source.message());
   }
   static std::string text_of(const JsonParse& v) {
     return fmt::format("failed to parse JSON from `{}`: {}", v.url, v.source.message());
   }
-  static const Error* cause_of(const Request& v) { return v.source.get(); }
-  static const Error* cause_of(const Body& v) { return v.source.get(); }
+  static const Error* cause_of(const Request& v) { return &v.source; }
+  static const Error* cause_of(const Body& v) { return &v.source; }
   static const Error* cause_of(const JsonParse& v) { return &v.source; }
 };
 
@@ -94,9 +95,9 @@ struct IndexEnvVariants {
   struct DuplicateVersion { std::string url; std::string version; };
   struct MalformedIri { IndexIriError err; };
   // The project's own fetch failed (`Fetch`) or its downloaded archive is
-  // unusable (`Downloaded`, a remote KPAR error).
+  // unusable (`Downloaded`).
   struct ProjectFetch { FetchJsonError err; };
-  struct ProjectDownloaded { ErrorPtr err; };
+  struct ProjectDownloaded { RemoteKparError err; };
   using Sum = std::variant<Discovery, Fetch, InvalidVersionEntry, InvalidSemverVersion, VersionHasBuildMetadata,
                            VersionsOutOfOrder, VersionNotInIndex, ProjectNotInIndex, VersionRemoved, DuplicateVersion,
                            MalformedIri, ProjectFetch, ProjectDownloaded>;
@@ -139,13 +140,13 @@ class IndexEnvError : public ErrorSum<IndexEnvError, IndexEnvVariants> {
   }
   static std::string text_of(const MalformedIri& v) { return v.err.message(); }
   static std::string text_of(const ProjectFetch& v) { return v.err.message(); }
-  static std::string text_of(const ProjectDownloaded& v) { return v.err->message(); }
+  static std::string text_of(const ProjectDownloaded& v) { return v.err.message(); }
   static const Error* cause_of(const Discovery& v) { return v.err.cause(); }
   static const Error* cause_of(const Fetch& v) { return v.err.cause(); }
   static const Error* cause_of(const InvalidSemverVersion& v) { return &v.source; }
   static const Error* cause_of(const MalformedIri& v) { return v.err.cause(); }
   static const Error* cause_of(const ProjectFetch& v) { return v.err.cause(); }
-  static const Error* cause_of(const ProjectDownloaded& v) { return v.err->cause(); }
+  static const Error* cause_of(const ProjectDownloaded& v) { return v.err.cause(); }
 };
 
 }  // namespace kestro::remote

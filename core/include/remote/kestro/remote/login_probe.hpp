@@ -94,6 +94,31 @@ class ProbeClientError : public ErrorSum<ProbeClientError, ProbeClientVariants> 
 using ProbeClientFactory = std::function<std::expected<http::Client, ProbeClientError>()>;
 std::expected<http::Client, ProbeClientError> build_probe_http_client();
 
+// Why the discovery document asked for again with the token gave no
+// endpoints; `url` is the document's address as shown. The event carries
+// the rendered chain: the client's and the fetch's errors show their own
+// text only, the endpoint check's error its whole chain.
+struct AuthenticatedDiscoveryVariants {
+  struct NoClient { ProbeClientError err; };
+  struct Read { FetchJsonError err; };
+  struct Redirected { std::string url; std::string location; };
+  struct RateLimited { std::string url; };
+  struct BadStatus { std::string url; std::uint16_t status; };
+  struct Endpoints { DiscoveryError err; };
+  using Sum = std::variant<NoClient, Read, Redirected, RateLimited, BadStatus, Endpoints>;
+};
+class AuthenticatedDiscoveryError : public ErrorSum<AuthenticatedDiscoveryError, AuthenticatedDiscoveryVariants> {
+ public:
+  using ErrorSum::ErrorSum;
+  static std::string text_of(const NoClient& v);
+  static std::string text_of(const Read& v) { return v.err.message(); }
+  static std::string text_of(const Redirected& v);
+  static std::string text_of(const RateLimited& v);
+  static std::string text_of(const BadStatus& v);
+  static std::string text_of(const Endpoints& v) { return v.err.message(); }
+  static const Error* cause_of(const Endpoints& v) { return v.err.cause(); }
+};
+
 // Sends one probe request, with `Authorization: Bearer {token}` (sensitive)
 // when a token is given.
 std::expected<http::Response, http::HttpError> send_probe_request(const http::Client& client, http::Method method,

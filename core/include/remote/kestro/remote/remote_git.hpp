@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "kestro/project/local_src.hpp"
-#include "kestro/project/project_error.hpp"
+#include "kestro/project/git_error.hpp"
 #include "kestro/project/read_project.hpp"
+#include "kestro/remote/remote_git_error.hpp"
 #include "kestro/utils/temp_dir.hpp"
 
 namespace kestro::remote {

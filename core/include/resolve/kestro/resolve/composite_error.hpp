@@ -12,6 +12,7 @@
 #include "kestro/project/tagged_error.hpp"
 #include "kestro/remote/http_project.hpp"
 #include "kestro/remote/index_entry.hpp"
+#include "kestro/remote/remote_git_error.hpp"
 #include "kestro/utils/error_sum.hpp"
 
 namespace kestro::resolve {
