@@ -300,6 +300,12 @@ def _library_type(w, qualified):
 
 def _implied_generals(t):
     w = world_of(t)
+    if is_a(t, E.InvocationExpression) and t._typerel is not None:
+        # An invocation is typed by the function it invokes: a body passed
+        # as an argument (`x->minimize { in x; fn(x) }`) sees its parameters.
+        invoked = rel_target(t._typerel)
+        if is_a(invoked, E.Type) and invoked is not t:
+            yield invoked
     out = []
     flow = t.__dict__.get("_implied_base")
     if flow is not None:

@@ -22,10 +22,7 @@ ARCHIVE = pathlib.Path(
 
 # Names the stand-in leaves unresolved in the library, each with its reason:
 # (file name, text of the name).
-LIBRARY_GAPS = {
-    # A calculation parameter invoked as a function (`fn(x)`) inside an expression body.
-    ("TradeStudies.sysml", "fn"),
-}
+LIBRARY_GAPS = set()
 
 
 @pytest.fixture(scope="session")

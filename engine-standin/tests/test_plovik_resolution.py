@@ -328,3 +328,26 @@ def test_connector_ends_reference_where_the_connector_is_and_ends_redefine_by_na
     assert list(s.heritage.elements) == [by_qname(model, "K::Host::source")]
     (out,) = by_qname(model, "K::Host::link::source").owned_features
     assert list(out.heritage.elements) == [by_qname(model, "K::Link::source::outp")]
+
+
+def test_a_body_passed_to_an_invocation_sees_the_invoked_functions_parameters(load):
+    model, diags = load(
+        """\
+        package P {
+            attribute xs;
+            calc def pick { in xs; in fn; return r; }
+            attribute arrow = xs->pick { in x; fn(x) };
+            attribute call = pick(xs, { in x; fn(x) });
+            attribute loose = { in x; fn(x) };
+        }
+        """
+    )
+    # A body that is no argument of an invocation sees no parameter of it.
+    assert [(d.line, d.message) for d in diags.sema] == [(6, "cannot resolve 'fn'")]
+    fn = by_qname(model, "P::pick::fn")
+    for name in ("P::arrow", "P::call"):
+        invocation = by_qname(model, name).feature_value_expression
+        assert invocation.instantiated_type is by_qname(model, "P::pick")
+        body = invocation.arguments.collect()[1]
+        (inner,) = [f for f in body.owned_features if isinstance(f, core.InvocationExpression)]
+        assert inner.instantiated_type is fn
