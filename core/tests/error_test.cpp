@@ -96,6 +96,11 @@ TEST(DebugForm, QuotingListsAndOptions) {
       {debug_quote("a\0b\tc\nd\re\x01\x7f"s), "\"a\\0b\\tc\\nd\\re\\u{1}\\u{7f}\""},
       // C1 controls, the no-break space and the soft hyphen; other Latin-1 letters stay.
       {debug_quote("\xc2\x85\xc2\xa0\xc2\xad\xc3\xa9"), "\"\\u{85}\\u{a0}\\u{ad}\xc3\xa9\""},
+      // Beyond Latin-1: format (U+200B), other spaces (U+3000), the line
+      // separator, private use, unassigned (U+0378) and combining (U+0301)
+      // characters; the blank, letters and an invalid byte stay.
+      {debug_quote("a\u200b \u3000\u2028\ue000\u0378e\u0301\u4e2d\xff"),
+       "\"a\\u{200b} \\u{3000}\\u{2028}\\u{e000}\\u{378}e\\u{301}\u4e2d\xff\""},
       {debug_list(none), "[]"},
       {debug_list(two), "[\"a\\\"b\", \"c\\\\\"]"},
       {debug_list(std::vector<int>{1, 2}, [](int i) { return std::to_string(i); }), "[1, 2]"},

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <limits>
 
 #include <fmt/format.h>
+#include <unicode/uchar.h>
 
 #include "kestro/utils/ascii.hpp"
 
@@ -142,19 +144,43 @@ std::string describe_char_at(std::string_view text, std::size_t i) {
   return fmt::format("U+{:04X}", static_cast<std::uint32_t>(cp));
 }
 
+namespace {
+
+// Characters a debug form writes as `\u{..}`: those not printable (controls,
+// format, surrogate, private-use and unassigned characters, line and
+// paragraph separators, every space but U+0020) and the combining marks.
+bool needs_unicode_escape(char32_t cp) {
+  const auto c = static_cast<UChar32>(cp);
+  switch (u_charType(c)) {
+    case U_CONTROL_CHAR:
+    case U_FORMAT_CHAR:
+    case U_SURROGATE:
+    case U_PRIVATE_USE_CHAR:
+    case U_UNASSIGNED:
+    case U_LINE_SEPARATOR:
+    case U_PARAGRAPH_SEPARATOR: return true;
+    case U_SPACE_SEPARATOR: return c != 0x20;
+    default: return u_hasBinaryProperty(c, UCHAR_GRAPHEME_EXTEND);
+  }
+}
+
+}  // namespace
+
 std::string debug_quote(std::string_view text) {
   std::string out = "\"";
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
-    // The non-printable characters of the Latin-1 block (C1 controls, the
-    // no-break space and the soft hyphen; two bytes in UTF-8) are escaped too.
-    if (c == 0xC2 && i + 1 < text.size()) {
-      const auto next = static_cast<unsigned char>(text[i + 1]);
-      if ((next >= 0x80 && next <= 0xA0) || next == 0xAD) {
-        out += fmt::format("\\u{{{:x}}}", next);
-        ++i;
-        continue;
+    if (c >= 0x80) {
+      // Invalid UTF-8 bytes are kept as they are.
+      char32_t cp = 0;
+      const std::size_t len = decode_utf8(text, i, &cp);
+      if (len != 0 && needs_unicode_escape(cp)) {
+        out += fmt::format("\\u{{{:x}}}", static_cast<std::uint32_t>(cp));
+        i += len - 1;
+      } else {
+        out += static_cast<char>(c);
       }
+      continue;
     }
     switch (c) {
       case 0: out += "\\0"; break;

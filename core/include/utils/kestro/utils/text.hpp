@@ -34,7 +34,9 @@ std::string describe_char_at(std::string_view text, std::size_t i);
 
 // Debug forms: the diagnostic rendering of an error's fields, one shape for
 // every error family.
-// A text as a quoted, escaped literal: "a\0b", control characters as \u{..}.
+// A text as a quoted, escaped literal: "a\0b"; characters that are not
+// printable (controls, format, unassigned, separators but the blank) and
+// combining marks as \u{..}.
 std::string debug_quote(std::string_view text);
 // Items as a bracketed list, each in the form `form` gives it: `[a, b]`, `[]`.
 template <std::ranges::input_range R, typename Form>
