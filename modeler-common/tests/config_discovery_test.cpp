@@ -69,7 +69,7 @@ TEST(DiscoverConfig, ReadsUserWideProjectAndPersonalFilesInOrder) {
     std::vector<std::pair<std::string, std::string>> files;
     std::vector<std::string> dirs;
     std::optional<Found> expected;
-    std::string home = "home";
+    std::optional<std::string> home = "home";  // HOME, a tree path; none unsets it
   };
   const std::vector<Case> cases = {
       {"nothing anywhere", std::nullopt, {}, {"proj/sub"}, std::nullopt},
@@ -96,6 +96,12 @@ TEST(DiscoverConfig, ReadsUserWideProjectAndPersonalFilesInOrder) {
        {"proj/sub"},
        Found{config().exclude(Strings{kXdgFile, ".config/plovik/plovik.toml"})},
        ""},
+      {"HOME unset: only the configuration directory's file",
+       "xdg",
+       {{kXdgFile, ""}, {kHomeFile, ""}},
+       {"proj/sub"},
+       Found{config().exclude(Strings{kXdgFile})},
+       std::nullopt},
       {"project file and the personal file beside it",
        std::nullopt,
        {{"proj/plovik.toml", "std = 'p'\nkestro-dir = 'p'\n"}, {"proj/plovik.user.toml", "std = 'u'\n"}},
