@@ -272,6 +272,13 @@ std::expected<void, FsIoError> write_file_in_place(const fs::path& target, std::
   return {};
 }
 
+std::expected<bool, FsIoError> stat_is_regular_file(const fs::path& path) {
+  auto st = stat_file(path);
+  if (st) return S_ISREG(st->st_mode);
+  if (st.error().is_not_found()) return false;
+  return std::unexpected(FsIoError(FsIoError::IsFile{path, std::move(st.error())}));
+}
+
 std::expected<fs::path, FsIoError> canonicalize_utf8_path(const fs::path& path) {
   auto fail = [&](IoError io) { return std::unexpected(FsIoError(FsIoError::Canonicalize{path, std::move(io)})); };
   if (has_nul(path)) return fail(nul_error());
