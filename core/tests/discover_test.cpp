@@ -125,6 +125,36 @@ TEST(DiscoverProjectRoot, RelativeStartClimbsLexically) {
                                      }));
 }
 
+// Trailing separators and inner `.` parts are no components; `..` is
+// dropped like a name, without looking at the disk.
+TEST(DiscoverProjectRoot, LexicalParentsOfSpellings) {
+  TempDir tmp;
+  write_text(tmp.path() / "proj/.project.json", "{}");
+  fs::create_directories(tmp.path() / "proj/a/b");
+  ScopedCwd cwd(tmp.path());
+  struct Case {
+    std::string start;
+    std::vector<std::string> checked;
+    std::string root = "proj";
+  } cases[] = {
+      {"proj/a/b/", {"proj/a", "proj"}},
+      {"proj/a/./b/.", {"proj/a", "proj"}},
+      {"proj//a//b", {"proj//a", "proj"}},
+      // `proj/a/..` is tested as written, and names the project.
+      {"proj/a/../a/b", {"proj/a/../a", "proj/a/.."}, "proj/a/.."},
+  };
+  for (const Case& c : cases) {
+    log::ScopedCapture capture;
+    auto found = discover_project_root(c.start);
+    ASSERT_TRUE(found && *found) << c.start;
+    EXPECT_EQ((*found)->project_path, fs::path(c.root)) << c.start;
+    std::vector<std::string> expected = {fmt::format("trying to discover project in `{}`", c.start)};
+    for (const std::string& dir : c.checked) expected.push_back(fmt::format("discover: checking in `{}`", dir));
+    expected.push_back(fmt::format("discover: found in `{}`", c.root));
+    EXPECT_EQ(discover_lines(capture), expected) << c.start;
+  }
+}
+
 TEST(DiscoverProjectRoot, StartItselfQualifies) {
   TempDir tmp;
   write_text(tmp.path() / ".meta.json", "{}");
