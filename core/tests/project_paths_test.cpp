@@ -16,6 +16,7 @@ TEST(GetSourcePath, ResolvesUnderRoot) {
       {"a/b.sysml", "/w/proj/a/b.sysml", ""},
       {"a//b/./c", "/w/proj/a/b/c", ""},
       {"./a/", "/w/proj/a", ""},
+      {"./a//b/", "/w/proj/a/b", ""},
       {"a/../b", "/w/proj/b", ""},
       {"a/..", "/w/proj", ""},
       {"", "/w/proj", ""},
@@ -24,6 +25,7 @@ TEST(GetSourcePath, ResolvesUnderRoot) {
       {"../x", "", "path `../x` is unsafe: path attempts to escape original path"},
       {"a/../../x", "", "path `a/../../x` is unsafe: path attempts to escape original path"},
       {"/etc/x", "", "path `/etc/x` is absolute"},
+      {"/etc/passwd", "", "path `/etc/passwd` is absolute"},
       {"../\xff", "", "path `../\xEF\xBF\xBD` is unsafe: path attempts to escape original path"},
   };
   for (const auto& c : cases) {

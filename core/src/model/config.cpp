@@ -1,7 +1,6 @@
 // Reading and loading `kestro.toml`.
 #include "kestro/model/config.hpp"
 
-#include <sys/stat.h>
 
 #include <fmt/format.h>
 
@@ -94,12 +93,9 @@ std::string ConfigLoadError::text_of(const Toml& v) {
 }
 
 std::expected<Config, ConfigLoadError> load_config_file(const fs::path& path) {
-  auto st = stat_file(path);
-  if (!st) {
-    if (st.error().is_not_found()) return Config{};
-    return std::unexpected(ConfigLoadError::Io{FsIoError::IsFile{path, std::move(st.error())}});
-  }
-  if (!S_ISREG(st->st_mode)) return Config{};
+  auto regular = stat_is_regular_file(path);
+  if (!regular) return std::unexpected(ConfigLoadError::Io{std::move(regular.error())});
+  if (!*regular) return Config{};
   auto text = read_utf8_file(path);
   if (!text) return std::unexpected(ConfigLoadError::Io{std::move(text.error())});
   auto config = parse_config_toml(*text);

@@ -1,10 +1,17 @@
-// The read operations of a project stored as a directory tree.
+// The read and write operations of a project stored as a directory tree.
 #include "kestro/project/local_src.hpp"
+
+#include <fcntl.h>
+
+#include <array>
+#include <cerrno>
+#include <system_error>
 
 #include <fmt/format.h>
 
 #include "kestro/project/paths.hpp"
 #include "kestro/project/record_files.hpp"
+#include "kestro/utils/fs.hpp"
 
 namespace kestro::project {
 
@@ -29,6 +36,33 @@ LocalSrcProject::Result<SourceReaderPtr> LocalSrcProject::read_source(std::strin
   auto reader = FileSourceReader::open(*resolved);
   if (!reader) return std::unexpected(LocalSrcError::Io{std::move(reader.error())});
   return SourceReaderPtr(std::move(*reader));
+}
+
+std::expected<void, LocalSrcError> LocalSrcProject::write_source(std::string_view path, SourceReader& reader) const {
+  auto resolved = get_source_path(path);
+  if (!resolved) return std::unexpected(LocalSrcError::Path{std::move(resolved.error())});
+  if (resolved->has_parent_path()) {
+    std::error_code ec;
+    std::filesystem::create_directories(resolved->parent_path(), ec);
+    if (ec)
+      return std::unexpected(
+          LocalSrcError::Io{FsIoError::MkDir{resolved->parent_path(), IoError::from_errno(ec.value())}});
+  }
+  auto file = open_fd(*resolved, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (!file) return std::unexpected(LocalSrcError::Io{FsIoError::CreateFile{*resolved, std::move(file.error())}});
+  auto write_failed = [&](IoError io) {
+    return std::unexpected(LocalSrcError::Io{FsIoError::WriteFile{*resolved, std::move(io)}});
+  };
+  std::array<char, 8192> buffer;
+  for (;;) {
+    auto n = reader.read(buffer);
+    if (!n) {
+      if (n.error().code() == EINTR) continue;
+      return write_failed(std::move(n.error()));
+    }
+    if (*n == 0) return {};
+    if (!write_all(file->get(), std::string_view(buffer.data(), *n))) return write_failed(IoError::last());
+  }
 }
 
 LocalSrcProject::Result<std::vector<Source>> LocalSrcProject::sources(const ProjectContext& context) const {

@@ -272,6 +272,13 @@ std::expected<void, FsIoError> write_file_in_place(const fs::path& target, std::
   return {};
 }
 
+std::expected<bool, FsIoError> stat_is_regular_file(const fs::path& path) {
+  auto st = stat_file(path);
+  if (st) return S_ISREG(st->st_mode);
+  if (st.error().is_not_found()) return false;
+  return std::unexpected(FsIoError(FsIoError::IsFile{path, std::move(st.error())}));
+}
+
 std::expected<fs::path, IoError> real_path(const fs::path& path) {
   if (has_nul(path)) return std::unexpected(nul_error());
   char* resolved = ::realpath(path.c_str(), nullptr);

@@ -53,6 +53,14 @@ class LocalSrcProject : public ReadProject<LocalSrcError> {
   // The platform path of a project-relative Unix path under the root.
   std::expected<std::filesystem::path, PathCheckError> get_source_path(std::string_view path) const;
 
+  // Writes everything `reader` yields to the project file `path`: missing
+  // directories are created (Io MkDir naming the parent), the file is
+  // created or truncated (Io CreateFile), then filled through one buffer of
+  // 8192 bytes, interrupted reads retried; a failed read or write is Io
+  // WriteFile naming the file. A failed copy leaves what it wrote. Nothing
+  // is flushed to stable storage.
+  std::expected<void, LocalSrcError> write_source(std::string_view path, SourceReader& reader) const;
+
   // Both records, with the expectations checked.
   Result<ProjectRecords> get_project() const override;
   // Opens the resolved file read-only.

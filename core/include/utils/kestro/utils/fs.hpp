@@ -37,6 +37,11 @@ std::expected<struct ::stat, IoError> stat_file(const fs::path& path);
 // The same where only success matters: false on any failure.
 bool stat_path(const fs::path& path, struct ::stat& st);
 
+// Whether `path` is a regular file, links followed: anything else that
+// exists, and a path that is not found, is false; any other failure of the
+// lookup (permission denied, a component that is not a directory) is IsFile.
+std::expected<bool, FsIoError> stat_is_regular_file(const fs::path& path);
+
 // The whole content of a file. Fails with OpenFile or ReadFile.
 std::expected<std::string, FsIoError> read_file(const fs::path& path);
 
