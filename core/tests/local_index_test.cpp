@@ -29,6 +29,7 @@
 #include "kestro/model/index_documents.hpp"
 #include "kestro/project/project_error.hpp"
 #include "kestro/model/records.hpp"
+#include "kestro/model/validation.hpp"
 #include "kestro/utils/fs_error.hpp"
 #include "kestro/utils/json_reader.hpp"
 #include "kestro/utils/log.hpp"
@@ -187,6 +188,9 @@ TEST_F(LocalIndex, RefusesWhatCannotBeAddedAndWritesNothing) {
   const std::string before = read_bytes(root / "index.json");
   const fs::path nested = kpar(info_text("1.0.0"), kMeta, "proj/");
   const fs::path built = kpar(info_text("2.1.0-beta.2+ci.9"));
+  const fs::path invalid = kpar(info_text("1.0"));
+  const auto invalid_version =
+      model::validate_project_info(model::parse_project_info(info_text("1.0")).value()).error();
   const fs::path no_meta = dir.path() / "no-meta.kpar";
   make_zip(no_meta, {{".project.json", info_text("1.0.0")}});
   const fs::path no_info = dir.path() / "no-info.kpar";
@@ -210,6 +214,8 @@ TEST_F(LocalIndex, RefusesWhatCannotBeAddedAndWritesNothing) {
            "`)\n\nnote: remove the build metadata by running in the original project:\nkestro info version --set "
            "2.1.0-beta.2" +
            kTail},
+      {"invalid record", std::nullopt, invalid,
+       "KPAR `" + invalid.string() + "` is invalid\n  caused by: " + render_error_chain(invalid_version)},
       {"no metadata", std::nullopt, no_meta, ".meta.json file is missing from the KPAR `" + no_meta.string() + "`"},
       {"no information entry anywhere", std::nullopt, no_info,
        project::LocalKparError(project::LocalKparError::NotFound{".project.json"}).message()},

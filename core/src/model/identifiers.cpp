@@ -85,7 +85,7 @@ std::expected<std::string, IndexFieldError> normalize_index_name(std::string_vie
 }
 
 std::expected<std::string, IndexFieldError> normalize_index_publisher(std::string_view publisher,
-                                                                    std::string_view kpar_path) {
+                                                                      std::string_view kpar_path) {
   if (is_valid_purl_field(publisher, PurlField::Publisher)) return normalize_purl_field(publisher);
   return std::unexpected(
       IndexFieldError(IndexFieldError::InvalidPublisherInProject{std::string(publisher), std::string(kpar_path)}));
