@@ -66,6 +66,22 @@ TEST(SemverVersion, Precedence) {
   EXPECT_LT(b1, b2);
 }
 
+// Listing order: precedence, then build metadata, in which digits count by
+// value and, at equal value, more leading zeros rank higher.
+TEST(SemverVersion, ListingOrder) {
+  const char* ascending[] = {"1.0.0-rc.1", "1.0.0",     "1.0.0+7", "1.0.0+007", "1.0.0+10",  "1.0.0+10.1",
+                             "1.0.0+10.a", "1.0.0+0a", "1.0.0+a", "1.0.0+b",   "1.0.0+b.2", "2.0.0-rc.1"};
+  for (std::size_t i = 0; i < std::size(ascending); ++i) {
+    auto a = Version::parse(ascending[i]).value();
+    EXPECT_EQ(compare_version_order(a, a), std::strong_ordering::equal) << ascending[i];
+    for (std::size_t j = i + 1; j < std::size(ascending); ++j) {
+      auto b = Version::parse(ascending[j]).value();
+      EXPECT_EQ(compare_version_order(a, b), std::strong_ordering::less) << ascending[i] << " < " << ascending[j];
+      EXPECT_EQ(compare_version_order(b, a), std::strong_ordering::greater) << ascending[j] << " > " << ascending[i];
+    }
+  }
+}
+
 TEST(SemverReq, ParsesAndDisplays) {
   struct Case {
     const char* text;

@@ -64,31 +64,31 @@ std::expected<IndexProjectKey, IndexIriError> split_index_iri(std::string_view i
   return IndexProjectKey{IndexProjectKey::Iri{std::move(*canonical)}};
 }
 
-std::string IndexAddError::text_of(const InvalidNameInProject& v) {
+std::string IndexFieldError::text_of(const InvalidNameInProject& v) {
   return fmt::format("invalid name `{}` in .project.json of KPAR {}", v.name, v.kpar_path);
 }
-std::string IndexAddError::text_of(const InvalidPublisherInProject& v) {
+std::string IndexFieldError::text_of(const InvalidPublisherInProject& v) {
   return fmt::format("invalid publisher `{}` in .project.json of KPAR {}", v.publisher, v.kpar_path);
 }
-std::string IndexAddError::debug_of(const InvalidNameInProject& v) {
+std::string IndexFieldError::debug_of(const InvalidNameInProject& v) {
   return fmt::format("InvalidNameInProject {{ name: {}, kpar_path: {} }}", debug_quote(v.name),
                      debug_quote(v.kpar_path));
 }
-std::string IndexAddError::debug_of(const InvalidPublisherInProject& v) {
+std::string IndexFieldError::debug_of(const InvalidPublisherInProject& v) {
   return fmt::format("InvalidPublisherInProject {{ publisher: {}, kpar_path: {} }}", debug_quote(v.publisher),
                      debug_quote(v.kpar_path));
 }
 
-std::expected<std::string, IndexAddError> normalize_index_name(std::string_view name, std::string_view kpar_path) {
+std::expected<std::string, IndexFieldError> normalize_index_name(std::string_view name, std::string_view kpar_path) {
   if (is_valid_purl_field(name, PurlField::Name)) return normalize_purl_field(name);
-  return std::unexpected(IndexAddError(IndexAddError::InvalidNameInProject{std::string(name), std::string(kpar_path)}));
+  return std::unexpected(IndexFieldError(IndexFieldError::InvalidNameInProject{std::string(name), std::string(kpar_path)}));
 }
 
-std::expected<std::string, IndexAddError> normalize_index_publisher(std::string_view publisher,
-                                                                    std::string_view kpar_path) {
+std::expected<std::string, IndexFieldError> normalize_index_publisher(std::string_view publisher,
+                                                                      std::string_view kpar_path) {
   if (is_valid_purl_field(publisher, PurlField::Publisher)) return normalize_purl_field(publisher);
   return std::unexpected(
-      IndexAddError(IndexAddError::InvalidPublisherInProject{std::string(publisher), std::string(kpar_path)}));
+      IndexFieldError(IndexFieldError::InvalidPublisherInProject{std::string(publisher), std::string(kpar_path)}));
 }
 
 std::string format_sha256_digest(std::string_view hex) { return fmt::format("sha256:{}", hex); }

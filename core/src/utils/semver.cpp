@@ -1,5 +1,7 @@
 #include "kestro/utils/semver.hpp"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 
 #include "kestro/utils/ascii.hpp"
@@ -238,6 +240,40 @@ std::strong_ordering compare_precedence(const Version& a, const Version& b) {
   if (auto c = a.minor <=> b.minor; c != 0) return c;
   if (auto c = a.patch <=> b.patch; c != 0) return c;
   return compare_prerelease(a.pre, b.pre);
+}
+
+namespace {
+
+// Build identifiers as compare_version_order ranks them.
+std::strong_ordering compare_build(std::string_view a, std::string_view b) {
+  if (a.empty() || b.empty()) return !a.empty() <=> !b.empty();
+  while (true) {
+    auto da = a.find('.'), db = b.find('.');
+    std::string_view ia = a.substr(0, da), ib = b.substr(0, db);
+    bool na = all_digits(ia), nb = all_digits(ib);
+    int c = 0;
+    if (na && nb) {
+      std::string_view va = ia.substr(std::min(ia.find_first_not_of('0'), ia.size()));
+      std::string_view vb = ib.substr(std::min(ib.find_first_not_of('0'), ib.size()));
+      c = compare_numeric_text(va, vb);
+      // Equal values: the longer text has more leading zeros and ranks higher.
+      if (c == 0 && ia.size() != ib.size()) c = ia.size() < ib.size() ? -1 : 1;
+    } else {
+      c = na != nb ? (na ? -1 : 1) : ia.compare(ib);
+    }
+    if (c != 0) return to_ordering(c);
+    if (da == std::string_view::npos || db == std::string_view::npos)
+      return (da != std::string_view::npos) <=> (db != std::string_view::npos);
+    a.remove_prefix(da + 1);
+    b.remove_prefix(db + 1);
+  }
+}
+
+}  // namespace
+
+std::strong_ordering compare_version_order(const Version& a, const Version& b) {
+  if (auto c = compare_precedence(a, b); c != 0) return c;
+  return compare_build(a.build, b.build);
 }
 
 std::strong_ordering operator<=>(const Version& a, const Version& b) {

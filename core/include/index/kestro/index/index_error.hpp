@@ -13,7 +13,8 @@ namespace kestro::index {
 
 // The wrapper of the local-index commands: the wrapped chain, then an
 // optional note. The chain is a shared error value: it wraps the error of
-// whichever index command failed, and those commands are not built yet.
+// whichever index command failed, and those errors live in the commands
+// layer above this one.
 class IndexError : public Error {
  public:
   IndexError(ErrorPtr inner, std::optional<std::string> suggestion)

@@ -69,7 +69,7 @@ class IndexIriError : public ErrorSum<IndexIriError, IndexIriVariants> {
 // canonical text.
 std::expected<IndexProjectKey, IndexIriError> split_index_iri(std::string_view iri);
 
-struct IndexAddVariants {
+struct IndexFieldVariants {
   struct InvalidNameInProject {
     std::string name;
     std::string kpar_path;
@@ -81,10 +81,10 @@ struct IndexAddVariants {
   using Sum = std::variant<InvalidNameInProject, InvalidPublisherInProject>;
 };
 
-// The add command's refusal of a project field, with the raw value and the
+// The local index's refusal of a project field, with the raw value and the
 // archive's path: "invalid name `{}` in .project.json of KPAR {}" (and
 // "publisher").
-class IndexAddError : public ErrorSum<IndexAddError, IndexAddVariants> {
+class IndexFieldError : public ErrorSum<IndexFieldError, IndexFieldVariants> {
  public:
   using ErrorSum::ErrorSum;
   static std::string text_of(const InvalidNameInProject& v);
@@ -93,9 +93,9 @@ class IndexAddError : public ErrorSum<IndexAddError, IndexAddVariants> {
   static std::string debug_of(const InvalidPublisherInProject& v);
 };
 
-std::expected<std::string, IndexAddError> normalize_index_name(std::string_view name, std::string_view kpar_path);
-std::expected<std::string, IndexAddError> normalize_index_publisher(std::string_view publisher,
-                                                                    std::string_view kpar_path);
+std::expected<std::string, IndexFieldError> normalize_index_name(std::string_view name, std::string_view kpar_path);
+std::expected<std::string, IndexFieldError> normalize_index_publisher(std::string_view publisher,
+                                                                      std::string_view kpar_path);
 
 // "sha256:" + the hexadecimal digest.
 std::string format_sha256_digest(std::string_view hex);

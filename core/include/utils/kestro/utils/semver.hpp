@@ -50,6 +50,14 @@ struct Version {
 std::strong_ordering compare_precedence(const Version& a, const Version& b);
 // Pre-release texts by precedence; the empty text (a release) ranks highest.
 std::strong_ordering compare_prerelease(std::string_view a, std::string_view b);
+// The order in which versions are listed and the highest is chosen:
+// precedence, then build metadata as the last tie-break. Build identifiers
+// are compared in turn: two all-digit ones by value, and at equal value the
+// one with fewer leading zeros ranks lower; an all-digit one ranks below any
+// other; others by their bytes; a list ranks below a longer one it begins,
+// and no build metadata below any. Two versions are equal only when their
+// texts are.
+std::strong_ordering compare_version_order(const Version& a, const Version& b);
 
 enum class Op {
   Exact,      // =I.J.K  (a partial =I.J means I.J.*)
