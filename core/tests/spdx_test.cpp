@@ -65,6 +65,17 @@ TEST(Spdx, Refused) {
   }
 }
 
+// Nesting is bounded: 64 levels are read, the 65th opening is refused.
+TEST(Spdx, NestingBound) {
+  auto nested = [](std::size_t depth) { return std::string(depth, '(') + "MIT" + std::string(depth, ')'); };
+  EXPECT_TRUE(parse_expression(nested(64)));
+  auto deep = parse_expression(nested(65));
+  ASSERT_FALSE(deep);
+  EXPECT_EQ(deep.error().offset(), 64u);
+  EXPECT_EQ(deep.error().reason(), "parentheses nested too deeply");
+  EXPECT_FALSE(parse_expression(std::string(100000, '(')));
+}
+
 TEST(Spdx, LicenceFileNames) {
   struct Case {
     const char* text;

@@ -148,9 +148,14 @@ class Parser {
 
   Failure with_expression() {
     if (token_.kind == Kind::Open) {
+      // Licence texts come from archives of any origin: the nesting, and so
+      // the recursion, is bounded.
+      if (depth_ == kMaxDepth) return error(token_, "parentheses nested too deeply");
+      ++depth_;
       if (auto failed = advance()) return failed;
       if (auto failed = or_expression()) return failed;
       if (token_.kind != Kind::Close) return error(token_, "expected `)`");
+      --depth_;
       return advance();
     }
     if (token_.kind == Kind::Exception) return error(token_, "expected a license, found an exception");
@@ -179,8 +184,11 @@ class Parser {
     return std::nullopt;
   }
 
+  static constexpr std::size_t kMaxDepth = 64;
+
   std::string_view text_;
   std::size_t pos_ = 0;
+  std::size_t depth_ = 0;
   Token token_{Kind::End, 0, 0, {}};
   Expression expression_;
 };
