@@ -11,7 +11,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
   libfmt-dev libgtest-dev
   zlib1g-dev libdeflate-dev libssl-dev libicu-dev libcurl4-openssl-dev libgit2-dev
-  libsecret-1-dev
+  libsecret-1-dev php-composer-spdx-licenses
   python3-pytest
   clang-16 libclang-rt-16-dev libfuzzer-16-dev
   dbus gnome-keyring libsecret-tools util-linux git

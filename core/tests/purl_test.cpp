@@ -84,5 +84,39 @@ TEST(Purl, Messages) {
             "`PKG:kestro/Pub/name` is not a valid `pkg:kestro` PURL, but can be normalized to `pkg:kestro/pub/name`");
 }
 
+// The shorthand is expanded only when it is one: exactly one `/` and no `:`.
+TEST(Purl, ExpandShorthand) {
+  struct Case {
+    const char* text;
+    std::optional<std::string> expanded;
+    std::optional<PurlError> error;
+  } cases[] = {
+      {"acme/widgets", "pkg:kestro/acme/widgets", {}},
+      {"acme/my.tool-2", "pkg:kestro/acme/my.tool-2", {}},
+      {"a/b/c", std::nullopt, {}},
+      {"acme", std::nullopt, {}},
+      {"", std::nullopt, {}},
+      {"a:b/c", std::nullopt, {}},
+      {"acme/wid:gets", std::nullopt, {}},
+      {"pkg:kestro/acme/widgets", std::nullopt, {}},
+      {"https://example.com/x", std::nullopt, {}},
+      {"Acme/widgets", {}, PurlError::NotNormalized{"pkg:kestro/Acme/widgets", "acme", "widgets"}},
+      {"Corp/geo", {}, PurlError::NotNormalized{"pkg:kestro/Corp/geo", "corp", "geo"}},
+      {"ab/widgets", {}, PurlError::InvalidPublisher{"pkg:kestro/ab/widgets", "ab"}},
+      {"acme/", {}, PurlError::InvalidName{"pkg:kestro/acme/", ""}},
+      {"/widgets", {}, PurlError::InvalidPublisher{"pkg:kestro//widgets", ""}},
+  };
+  for (const auto& c : cases) {
+    auto got = expand_purl_shorthand(c.text);
+    if (c.error) {
+      ASSERT_FALSE(got) << c.text;
+      EXPECT_EQ(got.error(), *c.error) << c.text << ": " << got.error().debug();
+    } else {
+      ASSERT_TRUE(got) << c.text << ": " << got.error().message();
+      EXPECT_EQ(*got, c.expanded) << c.text;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kestro::model

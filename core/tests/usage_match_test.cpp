@@ -28,6 +28,23 @@ TEST(UsageIdentifier, ByKind) {
   EXPECT_THROW(usage_identifier(UnknownUsage{}), InternalError);
 }
 
+// As declared: no identifier for an unrecognised usage or an empty field.
+TEST(UsageIdentifier, Declared) {
+  const std::string id = default_project_identifier("Acme", "Tool");
+  struct Case {
+    InterchangeProjectUsageRaw usage;
+    std::optional<std::string> identifier;
+  } cases[] = {
+      {ResourceUsageRaw{"not an iri", "1"}, "not an iri"},
+      {DirectoryUsageRaw{"../a", "Acme", "Tool"}, id},
+      {KparPathUsageRaw{"x.kpar", "Acme", "Tool"}, id},
+      {DirectoryUsageRaw{"../a", "", "Tool"}, std::nullopt},
+      {KparPathUsageRaw{"x.kpar", "Acme", ""}, std::nullopt},
+      {UnknownUsage{}, std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(declared_usage_identifier(c.usage), c.identifier);
+}
+
 TEST(UsageMatch, Table) {
   const std::string dir_id = default_project_identifier("acme", "tool");
   const json::Value usages = parse(R"([

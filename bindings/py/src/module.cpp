@@ -7,6 +7,7 @@
 #include "kestro_py/py_errors.hpp"
 #include "kestro_py/py_ref.hpp"
 #include "kestro_py/records.hpp"
+#include "kestro_py/usage_functions.hpp"
 
 namespace kestro::py {
 
@@ -18,8 +19,13 @@ constexpr const char* kDefaultEnvName = ".kestro";
 // `__all__`).
 constexpr std::array kFunctions = {
     register_errors_method,
+    init_py_local_file_method,
     info_py_path_method,
     model_roundtrip_method,
+    add_py_method,
+    add_usage_py_method,
+    set_usage_constraint_py_method,
+    remove_py_method,
 };
 
 PyRef all_list(PyObject* module) {

@@ -9,8 +9,13 @@ import pytest
 # Python signatures.
 SIGNATURES = {
     "_register_errors": "(*, project, env, resolution, not_found, auth, index_protocol, solve, sync)",
+    "do_init_py_local_file": "(name, publisher, version, path, license=None)",
     "do_info_py_path": "(path)",
     "_do_model_roundtrip_py": "(info, metadata)",
+    "do_add_py": "(path, iri, version_constraint)",
+    "do_add_usage_py": "(path, usage)",
+    "do_set_usage_constraint_py": "(path, identifier, constraint)",
+    "do_remove_py": "(path, iri)",
 }
 
 
@@ -27,6 +32,19 @@ def test_signatures_and_docstrings(km):
         assert not function.__doc__ or not function.__doc__.startswith(name)
     assert km._register_errors.__doc__.startswith("Hand this extension the exception classes it should raise.\n\n")
     assert km._register_errors.__doc__.endswith("(e.g. `importlib.reload`)")
+    assert km.do_add_usage_py.__doc__ == (
+        "Add a usage of any kind, given as the model dict itself rather than an\n"
+        "IRI, so that a new usage kind needs no new entry point here."
+    )
+    assert km.do_set_usage_constraint_py.__doc__.startswith(
+        "Returns `(matched_identifier, found, changed, old_constraint, new_constraint)`.\n\nEvery failure"
+    )
+    assert km.do_set_usage_constraint_py.__doc__.endswith(
+        "requirement the same way. A missing usage is *not* an error here \u2014\n"
+        "`found` is `False` and the Python side decides."
+    )
+    assert km.do_remove_py.__doc__ == "Returns the usages that were removed, in declaration order."
+    assert not km.do_init_py_local_file.__doc__ and not km.do_add_py.__doc__
 
 
 def test_module_docstring_is_empty():

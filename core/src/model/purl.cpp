@@ -1,5 +1,7 @@
 #include "kestro/model/purl.hpp"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 
 #include "kestro/utils/ascii.hpp"
@@ -100,6 +102,15 @@ std::expected<std::optional<KestroPurl>, PurlError> parse_kestro_purl(std::strin
     return KestroPurl{publisher, name};
   return std::unexpected(PurlError::NotNormalized{std::string(text), normalize_purl_field(publisher),
                                                     normalize_purl_field(name)});
+}
+
+std::expected<std::optional<std::string>, PurlError> expand_purl_shorthand(std::string_view text) {
+  if (std::count(text.begin(), text.end(), '/') != 1) return std::nullopt;
+  if (text.find(':') != std::string_view::npos) return std::nullopt;
+  std::string iri = "pkg:kestro/" + std::string(text);
+  auto parsed = parse_kestro_purl(iri);
+  if (!parsed) return std::unexpected(std::move(parsed.error()));
+  return iri;
 }
 
 }  // namespace kestro::model

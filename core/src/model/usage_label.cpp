@@ -91,9 +91,11 @@ std::string display_usage(const InterchangeProjectUsage& usage,
       usage);
 }
 
-InterchangeProjectMetadataRaw new_blank_metadata() {
+InterchangeProjectMetadataRaw new_blank_metadata() { return new_blank_metadata(time::Timestamp::now()); }
+
+InterchangeProjectMetadataRaw new_blank_metadata(time::Timestamp created) {
   InterchangeProjectMetadataRaw meta;
-  meta.created = time::format_rfc3339_utc(time::Timestamp::now());
+  meta.created = time::format_rfc3339_utc(time::Timestamp{created.seconds, 0});
   return meta;
 }
 

@@ -25,28 +25,31 @@ std::string usage_identifier(const InterchangeProjectUsage& usage) {
       usage);
 }
 
+std::optional<std::string> declared_usage_identifier(const InterchangeProjectUsageRaw& usage) {
+  return std::visit(
+      [](const auto& u) -> std::optional<std::string> {
+        using U = std::decay_t<decltype(u)>;
+        if constexpr (std::is_same_v<U, UnknownUsage>) {
+          return std::nullopt;
+        } else if constexpr (std::is_same_v<U, ResourceUsageRaw>) {
+          return u.resource;
+        } else {
+          if (u.publisher.empty() || u.name.empty()) return std::nullopt;
+          return default_project_identifier(u.publisher, u.name);
+        }
+      },
+      usage);
+}
+
 namespace {
 
 // The identifier and kind a declared usage is known by, if any.
 std::optional<UsageMatch> candidate(const json::Value& element, std::size_t position, std::string_view target) {
   auto usage = deserialize_usage(element);
   if (!usage) return std::nullopt;
-  return std::visit(
-      [&](const auto& u) -> std::optional<UsageMatch> {
-        using U = std::decay_t<decltype(u)>;
-        std::string identifier;
-        if constexpr (std::is_same_v<U, UnknownUsage>) {
-          return std::nullopt;
-        } else if constexpr (std::is_same_v<U, ResourceUsageRaw>) {
-          identifier = u.resource;
-        } else {
-          if (u.publisher.empty() || u.name.empty()) return std::nullopt;
-          identifier = default_project_identifier(u.publisher, u.name);
-        }
-        if (identifier != target) return std::nullopt;
-        return UsageMatch{position, usage_kind_name(*usage)};
-      },
-      *usage);
+  auto identifier = declared_usage_identifier(*usage);
+  if (!identifier || *identifier != target) return std::nullopt;
+  return UsageMatch{position, usage_kind_name(*usage)};
 }
 
 }  // namespace

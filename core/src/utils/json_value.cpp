@@ -1,5 +1,6 @@
 #include "kestro/utils/json_value.hpp"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace kestro::json {
@@ -99,6 +100,26 @@ Value normalized(const Value& value) {
     return Value(std::move(out));
   }
   return value;
+}
+
+bool same_json(const Value& a, const Value& b) {
+  if (const auto* oa = a.as_object()) {
+    const auto* ob = b.as_object();
+    if (ob == nullptr || oa->size() != ob->size()) return false;
+    // Hashed, as in `normalized`: objects may hold very many members.
+    std::unordered_map<std::string_view, const Value*> by_key;
+    by_key.reserve(ob->size());
+    for (const auto& [key, value] : ob->members()) by_key.emplace(key, &value);
+    return std::all_of(oa->members().begin(), oa->members().end(), [&](const Object::Member& m) {
+      auto other = by_key.find(m.first);
+      return other != by_key.end() && same_json(m.second, *other->second);
+    });
+  }
+  if (const auto* aa = a.as_array()) {
+    const auto* ab = b.as_array();
+    return ab != nullptr && std::equal(aa->begin(), aa->end(), ab->begin(), ab->end(), same_json);
+  }
+  return a == b;
 }
 
 }  // namespace kestro::json

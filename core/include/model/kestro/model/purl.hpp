@@ -87,4 +87,10 @@ bool is_valid_purl_field(std::string_view field, PurlField kind);
 // PurlError that says what is wrong.
 std::expected<std::optional<KestroPurl>, PurlError> parse_kestro_purl(std::string_view text);
 
+// The `<publisher>/<name>` shorthand of a package identifier: nothing when
+// the text is not one (no `/` or more than one, or a `:` anywhere), so that
+// it stands as an IRI of its own; otherwise "pkg:kestro/" + text once both
+// fields are valid and already normalised, or the PurlError saying why not.
+std::expected<std::optional<std::string>, PurlError> expand_purl_shorthand(std::string_view text);
+
 }  // namespace kestro::model

@@ -9,6 +9,7 @@
 #include "kestro/model/records.hpp"
 #include "kestro/model/usage.hpp"
 #include "kestro/model/validation.hpp"
+#include "kestro/utils/calendar.hpp"
 
 namespace kestro::model {
 
@@ -29,5 +30,8 @@ std::string display_usage(const InterchangeProjectUsage& usage,
 
 // Empty index, `created` now in UTC, every optional member absent.
 InterchangeProjectMetadataRaw new_blank_metadata();
+// The same created at `created`, written in whole seconds (a fraction is
+// dropped, never rounded up).
+InterchangeProjectMetadataRaw new_blank_metadata(time::Timestamp created);
 
 }  // namespace kestro::model

@@ -17,6 +17,9 @@ namespace kestro::model {
 // of its publisher and name (the path plays no part). An unrecognised usage
 // never passes validation: it is an internal error.
 std::string usage_identifier(const InterchangeProjectUsage& usage);
+// The same for a usage as declared: none for an unrecognised usage, or for
+// a path usage whose publisher or name is empty.
+std::optional<std::string> declared_usage_identifier(const InterchangeProjectUsageRaw& usage);
 
 // A usage the target names: its position in the array and its kind ("resource",
 // "directory", "KPAR path"); no kind for a plain resource usage matched by

@@ -84,4 +84,9 @@ inline size_t Object::size() const { return members_.size(); }
 Value normalized(const Value& value);
 Object normalized(const Object& object);
 
+// JSON equality of two normalized trees: objects as maps from key to value
+// whatever their order, arrays element by element, scalars by value.
+// (`==` compares objects member by member, in order.)
+bool same_json(const Value& a, const Value& b);
+
 }  // namespace kestro::json
