@@ -84,5 +84,34 @@ TEST(Purl, Messages) {
             "`PKG:kestro/Pub/name` is not a valid `pkg:kestro` PURL, but can be normalized to `pkg:kestro/pub/name`");
 }
 
+TEST(Purl, ExpandShorthand) {
+  struct Case {
+    const char* text;
+    std::optional<std::string> iri;  // expanded
+    std::optional<PurlError> error;  // neither: not shorthand
+  } cases[] = {
+      {"acme/widgets", "pkg:kestro/acme/widgets", {}},
+      {"my-pub/tool.kit", "pkg:kestro/my-pub/tool.kit", {}},
+      {"acme/Widgets", {}, PurlError::NotNormalized{"pkg:kestro/acme/Widgets", "acme", "widgets"}},
+      {"ab/widgets", {}, PurlError::InvalidPublisher{"pkg:kestro/ab/widgets", "ab"}},
+      {"acme/", {}, PurlError::InvalidName{"pkg:kestro/acme/", ""}},
+      {"widgets", {}, {}},
+      {"a/b/c", {}, {}},
+      {"x:y/z", {}, {}},
+      {"https://example.com/a", {}, {}},
+      {"", {}, {}},
+  };
+  for (const auto& c : cases) {
+    auto got = expand_purl_shorthand(c.text);
+    if (c.error) {
+      ASSERT_FALSE(got) << c.text;
+      EXPECT_EQ(got.error(), *c.error) << c.text << ": " << got.error().debug();
+    } else {
+      ASSERT_TRUE(got) << c.text << ": " << got.error().message();
+      EXPECT_EQ(*got, c.iri) << c.text;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kestro::model

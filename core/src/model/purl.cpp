@@ -102,4 +102,15 @@ std::expected<std::optional<KestroPurl>, PurlError> parse_kestro_purl(std::strin
                                                     normalize_purl_field(name)});
 }
 
+std::expected<std::optional<std::string>, PurlError> expand_purl_shorthand(std::string_view text) {
+  auto slash = text.find('/');
+  if (slash == std::string_view::npos || text.find('/', slash + 1) != std::string_view::npos) return std::nullopt;
+  if (text.find(':') != std::string_view::npos) return std::nullopt;
+  std::string iri = "pkg:kestro/";
+  iri += text;
+  auto parsed = parse_kestro_purl(iri);
+  if (!parsed) return std::unexpected(std::move(parsed.error()));
+  return iri;
+}
+
 }  // namespace kestro::model

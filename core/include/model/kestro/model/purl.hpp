@@ -87,4 +87,10 @@ bool is_valid_purl_field(std::string_view field, PurlField kind);
 // PurlError that says what is wrong.
 std::expected<std::optional<KestroPurl>, PurlError> parse_kestro_purl(std::string_view text);
 
+// `<publisher>/<name>` shorthand: nullopt when the text has no `/`, more
+// than one, or any `:` (it is then meant as an IRI as written); otherwise
+// "pkg:kestro/<publisher>/<name>" when both fields are valid and already
+// normalised, or the PurlError of that identifier.
+std::expected<std::optional<std::string>, PurlError> expand_purl_shorthand(std::string_view text);
+
 }  // namespace kestro::model
