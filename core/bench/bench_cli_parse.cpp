@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
   std::string packed;
   for (const auto& v : vs) {
     if (!packed.empty()) packed += '\x1e';
-    for (const auto& w : v) packed += "\x1f" + w;
+    for (std::size_t i = 1; i < v.size(); ++i) packed += "\x1f" + v[i];  // without the program name
   }
   auto dir = std::filesystem::temp_directory_path() / fmt::format("kestro-bench-cli-{}", ::getpid());
   std::filesystem::create_directories(dir);

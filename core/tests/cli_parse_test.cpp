@@ -69,6 +69,7 @@ TEST(CliOutcome, HelpVersionAndErrors) {
        {"Documentation:"}},
       {{}, {{"KESTRO_CONFIG_FILE", "x.toml"}}, ErrorKind::MissingSubcommand, {"needs a subcommand"}, {"Commands:"}},
       {{}, {{"KESTRO_NO_CONFIG", "true"}}, ErrorKind::MissingSubcommand, {}, {}},
+      {{}, {{"KESTRO_NO_CONFIG", "1"}}, ErrorKind::InvalidValue, {"KESTRO_NO_CONFIG"}, {}},
       {{"-h"}, {}, ErrorKind::DisplayHelp, {"Documentation:\n<https://", "Global options:", "-V, --version"}, {}},
       {{"help", "add"}, {}, ErrorKind::DisplayHelp, {"Usage: kestro add"}, {"Developed by:"}},
       {{"add", "--help"}, {}, ErrorKind::DisplayHelp, {"Deprecation notice"}, {"Developed by:"}},

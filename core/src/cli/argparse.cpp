@@ -181,7 +181,9 @@ class Parser {
     levels_.push_back(Level{&root_, &top, root_name_, !words_.empty()});
     if (auto r = parse_level(0); !r) return std::unexpected(std::move(r.error()));
     for (std::size_t i = 0; i < levels_.size(); ++i) fill_absent(levels_[i]);
-    if (root_.help_when_empty && words_.empty() && !any_from_env(*levels_[0].matches))
+    // A variable counts as a given argument, even one whose value fails.
+    bool env_given = std::any_of(root_.args.begin(), root_.args.end(), [](const Arg& a) { return a.env_value.has_value(); });
+    if (root_.help_when_empty && words_.empty() && !env_given)
       return std::unexpected(ParseError(ErrorKind::DisplayHelpOnMissingArgumentOrSubcommand,
                                         render_help_at(levels_.size() - 1, false)));
     for (std::size_t i = 1; i < levels_.size(); ++i)
@@ -487,12 +489,6 @@ class Parser {
                                       fmt::format("unexpected value {}", bad(fmt::format("`{}`", utf8_lossy(w))))));
     }
     return {};
-  }
-
-  static bool any_from_env(const ArgMatches& m) {
-    for (const auto& a : m.args_)
-      if (a.present && a.source == ValueSource::Environment) return true;
-    return false;
   }
 
   // Environment values, then defaults, for what the words left absent. A
