@@ -56,7 +56,6 @@ enum class ErrorKind {
   InvalidValue,            // not one of the possible values
   UnknownArgument,         // an argument the command does not accept
   InvalidSubcommand,       // a subcommand name the command does not have
-  NoEquals,                // unused; kept for completeness of the kinds
   ValueValidation,         // a value parser refused the value
   TooManyValues,           // a word no positional argument takes
   MissingValue,            // an option without its value
