@@ -568,6 +568,9 @@ TEST(CliHelp, ShownAndHiddenNames) {
     EXPECT_NE(text.find("Global options:\n"), std::string::npos) << text;
     EXPECT_NE(text.find("-h, --help"), std::string::npos) << text;
   }
+  // Options from further up the tree come last.
+  std::string metamodel = help({"info", "metamodel"});
+  EXPECT_LT(metamodel.find("Resolution options:"), metamodel.find("Global options:")) << metamodel;
   std::string install = help({"env", "install"});
   EXPECT_NE(install.find("Usage: kestro env install [OPTIONS] <IRI> [VERSION]"), std::string::npos) << install;
   EXPECT_NE(help({"new"}).find("Usage: kestro new [OPTIONS] [ARGS]..."), std::string::npos);

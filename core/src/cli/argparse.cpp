@@ -91,11 +91,12 @@ void finalize_into(Command& command, const std::vector<const Arg*>& inherited,
     help.arg(std::move(names));
     command.subcommand(std::move(help));
   }
-  std::vector<const Arg*> globals = inherited;
+  // The command's own globals (declared before the inherited copies were
+  // appended) come first, so that help lists what comes from further up
+  // last.
+  std::vector<const Arg*> globals;
   for (const auto& a : command.args)
-    if (a.global && std::find_if(globals.begin(), globals.end(), [&](const Arg* g) { return g->id == a.id; }) ==
-                        globals.end())
-      globals.push_back(&a);
+    if (a.global) globals.push_back(&a);
   // Copies below point into this command's args, which no longer change.
   std::vector<Arg> own_globals;
   for (const Arg* g : globals) own_globals.push_back(*g);
