@@ -1,7 +1,6 @@
 #include "kestro/credentials/credential_store.hpp"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +14,7 @@
 #include "kestro/utils/fs.hpp"
 #include "kestro/utils/log.hpp"
 #include "kestro/utils/text.hpp"
+#include "kestro/utils/user_dirs.hpp"
 
 namespace kestro::credentials {
 
@@ -23,25 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kTestStoreVariable = "KESTRO_TEST_CREDENTIAL_STORE";
-
-// An environment variable's value when it holds an absolute path.
-std::optional<fs::path> absolute_env_dir(const char* name) {
-  const char* v = std::getenv(name);
-  if (v && v[0] == '/') return fs::path(v);
-  return std::nullopt;
-}
-
-std::optional<fs::path> home_dir() {
-  if (const char* h = std::getenv("HOME"); h && h[0] != '\0') return fs::path(h);
-  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-  std::string buffer(size > 0 ? static_cast<std::size_t>(size) : 16384, '\0');
-  struct passwd entry;
-  struct passwd* found = nullptr;
-  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir ||
-      found->pw_dir[0] == '\0')
-    return std::nullopt;
-  return fs::path(found->pw_dir);
-}
 
 // The per-user directory of an XDG variable, or the home directory's
 // fallback below it.

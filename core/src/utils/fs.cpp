@@ -272,15 +272,21 @@ std::expected<void, FsIoError> write_file_in_place(const fs::path& target, std::
   return {};
 }
 
-std::expected<fs::path, FsIoError> canonicalize_utf8_path(const fs::path& path) {
-  auto fail = [&](IoError io) { return std::unexpected(FsIoError(FsIoError::Canonicalize{path, std::move(io)})); };
-  if (has_nul(path)) return fail(nul_error());
+std::expected<fs::path, IoError> real_path(const fs::path& path) {
+  if (has_nul(path)) return std::unexpected(nul_error());
   char* resolved = ::realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return fail(IoError::last());
+  if (resolved == nullptr) return std::unexpected(IoError::last());
   std::string text(resolved);
   ::free(resolved);
-  if (!is_valid_utf8(text)) return fail(IoError::custom("invalid data: path is not valid UTF-8"));
   return fs::path(std::move(text));
+}
+
+std::expected<fs::path, FsIoError> canonicalize_utf8_path(const fs::path& path) {
+  auto fail = [&](IoError io) { return std::unexpected(FsIoError(FsIoError::Canonicalize{path, std::move(io)})); };
+  auto resolved = real_path(path);
+  if (!resolved) return fail(std::move(resolved.error()));
+  if (!is_valid_utf8(resolved->native())) return fail(IoError::custom("invalid data: path is not valid UTF-8"));
+  return std::move(*resolved);
 }
 
 }  // namespace kestro

@@ -118,6 +118,11 @@ class AtomicFileWriter {
 // are only ever rewritten whole. Every failure is WriteFile naming `target`.
 std::expected<void, FsIoError> write_file_in_place(const fs::path& target, std::string_view bytes);
 
+// realpath(3): the absolute path with every symbolic link, `.` and `..`
+// resolved; every component must exist. A NUL in the path is refused like
+// in open_fd.
+std::expected<fs::path, IoError> real_path(const fs::path& path);
+
 // The absolute path with every symbolic link, `.` and `..` resolved; the
 // path must exist. Fails with Canonicalize naming `path`, also when the
 // result is not valid UTF-8 (the I/O text "invalid data: path is not valid

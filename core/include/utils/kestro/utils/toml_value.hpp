@@ -48,6 +48,7 @@ class Value {
   const Array* as_array() const { return std::get_if<Array>(&v_); }
   Array* as_array() { return std::get_if<Array>(&v_); }
   const Table* as_table() const { return std::get_if<Table>(&v_); }
+  Table* as_table() { return std::get_if<Table>(&v_); }
 
   // Tables: the value of a key, or nullptr.
   const Value* find(std::string_view key) const;
