@@ -140,5 +140,32 @@ TEST(IgnoreRules, WalkListsWhatGitListsAsUntrackedAndNotIgnored) {
   EXPECT_FALSE(expected.contains("z.bak"));
 }
 
+TEST(IgnoreRules, DeeperFilesWinThenIgnoreOverGitignoreThenExcludeThenGlobal) {
+  TempDir repo, home;
+  ASSERT_EQ(git(repo.path(), home.path(), {"init", "-q"}).status, 0);
+  write(home.path() / ".config/git/ignore", "!s.sysml\nt.sysml\n");
+  write(repo.path() / ".git/info/exclude", "s.sysml\n");
+  write(repo.path() / ".gitignore", "p.sysml\nq.sysml\n!t.sysml\nu.sysml\n");
+  write(repo.path() / ".ignore", "!p.sysml\nr.sysml\n");
+  write(repo.path() / "sub/.gitignore", "!q.sysml\n!r.sysml\n");
+  for (const std::string entry : {"p.sysml", "q.sysml", "sub/q.sysml", "r.sysml", "sub/r.sysml", "s.sysml", "t.sysml",
+                                  "sub/u.sysml"})
+    create(repo.path(), entry);
+  ScopedEnv env({{"HOME", home.path().string()}, {"XDG_CONFIG_HOME", std::nullopt}, {"GIT_CONFIG_NOSYSTEM", "1"},
+                 {"GIT_CONFIG_GLOBAL", std::nullopt}});
+  const fs::path root = fs::canonical(repo.path());
+  auto names = [&](const fs::path& start) {
+    const auto walked = walk_unignored(start);
+    EXPECT_TRUE(walked.has_value()) << walked.error();
+    std::set<std::string> out;
+    if (walked)
+      for (const auto& entry : *walked) out.insert(entry.path.lexically_relative(root).string());
+    return out;
+  };
+  EXPECT_EQ(names(root), (std::set<std::string>{"p.sysml", "sub/q.sysml", "sub/r.sysml", "t.sysml"}));
+  // The files of the start directory's parents count too.
+  EXPECT_EQ(names(root / "sub"), (std::set<std::string>{"sub/q.sysml", "sub/r.sysml"}));
+}
+
 }  // namespace
 }  // namespace kestro::modeler
