@@ -60,6 +60,19 @@ bool ignored(const IgnoreFile& file, const std::string& entry) {
   return file.match(path, is_dir) == IgnoreVerdict::Ignore;
 }
 
+// The walk from `start` with git's configuration taken from `home` alone,
+// as paths relative to `root`.
+std::set<std::string> walked_names(const fs::path& home, const fs::path& root, const fs::path& start) {
+  ScopedEnv env({{"HOME", home.string()}, {"XDG_CONFIG_HOME", std::nullopt}, {"GIT_CONFIG_NOSYSTEM", "1"},
+                 {"GIT_CONFIG_GLOBAL", std::nullopt}});
+  const auto walked = walk_unignored(start);
+  EXPECT_TRUE(walked.has_value()) << walked.error();
+  std::set<std::string> out;
+  if (walked)
+    for (const auto& entry : *walked) out.insert(entry.path.lexically_relative(root).string());
+  return out;
+}
+
 TEST(IgnoreRules, AgreesWithGitCheckIgnore) {
   struct Case {
     std::string patterns;
@@ -128,13 +141,8 @@ TEST(IgnoreRules, WalkListsWhatGitListsAsUntrackedAndNotIgnored) {
   for (const auto& line : lines_of(listed.out))
     if (!line.starts_with('.') && line.find("/.") == std::string::npos) expected.insert(line);
 
-  ScopedEnv env({{"HOME", home.path().string()}, {"XDG_CONFIG_HOME", std::nullopt}, {"GIT_CONFIG_NOSYSTEM", "1"},
-                 {"GIT_CONFIG_GLOBAL", std::nullopt}});
   const fs::path root = fs::canonical(repo.path());
-  const auto walked = walk_unignored(root);
-  ASSERT_TRUE(walked.has_value()) << walked.error();
-  std::set<std::string> ours;
-  for (const auto& entry : *walked) ours.insert(entry.path.lexically_relative(root).string());
+  const std::set<std::string> ours = walked_names(home.path(), root, root);
   EXPECT_EQ(ours, expected);
   EXPECT_TRUE(expected.contains("sub/important.tmp"));
   EXPECT_FALSE(expected.contains("z.bak"));
@@ -151,17 +159,8 @@ TEST(IgnoreRules, DeeperFilesWinThenIgnoreOverGitignoreThenExcludeThenGlobal) {
   for (const std::string entry : {"p.sysml", "q.sysml", "sub/q.sysml", "r.sysml", "sub/r.sysml", "s.sysml", "t.sysml",
                                   "sub/u.sysml"})
     create(repo.path(), entry);
-  ScopedEnv env({{"HOME", home.path().string()}, {"XDG_CONFIG_HOME", std::nullopt}, {"GIT_CONFIG_NOSYSTEM", "1"},
-                 {"GIT_CONFIG_GLOBAL", std::nullopt}});
   const fs::path root = fs::canonical(repo.path());
-  auto names = [&](const fs::path& start) {
-    const auto walked = walk_unignored(start);
-    EXPECT_TRUE(walked.has_value()) << walked.error();
-    std::set<std::string> out;
-    if (walked)
-      for (const auto& entry : *walked) out.insert(entry.path.lexically_relative(root).string());
-    return out;
-  };
+  auto names = [&](const fs::path& start) { return walked_names(home.path(), root, start); };
   EXPECT_EQ(names(root), (std::set<std::string>{"p.sysml", "sub/q.sysml", "sub/r.sysml", "t.sysml"}));
   // The files of the start directory's parents count too.
   EXPECT_EQ(names(root / "sub"), (std::set<std::string>{"sub/q.sysml", "sub/r.sysml"}));
