@@ -147,7 +147,7 @@ class Run {
       // and let propagation rule it out.
       bool blocked = false;
       for (IncompatId id : **deps)
-        if (satisfied_except(id, next)) blocked = true;
+        if (satisfied_with(id, next, version)) blocked = true;
       if (!blocked) decide(next, version);
     }
     SolutionOf<Pr> solution;
@@ -236,10 +236,14 @@ class Run {
     return &pkgs_[pkg].expansions.back().incompats;
   }
 
-  // Whether every term of the incompatibility other than `pkg`'s holds.
-  bool satisfied_except(IncompatId id, PkgId pkg) const {
+  // Whether deciding `pkg` at `version` would satisfy every term of the
+  // incompatibility.
+  bool satisfied_with(IncompatId id, PkgId pkg, const V& version) const {
     for (const auto& [p, t] : incompats_[id].terms) {
-      if (p == pkg) continue;
+      if (p == pkg) {
+        if (!T{true, S::singleton(version)}.subset_of(t)) return false;
+        continue;
+      }
       const auto& acc = pkgs_[p].acc;
       if (!acc || !acc->subset_of(t)) return false;
     }
