@@ -26,7 +26,8 @@ std::uint64_t set_priority(const DiscreteHashSet& set) {
 std::optional<std::uint64_t> choose_listed(const DiscreteHashSet& set) {
   std::optional<std::uint64_t> choice;
   if (!set.numbers().empty()) choice = set.numbers().front();
-  log::debug(kTarget, "choosing version for request ({})", choice ? fmt::format("Some({})", *choice) : "None");
+  if (log::enabled(log::Level::Debug, kTarget))
+    log::debug(kTarget, "choosing version for request ({})", choice ? fmt::format("Some({})", *choice) : "None");
   return choice;
 }
 
@@ -41,7 +42,8 @@ std::optional<std::uint64_t> choose_highest(const DependencyIdentifier::Target& 
                    [](const PositionedVersion& a, const PositionedVersion& b) { return *a.version > *b.version; });
   for (const auto& c : candidates) {
     if (!set.contains(c.position)) continue;
-    log::debug(kTarget, "chose version for {}: {}", target.usage.label(), c.version->to_string());
+    if (log::enabled(log::Level::Debug, kTarget))
+      log::debug(kTarget, "chose version for {}: {}", target.usage.label(), c.version->to_string());
     return c.position;
   }
   if (log::enabled(log::Level::Debug, kTarget)) {
