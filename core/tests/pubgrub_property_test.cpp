@@ -156,5 +156,31 @@ TEST(PubGrubProperty, ProviderErrorsEndTheRun) {
   EXPECT_EQ(f->err, "no usages of 1");
 }
 
+TEST(PubGrubCollapse, NoVersionFactsFoldIntoTheirNeighbour) {
+  using Tree = pubgrub::DerivationTree<int, std::uint64_t, S>;
+  auto node = [](Tree t) { return std::make_shared<const Tree>(std::move(t)); };
+  const Tree none{Tree::NoVersions{2, S::listed({3})}};
+  const Tree dep{Tree::FromDependencyOf{1, S::listed({0}), 2, S::listed({1})}};
+  // A dependency fact beside the no-version fact: its set naming package 2
+  // is widened, in either order of the causes.
+  for (const Tree& t : {Tree{Tree::Derived{node(none), node(dep)}}, Tree{Tree::Derived{node(dep), node(none)}}}) {
+    const Tree folded = pubgrub::collapse_no_versions(t);
+    const auto* d = std::get_if<Tree::FromDependencyOf>(&folded.node);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->dependency_set, S::listed({1, 3}));
+    EXPECT_EQ(d->set, S::listed({0}));
+  }
+  // Beside another no-version fact the node stays as it is.
+  const Tree pair{Tree::Derived{node(none), node(Tree{Tree::NoVersions{1, S::full()}})}};
+  EXPECT_TRUE(std::holds_alternative<Tree::Derived>(pubgrub::collapse_no_versions(pair).node));
+  // Beside a derived node, that node (folded) takes the place.
+  const Tree inner{Tree::Derived{node(dep), node(Tree{Tree::NotRoot{0, 0}})}};
+  const Tree outer = pubgrub::collapse_no_versions(Tree{Tree::Derived{node(none), node(inner)}});
+  const auto* d = std::get_if<Tree::Derived>(&outer.node);
+  ASSERT_NE(d, nullptr);
+  EXPECT_TRUE(std::holds_alternative<Tree::FromDependencyOf>(d->cause1->node));
+  EXPECT_TRUE(std::holds_alternative<Tree::NotRoot>(d->cause2->node));
+}
+
 }  // namespace
 }  // namespace kestro::solve
