@@ -113,6 +113,26 @@ const std::string& DependencyIdentifier::text() const {
   return kRoot;
 }
 
+std::string DependencyIdentifier::display() const {
+  if (const auto* t = std::get_if<Target>(&value)) return t->usage.label();
+  return "requested project(s)";
+}
+
+bool operator==(const DependencyIdentifier& a, const DependencyIdentifier& b) {
+  if (a.is_root() != b.is_root()) return false;
+  if (!a.is_root()) return a.text() == b.text();
+  const auto& x = std::get<DependencyIdentifier::Root>(a.value).usages;
+  const auto& y = std::get<DependencyIdentifier::Root>(b.value).usages;
+  return std::equal(x.begin(), x.end(), y.begin(), y.end(),
+                    [](const auto& u, const auto& v) { return u.identifier == v.identifier; });
+}
+
+std::string join_comma_separated(const std::vector<std::string>& items) {
+  std::string out;
+  for (const auto& item : items) out += (out.empty() ? "`" : ", `") + item + "`";
+  return out;
+}
+
 void collect_solver_facts(const DerivationTree& tree, const CandidateMap& candidates, std::vector<SolverFact>& facts) {
   if (const auto* d = std::get_if<DerivationTree::Derived>(&tree.node)) {
     collect_solver_facts(*d->cause1, candidates, facts);
@@ -148,13 +168,11 @@ std::string SolverError::text_of(const NoSolution& f) {
   collect_solver_facts(f.tree, f.candidates, facts);
   if (facts.size() == 1) {
     if (const auto* nv = std::get_if<SolverFact::NoVersions>(&facts.front().value)) {
-      std::vector<std::string> quoted;
-      for (const auto& v : nv->found) quoted.push_back("`" + v + "`");
       return fmt::format(
           "{}: project `{}`\nwas found, but the {} `{}`\nwas not satisfied by any of the found versions:\n{}",
           nv->defaulted ? "no usable version" : "requested version unavailable", nv->iri,
           nv->defaulted ? "default version constraint" : "requested version constraint", nv->constraint,
-          fmt::join(quoted, ", "));
+          join_comma_separated(nv->found));
     }
   }
   return "failed to satisfy usage constraints:\n" + f.report + "\n";
@@ -186,3 +204,13 @@ std::vector<SolverFact> solver_error_facts(const SolverError& error) {
 }
 
 }  // namespace kestro::solve
+
+std::size_t std::hash<kestro::solve::DependencyIdentifier>::operator()(
+    const kestro::solve::DependencyIdentifier& id) const noexcept {
+  using kestro::solve::DependencyIdentifier;
+  const std::hash<std::string> text;
+  if (!id.is_root()) return text(id.text()) * 2 + 1;
+  std::size_t h = 0;
+  for (const auto& u : std::get<DependencyIdentifier::Root>(id.value).usages) h = h * 31 + text(u.identifier);
+  return h * 2;
+}

@@ -17,6 +17,7 @@
 #include "kestro/resolve/composite_error.hpp"
 #include "kestro/resolve/resolution_error.hpp"
 #include "kestro/solve/discrete_set.hpp"
+#include "kestro/solve/pubgrub.hpp"
 #include "kestro/utils/error.hpp"
 #include "kestro/utils/error_sum.hpp"
 #include "kestro/utils/semver.hpp"
@@ -38,6 +39,12 @@ struct DependencyIdentifier {
   bool is_root() const { return std::holds_alternative<Root>(value); }
   // The identifier text; empty for the root.
   const std::string& text() const;
+  // "requested project(s)" for the root, else the usage's label.
+  std::string display() const;
+
+  // By identifier texts alone: targets by their text, roots by the texts of
+  // their usages in order; a root never equals a target.
+  friend bool operator==(const DependencyIdentifier& a, const DependencyIdentifier& b);
 };
 
 // One candidate the provider offered for an identifier. `index` is the
@@ -50,24 +57,8 @@ struct CandidateSnapshot {
 };
 using CandidateMap = std::map<std::string, std::vector<CandidateSnapshot>>;
 
-// The proof of a failed solve: derived nodes with two causes, or external
-// incompatibilities.
-struct DerivationTree {
-  struct NotRoot { DependencyIdentifier package; std::uint64_t version; };
-  struct NoVersions { DependencyIdentifier package; DiscreteHashSet set; };
-  struct FromDependencyOf {
-    DependencyIdentifier package;
-    DiscreteHashSet set;
-    DependencyIdentifier dependency;
-    DiscreteHashSet dependency_set;
-  };
-  struct Unavailable { DependencyIdentifier package; DiscreteHashSet set; std::string reason; };
-  struct Derived {
-    std::shared_ptr<const DerivationTree> cause1;
-    std::shared_ptr<const DerivationTree> cause2;
-  };
-  std::variant<NotRoot, NoVersions, FromDependencyOf, Unavailable, Derived> node;
-};
+// The proof of a failed solve over candidate positions.
+using DerivationTree = pubgrub::DerivationTree<DependencyIdentifier, std::uint64_t, DiscreteHashSet>;
 
 // One statement about a failed solve. An absent `required_by` means the
 // locked project itself.
@@ -169,4 +160,13 @@ class SolverError : public ErrorSum<SolverError, SolverVariants> {
 
 std::vector<SolverFact> solver_error_facts(const SolverError& error);
 
+// The text of the found versions in a failure message: each in backticks,
+// joined by ", ".
+std::string join_comma_separated(const std::vector<std::string>& items);
+
 }  // namespace kestro::solve
+
+template <>
+struct std::hash<kestro::solve::DependencyIdentifier> {
+  std::size_t operator()(const kestro::solve::DependencyIdentifier& id) const noexcept;
+};
