@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "kestro/resolve/memory_resolver.hpp"
+#include "kestro/solve/solve_usages.hpp"
 #include "support/log_capture.hpp"
 
 namespace kestro::solve {
@@ -174,6 +175,20 @@ TEST(ResolverSource, RefusalsOfTheLastResolverBecomeRetrievalErrors) {
   EXPECT_EQ(testing::messages_of(capture, {"kestro_core::resolve::priority"}),
             std::vector<std::string>{"higher priority resolver did not find usage " + label +
                                      ": project is not present in this memory resolver"});
+}
+
+TEST(ResolverSource, SolvesOverScreenedCandidatesAndSkipsTheBadOnes) {
+  const std::string b = "urn:kestro:b";
+  Memory::Map graph{{kIri, {candidate("1.0.0", {resource(b, "^1.0")})}},
+                    {b, {candidate("1.0"), candidate("2.0.0"), candidate("1.2.0"), candidate("1.0.0")}}};
+  // A listed set takes its earliest admitted position: the bad first
+  // candidate is gone, so that is 1.2.0.
+  InterchangeProjectUsage root = ResourceUsageG<iri::Iri, semver::VersionReq>{*iri::Iri::parse(kIri), std::nullopt};
+  auto solved = solve_usages<InMemoryProject>({root}, std::nullopt, std::make_unique<MemorySource>(Memory(graph)));
+  ASSERT_TRUE(solved) << solved.error().message();
+  ASSERT_EQ(solved->size(), 2u);
+  EXPECT_EQ(solved->at(kIri).info->version, "1.0.0");
+  EXPECT_EQ(solved->at(b).info->version, "1.2.0");
 }
 
 }  // namespace
