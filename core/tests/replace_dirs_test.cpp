@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "kestro/utils/log.hpp"
+#include "support/log_capture.hpp"
 #include "test_support.hpp"
 
 namespace kestro::env {
@@ -189,6 +191,33 @@ TEST(CopyDirRecursive, ExistingDestinationIsMkDir) {
   auto copied = copy_dir_recursive(dir.path() / "a", dir.path() / "b");
   ASSERT_FALSE(copied.has_value());
   EXPECT_TRUE(copied.error().holds<FsIoError::MkDir>()) << copied.error().message();
+}
+
+// A link inside the cleared directory goes; what it leads to, outside,
+// stays untouched.
+TEST(ClearDirContents, RemovesLinksWithoutTouchingTheirTargets) {
+  TempDir dir;
+  const fs::path cleared = dir.path() / "lib" / "p";
+  const fs::path outside = dir.path() / "outside";
+  make_tree(cleared, "x");
+  make_tree(outside, "keep");
+  fs::create_directory_symlink(outside, cleared / "dir-link");
+  fs::create_symlink(outside / "name.txt", cleared / "sub" / "file-link");
+  clear_dir_contents(cleared);
+  EXPECT_TRUE(fs::is_directory(cleared));
+  EXPECT_TRUE(fs::is_empty(cleared));
+  EXPECT_EQ(read_bytes(outside / "name.txt"), "keep");
+  EXPECT_EQ(read_bytes(outside / "sub" / "deep.txt"), "keep deep");
+}
+
+TEST(ClearDirContents, MissingDirectoryIsLoggedNotReported) {
+  TempDir dir;
+  log::ScopedCapture capture;
+  clear_dir_contents(dir.path() / "absent");
+  const auto lines = testing::messages_of(capture, {"kestro_core::env::local_directory::utils"});
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], "failed to read directory entries for `" + (dir.path() / "absent").string() +
+                          "`: No such file or directory (os error 2)");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kestro/utils/fs.hpp"
+#include "kestro/utils/log.hpp"
 #include "kestro/utils/temp_dir.hpp"
 
 namespace kestro::env {
@@ -124,6 +125,37 @@ std::expected<void, TryMoveError> replace_dirs_transactionally(std::span<const D
   for (std::size_t i = 0; i < n; ++i)
     if (auto moved = move_fs_item(staged(i), target(i)); !moved) return std::unexpected(roll_back(3, std::move(moved.error())));
   return {};
+}
+
+void clear_dir_contents(const fs::path& dir) {
+  constexpr std::string_view kTarget = "kestro_core::env::local_directory::utils";
+  std::error_code ec;
+  fs::directory_iterator it(dir, ec);
+  if (ec) {
+    log::warn(kTarget, "failed to read directory entries for `{}`: {}", dir.string(), io_of(ec).message());
+    return;
+  }
+  log::debug(kTarget, "clearing contents of dir `{}`", dir.string());
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    if (ec) {
+      log::warn(kTarget, "failed to read a dir entry of `{}`: {}", dir.string(), io_of(ec).message());
+      break;
+    }
+    const fs::path entry = it->path();
+    const fs::file_status status = it->symlink_status(ec);
+    if (ec) {
+      log::warn(kTarget, "failed to get file type of `{}`: {}", entry.string(), io_of(ec).message());
+      ec.clear();
+      continue;
+    }
+    if (fs::is_directory(status)) {
+      clear_dir_contents(entry);
+      if (::rmdir(entry.c_str()) != 0)
+        log::warn(kTarget, "failed to remove empty dir `{}`: {}", entry.string(), IoError::last().message());
+    } else if (::unlink(entry.c_str()) != 0) {
+      log::warn(kTarget, "failed to remove file/symlink `{}`: {}", entry.string(), IoError::last().message());
+    }
+  }
 }
 
 }  // namespace kestro::env

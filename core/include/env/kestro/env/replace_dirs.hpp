@@ -43,4 +43,10 @@ std::expected<void, FsIoError> copy_dir_recursive(const fs::path& from, const fs
 // truncated); the number of bytes copied, or CopyFile.
 std::expected<std::uint64_t, FsIoError> copy_fs_file(const fs::path& from, const fs::path& to);
 
+// Empties the directory at `dir`, best effort: every entry is removed (a
+// subdirectory after emptying it, a symbolic link as a link, never its
+// target); the directory itself stays. Failures are logged as warnings and
+// skipped; nothing is reported.
+void clear_dir_contents(const fs::path& dir);
+
 }  // namespace kestro::env
