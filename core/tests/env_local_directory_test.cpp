@@ -219,7 +219,7 @@ TEST(LocalDirectoryEnvOpen, LegacyDirectoryWarnsOnlyForADirectory) {
   EXPECT_EQ(warnings(), (std::vector<std::string>{warn, warn}));
 }
 
-TEST(LocalDirectoryEnvWrite, RewritesInPlaceAndReadsBack) {
+TEST(LocalDirectoryEnvWrite, RewritesWholeAndReadsBack) {
   TempDir tmp;
   const fs::path env_dir = tmp.path() / ".kestro";
   write_text(env_dir / "env.toml", "# a comment that goes\n" + kEnvText + "unknown = 1\n");
@@ -231,14 +231,22 @@ TEST(LocalDirectoryEnvWrite, RewritesInPlaceAndReadsBack) {
   ASSERT_TRUE(again.has_value());
   EXPECT_EQ(again->metadata, env->metadata);
 
-  // A file that cannot be written is WriteFile naming env.toml; the
-  // metadata in memory stays.
+  // A write that fails midway (the disk fills up) leaves the previous file
+  // whole.
+  const std::string before = read_bytes(env_dir / "env.toml");
+  for (int i = 0; i < 200; ++i) env->metadata.projects.push_back(entry_at("lib/more" + std::to_string(i)));
+  auto full = with_file_size_limit(before.size() + 16, [&] { return write_env_metadata(*env); });
+  ASSERT_FALSE(full.has_value());
+  EXPECT_EQ(read_bytes(env_dir / "env.toml"), before);
+
+  // An environment that cannot be written is CreateFile naming env.toml;
+  // the metadata in memory stays.
   ::chmod((env_dir / "env.toml").c_str(), 0444);
   const int status = run_unprivileged([&] {
     auto w = write_env_metadata(*env);
     if (w.has_value()) return 1;
     const std::string expected =
-        fmt::format("failed to write file\n  `{}`:\n  Permission denied (os error 13)", env->metadata_path().string());
+        fmt::format("failed to create file\n  `{}`:\n  Permission denied (os error 13)", env->metadata_path().string());
     return w.error().message() == expected ? 0 : 2;
   });
   EXPECT_EQ(status, 0);

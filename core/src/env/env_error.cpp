@@ -27,7 +27,9 @@ std::string LocalDirectoryEnvReadError::text_of(const ProjectNotFound& v) {
 
 std::string TryMoveError::text_of(const RecoveredIO& v) { return "recovered from failure: " + v.err.message(); }
 std::string TryMoveError::text_of(const CatastrophicIO& v) {
-  return "failed and may have left the directory in inconsistent state:\n" + v.err.message();
+  std::string text = "failed and may have left the directory in inconsistent state:\n" + v.err.message();
+  if (!v.kept.empty()) text += fmt::format("\nthe moved directories are kept in `{}`", v.kept.string());
+  return text;
 }
 
 std::string AddProjectError::text_of(const MissingInfo& v) {

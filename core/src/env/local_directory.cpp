@@ -126,7 +126,7 @@ std::expected<std::vector<LocalSrcProject>, LocalDirectoryEnvReadError> LocalDir
 }
 
 std::expected<void, FsIoError> write_env_metadata(const LocalDirectoryEnv& env) {
-  return write_file_in_place(env.metadata_path(), serialize_env_metadata(env.metadata));
+  return write_file_atomic(env.metadata_path(), serialize_env_metadata(env.metadata));
 }
 
 }  // namespace kestro::env

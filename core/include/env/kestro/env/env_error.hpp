@@ -72,10 +72,12 @@ class LocalDirectoryEnvReadError : public ErrorSum<LocalDirectoryEnvReadError, L
 };
 
 // A transactional move into the environment failed; it was either undone or
-// may have left the directory half changed.
+// may have left the directory half changed. After a failed undo, `kept` names
+// the scratch directory that was left in place because it may hold the only
+// copy of a previous tree (empty when nothing was kept).
 struct TryMoveVariants {
   struct RecoveredIO { FsIoError err; };
-  struct CatastrophicIO { FsIoError err; FsIoError source; };
+  struct CatastrophicIO { FsIoError err; FsIoError source; fs::path kept{}; };
   using Sum = std::variant<RecoveredIO, CatastrophicIO>;
 };
 class TryMoveError : public ErrorSum<TryMoveError, TryMoveVariants> {

@@ -80,7 +80,8 @@ struct LocalDirectoryEnv {
       std::string_view iri, std::span<const std::string> versions) const;
 };
 
-// Rewrites `env.toml` whole and in place from the metadata in memory.
+// Rewrites `env.toml` whole from the metadata in memory, through a temporary
+// file beside it renamed into place: a failed write leaves the previous file.
 std::expected<void, FsIoError> write_env_metadata(const LocalDirectoryEnv& env);
 
 // The environment that holds no projects, with the reads of

@@ -5,6 +5,7 @@
 
 #include <expected>
 #include <filesystem>
+#include <utility>
 
 #include "kestro/utils/fs_error.hpp"
 
@@ -24,6 +25,8 @@ class OwnedTempDir {
   ~OwnedTempDir() { remove(); }
 
   const fs::path& path() const { return path_; }
+  // Gives up ownership: the directory stays on disk and its path is returned.
+  fs::path release() noexcept { return std::exchange(path_, fs::path()); }
 
  private:
   explicit OwnedTempDir(fs::path path) : path_(std::move(path)) {}
