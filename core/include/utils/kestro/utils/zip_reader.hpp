@@ -1,7 +1,6 @@
 // Zip archives: a reader over an open file (central directory, zip64 sizes
 // and offsets, stored and deflated entries checked against their CRC-32).
-// KPAR archives are zip files; the writer of KPAR builds will live beside the
-// reader in this module.
+// KPAR archives are zip files; their writer is in zip_writer.hpp.
 #pragma once
 
 #include <cstddef>
