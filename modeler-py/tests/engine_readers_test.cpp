@@ -13,14 +13,7 @@ namespace {
 
 using plovik::testing::eval_python;
 using plovik::testing::run_python;
-
-// "<exception class>: <text>" of an error, as Python would show it.
-std::string shown(const EngineError& error) {
-  error.raise();
-  ObjectRef raised = ObjectRef::steal(PyErr_GetRaisedException());
-  ObjectRef text = ObjectRef::steal(PyObject_Str(raised.get()));
-  return std::string(Py_TYPE(raised.get())->tp_name) + ": " + PyUnicode_AsUTF8(text.get());
-}
+using plovik::testing::shown;
 
 template <typename T>
 std::string outcome(const EngineResult<T>& result, const std::function<std::string(const T&)>& show) {

@@ -114,9 +114,9 @@ PyObject* sequence_class() {
   return cls;
 }
 
-// The items of a Python sequence, each tested against `cell` (all taken when
-// it is null). A string is never split into characters.
-EngineResult<std::vector<ObjectRef>> extract_items(const ObjectRef& sequence, EngineClassCell* cell) {
+}  // namespace
+
+EngineResult<std::vector<ObjectRef>> detail::extract_items(const ObjectRef& sequence, EngineClassCell* cell) {
   if (PyUnicode_Check(sequence.get())) {
     PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
     return raised();
@@ -144,10 +144,12 @@ EngineResult<std::vector<ObjectRef>> extract_items(const ObjectRef& sequence, En
   return items;
 }
 
+namespace {
+
 template <typename H>
 EngineResult<std::vector<H>> as_handles(EngineClassCell* cell, EngineResult<ObjectRef> sequence) {
   if (!sequence) return std::unexpected(std::move(sequence.error()));
-  auto items = extract_items(*sequence, cell);
+  auto items = detail::extract_items(*sequence, cell);
   if (!items) return std::unexpected(std::move(items.error()));
   std::vector<H> handles;
   handles.reserve(items->size());
@@ -167,7 +169,9 @@ EngineResult<ObjectRef> call_collect(PyObject* collection) {
   return result;
 }
 
-EngineResult<ObjectRef> call_list(PyObject* view) {
+}  // namespace
+
+EngineResult<ObjectRef> detail::call_list(PyObject* view) {
   ObjectRef builtins = ObjectRef::steal(PyImport_ImportModule("builtins"));
   if (!builtins) return raised();
   ObjectRef result = ObjectRef::steal(PyObject_CallMethod(builtins.get(), "list", "O", view));
@@ -175,8 +179,6 @@ EngineResult<ObjectRef> call_list(PyObject* view) {
   if (!PyList_Check(result.get())) return cast_failed(result, py_class(PyList_Type));
   return result;
 }
-
-}  // namespace
 
 #define PLOVIK_ENGINE_READERS
 #define PLOVIK_ENGINE_READER_handle(fn, attribute_name, Class, snake) \
@@ -230,12 +232,12 @@ EngineResult<std::vector<Expression>> collect_expressions(PyObject* collection) 
 }
 
 EngineResult<std::vector<Diagnostic>> list_diagnostics(PyObject* view) {
-  return as_handles<Diagnostic>(&diagnostic_cell(), call_list(view));
+  return as_handles<Diagnostic>(&diagnostic_cell(), detail::call_list(view));
 }
-EngineResult<std::vector<Type>> list_types(PyObject* view) { return as_handles<Type>(&type_cell(), call_list(view)); }
+EngineResult<std::vector<Type>> list_types(PyObject* view) { return as_handles<Type>(&type_cell(), detail::call_list(view)); }
 EngineResult<std::vector<Element>> list_elements(PyObject* view) {
-  return as_handles<Element>(&element_cell(), call_list(view));
+  return as_handles<Element>(&element_cell(), detail::call_list(view));
 }
-EngineResult<std::vector<ObjectRef>> list_objects(PyObject* view) { return as_handles<ObjectRef>(nullptr, call_list(view)); }
+EngineResult<std::vector<ObjectRef>> list_objects(PyObject* view) { return as_handles<ObjectRef>(nullptr, detail::call_list(view)); }
 
 }  // namespace plovik::api

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "plovik/api/object_ref.hpp"
+#include "plovik/api/engine_classes.hpp"
 
 namespace plovik::testing {
 
@@ -26,5 +26,13 @@ inline void run_python(const std::string& source) { run_in_main(source, Py_file_
 
 // The value of `expression` evaluated in `__main__`'s globals.
 inline api::ObjectRef eval_python(const std::string& expression) { return run_in_main(expression, Py_eval_input); }
+
+// "<exception class>: <text>" of an engine error, as Python would show it.
+inline std::string shown(const api::EngineError& error) {
+  error.raise();
+  api::ObjectRef raised = api::ObjectRef::steal(PyErr_GetRaisedException());
+  api::ObjectRef text = api::ObjectRef::steal(PyObject_Str(raised.get()));
+  return std::string(Py_TYPE(raised.get())->tp_name) + ": " + PyUnicode_AsUTF8(text.get());
+}
 
 }  // namespace plovik::testing

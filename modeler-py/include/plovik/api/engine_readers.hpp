@@ -62,4 +62,12 @@ EngineResult<std::vector<Type>> list_types(PyObject* view);
 EngineResult<std::vector<Element>> list_elements(PyObject* view);
 EngineResult<std::vector<ObjectRef>> list_objects(PyObject* view);
 
+namespace detail {
+// The items of a Python sequence, each tested against `cell` (every item
+// taken when it is null). A string is never split into its characters.
+EngineResult<std::vector<ObjectRef>> extract_items(const ObjectRef& sequence, EngineClassCell* cell);
+// `builtins.list` of an object; the result must be a list.
+EngineResult<ObjectRef> call_list(PyObject* view);
+}  // namespace detail
+
 }  // namespace plovik::api
