@@ -101,5 +101,33 @@ TEST(EngineCalls, NewCompilerIsAnEngineCompiler) {
   EXPECT_TRUE(is_compiler(compiler->get()));
 }
 
+TEST(EngineCalls, AppendResultsAreCheckedPairs) {
+  run_python(
+      "import _plovik.core as core\n"
+      "class Body:\n"
+      "    def __init__(self, second): self.second = second\n"
+      "    def append(self, r, e): return (core.OwningMembership.__new__(core.OwningMembership), self.second)\n"
+      "    def remove_element(self, e): return 1\n");
+  auto good = append_connection_usage(eval_python("Body(core.AllocationUsage.__new__(core.AllocationUsage))").get());
+  ASSERT_TRUE(good) << shown(good.error());
+  auto bad = append_connection_usage(eval_python("Body(core.PartUsage.__new__(core.PartUsage))").get());
+  ASSERT_FALSE(bad);
+  EXPECT_EQ(shown(bad.error()), "TypeError: 'PartUsage' object is not an instance of 'ConnectionUsage'");
+  auto removed = remove_element(eval_python("Body(None)").get(), eval_python("None"));
+  ASSERT_FALSE(removed);
+  EXPECT_EQ(shown(removed.error()), "TypeError: 'int' object is not an instance of 'bool'");
+}
+
+TEST(EngineCalls, PathlibPathDecodesNonUtf8WithTheFileSystemEncoding) {
+  auto plain = new_pathlib_path("/tmp/a\xc3\xbc");
+  ASSERT_TRUE(plain) << shown(plain.error());
+  EXPECT_TRUE(PyObject_IsInstance(plain->get(), eval_python("__import__('pathlib').Path").get()));
+  EXPECT_STREQ(PyUnicode_AsUTF8(ObjectRef::steal(PyObject_Str(plain->get())).get()), "/tmp/a\xc3\xbc");
+  auto odd = new_pathlib_path(std::string("/tmp/b\xff"));
+  ASSERT_TRUE(odd) << shown(odd.error());
+  ObjectRef text = ObjectRef::steal(PyObject_Str(odd->get()));
+  EXPECT_EQ(PyUnicode_ReadChar(text.get(), 6), 0xDCFFu);
+}
+
 }  // namespace
 }  // namespace plovik::api

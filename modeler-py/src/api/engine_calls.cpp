@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "plovik/api/engine_enums.hpp"
 #include "plovik/api/engine_readers.hpp"
 
 namespace plovik::api {
@@ -108,7 +109,86 @@ EngineResult<std::vector<H>> list_nodes(PyObject* model, ObjectRef node_class, E
   return handles;
 }
 
+template <typename R, typename E>
+EngineResult<Appended<R, E>> appended(EngineResult<ObjectRef> result,
+                                      CastResult<R> (*relationship)(const ObjectRef&),
+                                      CastResult<E> (*element)(const ObjectRef&)) {
+  if (!result) return std::unexpected(std::move(result.error()));
+  auto items = pair_items(*result);
+  if (!items) return std::unexpected(std::move(items.error()));
+  auto first = relationship(items->first);
+  if (!first) return failed(std::move(first.error()));
+  auto second = element(items->second);
+  if (!second) return failed(std::move(second.error()));
+  return Appended<R, E>{std::move(*first), std::move(*second)};
+}
+
 }  // namespace
+
+EngineResult<ObjectRef> append_owned(PyObject* body, ObjectRef relationship_class, ObjectRef element_class) {
+  return checked(PyObject_CallMethod(body, "append", "OO", relationship_class.get(), element_class.get()));
+}
+
+EngineResult<Appended<OwningMembership, ConnectionUsage>> append_connection_usage(PyObject* body) {
+  return appended(append_owned(body, owning_membership_type(), connection_usage_type()), &extract_owning_membership,
+                  &extract_connection_usage);
+}
+
+EngineResult<Appended<OwningMembership, MetadataUsage>> append_metadata_usage(PyObject* body) {
+  return appended(append_owned(body, owning_membership_type(), metadata_usage_type()), &extract_owning_membership,
+                  &extract_metadata_usage);
+}
+
+EngineResult<Appended<FeatureTyping, MetadataDefinition>> append_feature_typing(PyObject* heritage, ObjectRef target) {
+  auto regular = mirrors::name_id_to_py(mirrors::NameID::Regular);
+  if (!regular) return failed(std::move(regular.error()));
+  ObjectRef typing = feature_typing_type();
+  return appended(checked(PyObject_CallMethod(heritage, "append", "OOO", typing.get(), target.get(), regular->get())),
+                  &extract_feature_typing, &extract_metadata_definition);
+}
+
+EngineResult<Appended<EndFeatureMembership, Feature>> append_end_feature(PyObject* ends) {
+  return appended(checked(PyObject_CallMethod(ends, "append", nullptr)), &extract_end_feature_membership,
+                  &extract_feature);
+}
+
+EngineResult<bool> remove_element(PyObject* body, ObjectRef element) {
+  auto answer = checked(PyObject_CallMethod(body, "remove_element", "O", element.get()));
+  if (!answer) return std::unexpected(std::move(answer.error()));
+  if (!PyBool_Check(answer->get())) {
+    return failed(EngineCastError(*answer, ObjectRef::borrow(reinterpret_cast<PyObject*>(&PyBool_Type))));
+  }
+  return answer->get() == Py_True;
+}
+
+EngineResult<DocumentSegment> document_segment_from_node_field(ObjectRef node, const std::string& field,
+                                                               std::int64_t index) {
+  auto core = checked(PyImport_ImportModule("_plovik.core"));
+  if (!core) return std::unexpected(std::move(core.error()));
+  auto cls = checked(PyObject_GetAttrString(core->get(), "DocumentSegment"));
+  if (!cls) return std::unexpected(std::move(cls.error()));
+  auto field_text = checked(PyUnicode_FromStringAndSize(field.data(), static_cast<Py_ssize_t>(field.size())));
+  if (!field_text) return std::unexpected(std::move(field_text.error()));
+  auto segment = checked(PyObject_CallMethod(cls->get(), "from_node_field", "OOL", node.get(), field_text->get(),
+                                             static_cast<long long>(index)));
+  if (!segment) return std::unexpected(std::move(segment.error()));
+  auto handle = extract_document_segment(*segment);
+  if (!handle) return failed(std::move(handle.error()));
+  return std::move(*handle);
+}
+
+EngineResult<ObjectRef> new_pathlib_path(const std::string& path) {
+  static constinit EngineClassCell path_cell("pathlib", "Path");
+  auto cls = path_cell.fill();
+  if (!cls) return failed(std::move(cls.error()));
+  auto text = checked(PyUnicode_DecodeUTF8(path.data(), static_cast<Py_ssize_t>(path.size()), nullptr));
+  if (!text) {
+    PyErr_Clear();
+    text = checked(PyUnicode_DecodeFSDefaultAndSize(path.data(), static_cast<Py_ssize_t>(path.size())));
+    if (!text) return text;
+  }
+  return checked(PyObject_CallOneArg(*cls, text->get()));
+}
 
 EngineResult<std::vector<ViewUsage>> list_view_usages(PyObject* model) {
   return list_nodes<ViewUsage>(model, view_usage_type(), view_usage_cell());

@@ -49,6 +49,28 @@ EngineResult<ObjectRef> compiler_evaluate_feature(PyObject* compiler, PyObject* 
 // `namespace.get_member(name)`.
 EngineResult<ObjectRef> get_member(PyObject* ns, const std::string& name);
 EngineResult<std::optional<Element>> get_member_element(PyObject* ns, const std::string& name);
+template <typename R, typename E>
+struct Appended {
+  R relationship;
+  E element;
+};
+
+// Model edits: `body.append(relationship_class, element_class)` and its
+// checked forms, `heritage.append(FeatureTyping, target, NameID.Regular)`,
+// `ends.append()`, `body.remove_element(element)`.
+EngineResult<ObjectRef> append_owned(PyObject* body, ObjectRef relationship_class, ObjectRef element_class);
+EngineResult<Appended<OwningMembership, ConnectionUsage>> append_connection_usage(PyObject* body);
+EngineResult<Appended<OwningMembership, MetadataUsage>> append_metadata_usage(PyObject* body);
+EngineResult<Appended<FeatureTyping, MetadataDefinition>> append_feature_typing(PyObject* heritage, ObjectRef target);
+EngineResult<Appended<EndFeatureMembership, Feature>> append_end_feature(PyObject* ends);
+EngineResult<bool> remove_element(PyObject* body, ObjectRef element);
+// `DocumentSegment.from_node_field(node, field, index)`.
+EngineResult<DocumentSegment> document_segment_from_node_field(ObjectRef node, const std::string& field,
+                                                               std::int64_t index);
+// `pathlib.Path(path)`; bytes that are not UTF-8 are decoded with the
+// file-system encoding.
+EngineResult<ObjectRef> new_pathlib_path(const std::string& path);
+
 // A new engine `Compiler`, built with the engine's two size limits.
 EngineResult<Compiler> new_compiler();
 
