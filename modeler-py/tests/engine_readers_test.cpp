@@ -91,7 +91,7 @@ TEST(EngineReaders, ShapesOfAttributeValues) {
       {"2.5", value, "TypeError: 'float' object cannot be interpreted as an integer"},
       {"None", missing, "AttributeError: 'Holder' object has no attribute 'qualified_name'"},
       {"[]", features, "0"},
-      {"'abc'", features, "TypeError: Can't extract `str` to `Vec`"},
+      {"'abc'", features, "TypeError: Can't extract `str` into a vector"},
       {"5", features, "TypeError: 'int' object is not an instance of 'Sequence'"},
       {"[core.Feature.__new__(core.Feature), core.PartUsage.__new__(core.PartUsage), 5]", features,
        "TypeError: 'int' object is not an instance of 'Feature'"},

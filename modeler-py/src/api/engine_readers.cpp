@@ -118,7 +118,7 @@ PyObject* sequence_class() {
 
 EngineResult<std::vector<ObjectRef>> detail::extract_items(const ObjectRef& sequence, EngineClassCell* cell) {
   if (PyUnicode_Check(sequence.get())) {
-    PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
+    PyErr_SetString(PyExc_TypeError, "Can't extract `str` into a vector");
     return raised();
   }
   if (!PySequence_Check(sequence.get())) {
