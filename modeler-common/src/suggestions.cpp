@@ -5,9 +5,7 @@
 #include <utility>
 
 #include <fmt/format.h>
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-
+#include "kestro/modeler/lower_case.hpp"
 #include "kestro/utils/text.hpp"
 
 namespace kestro::modeler {
@@ -17,11 +15,14 @@ namespace {
 // The text lower-cased with the full mapping of the root locale, as scalar
 // values (invalid UTF-8 is read as U+FFFD).
 std::u32string lowered_scalars(std::string_view text) {
-  icu::UnicodeString s = icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  s.toLower(icu::Locale::getRoot());
+  const std::string lowered = full_lower_case(text);
   std::u32string out;
-  out.reserve(static_cast<std::size_t>(s.length()));
-  for (int32_t i = 0; i < s.length(); i = s.moveIndex32(i, 1)) out += static_cast<char32_t>(s.char32At(i));
+  out.reserve(lowered.size());
+  for (std::size_t i = 0; i < lowered.size();) {
+    char32_t c = 0;
+    i += decode_utf8(lowered, i, &c);  // ICU's output is valid UTF-8
+    out += c;
+  }
   return out;
 }
 

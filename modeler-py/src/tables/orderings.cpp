@@ -1,8 +1,5 @@
 #include "plovik/tables/orderings.hpp"
 
-#include <unicode/locid.h>
-#include <unicode/unistr.h>
-
 #include <algorithm>
 
 namespace plovik::tables {
@@ -46,15 +43,6 @@ std::vector<Component> components(std::string_view path) {
 }
 
 }  // namespace
-
-std::string full_lower_case(std::string_view text) {
-  icu::UnicodeString unicode =
-      icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())));
-  unicode.toLower(icu::Locale::getRoot());
-  std::string lowered;
-  unicode.toUTF8String(lowered);
-  return lowered;
-}
 
 std::strong_ordering name_plan_order(const NamePlanEntry& a, const NamePlanEntry& b) {
   if (auto c = bytes(full_lower_case(a.base_file_name), full_lower_case(b.base_file_name)); c != 0) return c;

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kestro/modeler/lower_case.hpp"
+
 namespace plovik::tables {
 
 // One grid view of one enumeration, as the file-name planner sees it.
@@ -43,9 +45,7 @@ struct ElementMention {
   std::string class_name;
 };
 
-// The Unicode default full lower-case mapping (root locale; multi-character
-// mappings and Final_Sigma included).
-std::string full_lower_case(std::string_view text);
+using kestro::modeler::full_lower_case;
 
 std::strong_ordering name_plan_order(const NamePlanEntry& a, const NamePlanEntry& b);
 std::strong_ordering contention_group_order(const ContentionGroup& a, const ContentionGroup& b);
