@@ -3,12 +3,11 @@
 
 #include <fcntl.h>
 
-#include <array>
-#include <cerrno>
 #include <system_error>
 
 #include <fmt/format.h>
 
+#include "kestro/project/blocking.hpp"
 #include "kestro/project/paths.hpp"
 #include "kestro/project/record_files.hpp"
 #include "kestro/utils/fs.hpp"
@@ -50,19 +49,10 @@ std::expected<void, LocalSrcError> LocalSrcProject::write_source(std::string_vie
   }
   auto file = open_fd(*resolved, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (!file) return std::unexpected(LocalSrcError::Io{FsIoError::CreateFile{*resolved, std::move(file.error())}});
-  auto write_failed = [&](IoError io) {
-    return std::unexpected(LocalSrcError::Io{FsIoError::WriteFile{*resolved, std::move(io)}});
-  };
-  std::array<char, 8192> buffer;
-  for (;;) {
-    auto n = reader.read(buffer);
-    if (!n) {
-      if (n.error().code() == EINTR) continue;
-      return write_failed(std::move(n.error()));
-    }
-    if (*n == 0) return {};
-    if (!write_all(file->get(), std::string_view(buffer.data(), *n))) return write_failed(IoError::last());
-  }
+  // Every failure of the copy, reading included, is a failed write of the target.
+  if (auto copied = copy_source(reader, file->get()); !copied)
+    return std::unexpected(LocalSrcError::Io{FsIoError::WriteFile{*resolved, std::move(copied.error())}});
+  return {};
 }
 
 LocalSrcProject::Result<std::vector<Source>> LocalSrcProject::sources(const ProjectContext& context) const {
